@@ -1,0 +1,48 @@
+// Finding, verifying and reading the package appended to a stub.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/input_file.h"
+
+// The script bytes (UTF-8, no NUL appended), owned; freed with free().
+struct SetupScript {
+  SetupScript() = default;
+  ~SetupScript();
+  SetupScript(SetupScript&& other) noexcept;
+  SetupScript& operator=(SetupScript&& other) noexcept;
+  SetupScript(const SetupScript&) = delete;
+  SetupScript& operator=(const SetupScript&) = delete;
+
+  uint8_t* bytes = nullptr;
+  uint32_t length = 0;
+};
+
+struct PackageInfo {
+  std::u16string stubPath;
+  SetupScript script;
+  // Absolute offset of the file tree. 64-bit so that a package using the
+  // format's full 32-bit script length still has a correct position.
+  uint64_t treeOffset = 0;
+};
+
+enum PackageStatus : int {
+  PACKAGE_NONE = 0,        // the file is a bare stub (exactly STUB_SIZE bytes)
+  PACKAGE_VERIFIED = 1,    // digest matches; info filled in
+  PACKAGE_CORRUPTED = 2,   // digest mismatch, too short, or a script length past the end
+  PACKAGE_UNREADABLE = 3,  // the file cannot be opened or read, or memory ran out
+};
+
+// Reads the package of the stub at `stubPath`. On PACKAGE_VERIFIED, `info`
+// holds the path, the script (inflated when stored compressed) and the tree
+// offset; otherwise `info` is left as it was.
+PackageStatus ReadPackage(const char16_t* stubPath, PackageInfo* info);
+
+// The same over an open file; `info->stubPath` is not touched.
+PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info);
+
+// Computes the package digest of `file` the way ReadPackage checks it.
+// Returns false when the file is too short to hold a stub and a digest, or
+// cannot be read. `stored` receives the digest stored in the file.
+bool ComputePackageDigest(InputFile& file, uint8_t computed[20], uint8_t stored[20]);

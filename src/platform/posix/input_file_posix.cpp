@@ -1,0 +1,87 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <string>
+
+#include "platform/input_file.h"
+
+namespace {
+
+// File names on POSIX systems are bytes; the package code speaks UTF-16.
+// Unpaired surrogates become U+FFFD, as they cannot name a file here anyway.
+std::string ToUtf8Path(const char16_t* path) {
+  std::string out;
+  for (const char16_t* p = path; *p != 0; ++p) {
+    uint32_t c = *p;
+    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
+      ++p;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+class PosixInputFile final : public InputFile {
+ public:
+  explicit PosixInputFile(int fd) : fd_(fd) {}
+  ~PosixInputFile() override { close(fd_); }
+
+  int64_t Size() override {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+  }
+
+  bool Seek(uint64_t offset) override {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
+    position_ = offset;
+    return true;
+  }
+
+  size_t Read(void* buffer, size_t size) override {
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < size) {
+      ssize_t n = pread(fd_, out + done, size - done, static_cast<off_t>(position_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+      position_ += static_cast<uint64_t>(n);
+    }
+    return done;
+  }
+
+ private:
+  int fd_;
+  uint64_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<InputFile> OpenInputFile(const char16_t* path) {
+  int fd = open(ToUtf8Path(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  auto* file = new (std::nothrow) PosixInputFile(fd);
+  if (file == nullptr) close(fd);
+  return std::unique_ptr<InputFile>(file);
+}

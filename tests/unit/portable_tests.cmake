@@ -1,0 +1,10 @@
+# Tests of the portable core: built natively (tests/unit) and for Windows,
+# where ctest runs them under Wine (tests/win).
+set(SETUP_PORTABLE_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
+)
+list(APPEND SETUP_PORTABLE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_support.cpp)

@@ -1,0 +1,81 @@
+#include "test_support.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+#include "package/byte_order.h"
+#include "package/package_format.h"
+#include "package/sha1.h"
+
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes RawDeflate(const Bytes& data, int level) {
+  z_stream stream{};
+  if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflateInit2");
+  }
+  Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 16);
+  stream.next_in = const_cast<Bytef*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  if (deflate(&stream, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+Bytes RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes out(size);
+  for (auto& b : out) b = static_cast<uint8_t>(rng());
+  return out;
+}
+
+Bytes TextLikeBytes(size_t size, uint32_t seed) {
+  static const char* const kWords[] = {"setup ", "file ", "tree ", "window\r\n", "data ",
+                                       "[install]\r\n", "copy ", "%TARGET% "};
+  std::mt19937 rng(seed);
+  Bytes out;
+  while (out.size() < size) {
+    const char* word = kWords[rng() % 8];
+    out.insert(out.end(), word, word + strlen(word));
+  }
+  out.resize(size);
+  return out;
+}
+
+Bytes FakeStub() {
+  Bytes stub(STUB_SIZE);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  for (size_t i = 2; i < stub.size(); ++i) stub[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+  return stub;
+}
+
+void ResealPackage(Bytes& package) {
+  Sha1Context context;
+  Sha1Init(&context);
+  Sha1Update(&context, PACKAGE_SALT, static_cast<int32_t>(PACKAGE_SALT_SIZE));
+  Sha1Update(&context, package.data(), static_cast<int32_t>(STUB_SIZE));
+  Sha1UpdateLarge(&context, package.data() + SCRIPT_FLAG_OFFSET,
+                  package.size() - SCRIPT_FLAG_OFFSET);
+  Sha1Final(&context, package.data() + PACKAGE_DIGEST_OFFSET);
+}
+
+Bytes AssemblePackage(const Bytes& stub, uint8_t scriptFlag, const Bytes& script,
+                      const Bytes& tree) {
+  Bytes package = stub;
+  package.resize(SCRIPT_FLAG_OFFSET, 0);
+  package.push_back(scriptFlag);
+  uint8_t length[4];
+  EncodeU32(length, static_cast<uint32_t>(script.size()));
+  package.insert(package.end(), length, length + 4);
+  package.insert(package.end(), script.begin(), script.end());
+  package.insert(package.end(), tree.begin(), tree.end());
+  ResealPackage(package);
+  return package;
+}
