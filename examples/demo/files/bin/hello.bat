@@ -1,0 +1,2 @@
+@echo off
+echo Hello from the demo application
