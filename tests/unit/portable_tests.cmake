@@ -2,6 +2,7 @@
 # where ctest runs them under Wine (tests/win).
 set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/entry_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp

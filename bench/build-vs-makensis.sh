@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Builds the same payload with `mksetup build` and with NSIS's makensis (zlib)
+# in one run and prints time and size ratios.
+#
+#   bench/build-vs-makensis.sh [--quick] [--levels "6 7 9"] [-- extra mksetup build options]
+#
+# Payload P1: wine's i386 PE DLLs plus /usr/include, staged once under
+# build/bench-build/ by hard links. --quick uses /usr/include alone. Entries a
+# Windows tree cannot hold faithfully (symbolic links, names equal but for
+# letter case) are dropped while staging, so both builders get the same files.
+# --levels builds once per level and reports each against the one makensis run.
+set -euo pipefail
+export LC_ALL=C
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+mksetup="${MKSETUP:-$root/build/bin/mksetup}"
+scratch="$root/build/bench-build"
+quick=0
+levels=""
+extra=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --quick) quick=1 ;;
+    --levels) levels="$2"; shift ;;
+    --) shift; extra=("$@"); break ;;
+    *) echo "usage: $0 [--quick] [--levels \"N ...\"] [-- mksetup build options]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+command -v makensis >/dev/null || { echo "makensis not found (Debian package nsis)" >&2; exit 2; }
+[ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
+
+stage() {  # stage NAME SOURCE...
+  local dir="$scratch/$1"
+  shift
+  [ -e "$dir/.staged" ] && return
+  rm -rf "$dir"
+  mkdir -p "$dir/payload"
+  for source in "$@"; do cp -al "$source" "$dir/payload/"; done
+  find "$dir/payload" -type l -delete
+  # Of names equal but for case, keep the first in byte order.
+  (cd "$dir/payload" && find . -mindepth 1 | LC_ALL=C sort |
+    awk '{ key = tolower($0); if (key in seen) print; else seen[key] = 1 }' |
+    while IFS= read -r path; do rm -rf -- "$path"; done)
+  touch "$dir/.staged"
+}
+
+if [ "$quick" = 1 ]; then
+  name=quick
+  stage quick /usr/include
+else
+  name=p1
+  stage p1 /usr/lib/i386-linux-gnu/wine/i386-windows /usr/include
+fi
+work="$scratch/$name"
+payload="$work/payload"
+out="$work/out"
+mkdir -p "$out"
+
+# A stub of the size every package expects; its contents do not matter here.
+stub="$out/stub.exe"
+[ -f "$stub" ] || truncate -s 310272 "$stub"
+printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
+cat >"$out/peer.nsi" <<EOF
+Unicode true
+SetCompressor zlib
+OutFile "$out/peer.exe"
+InstallDir "\$PROGRAMFILES\\Benchmark"
+SilentInstall silent
+RequestExecutionLevel user
+Section
+  SetOutPath \$INSTDIR
+  File /r "$payload/*"
+SectionEnd
+EOF
+
+files=$(find "$payload" -type f | wc -l)
+bytes=$(du -sb --apparent-size "$payload" | cut -f1)
+echo "payload $name: $files files, $((bytes / 1000000)) MB; $(nproc) cores"
+
+# Warm the page cache so that neither builder pays for the first read.
+find "$payload" -type f -print0 | xargs -0 cat >/dev/null
+
+# run LOG COMMAND...: wall seconds and peak memory (MB) into $seconds, $peak.
+run() {
+  local log="$1"
+  shift
+  if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f '%e %M' -o "$log.time" "$@" >"$log" 2>&1
+    read -r seconds kb <"$log.time"
+    peak=$((kb / 1024))
+  else
+    local start end
+    start=$(date +%s.%N)
+    "$@" >"$log" 2>&1
+    end=$(date +%s.%N)
+    seconds=$(echo "$end - $start" | bc)
+    peak="?"
+  fi
+}
+
+megabytes() { printf '%.1f' "$(echo "scale=2; $(stat -c %s "$1") / 1000000" | bc)"; }
+
+run "$out/makensis.log" makensis -V2 "$out/peer.nsi"
+nsis_seconds=$seconds nsis_peak=$peak nsis_size=$(stat -c %s "$out/peer.exe")
+
+for level in ${levels:-default}; do
+  level_option=()
+  [ "$level" = default ] || level_option=(--level "$level")
+  run "$out/mksetup.log" "$mksetup" build --quiet --stub "$stub" --script "$out/setup.ini" \
+    --tree "$payload" -o "$out/setup.exe" "${level_option[@]}" "${extra[@]}"
+  size=$(stat -c %s "$out/setup.exe")
+  "$mksetup" verify "$out/setup.exe" >/dev/null
+  time_ratio=$(printf '%.3f' "$(echo "scale=4; $seconds / $nsis_seconds" | bc)")
+  size_ratio=$(printf '%.3f' "$(echo "scale=4; $size / $nsis_size" | bc)")
+  [ "$level" = default ] || printf 'level %s: ' "$level"
+  echo "mksetup build: $seconds s, $(megabytes "$out/setup.exe") MB;" \
+    "makensis: $nsis_seconds s, $(megabytes "$out/peer.exe") MB;" \
+    "time ratio $time_ratio (target <= 0.25), size ratio $size_ratio (target <= 1.00)"
+  echo "  peak memory: mksetup $peak MB, makensis $nsis_peak MB"
+done

@@ -1,0 +1,143 @@
+#include "build_command.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "display.h"
+#include "package/package_writer.h"
+#include "progress_bar.h"
+#include "temporary_file.h"
+#include "tree_scan.h"
+
+namespace {
+
+// Thrown for a failure about one of the command's own files, named in
+// `subject`.
+struct InputError {
+  std::string subject;
+  std::string message;
+};
+
+std::string ReadWholeFile(const std::string& path, const char* what) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file)
+    throw InputError{path, std::string("cannot read the ") + what + ": " + std::strerror(errno)};
+  std::string bytes;
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
+  if (std::ferror(file.get())) {
+    throw InputError{path, std::string("cannot read the ") + what + ": " + std::strerror(errno)};
+  }
+  return bytes;
+}
+
+std::string DefaultStubPath() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "setup-stub.exe";
+  return (self.parent_path() / "setup-stub.exe").string();
+}
+
+std::string ReadStub(const std::string& path) {
+  std::string stub = ReadWholeFile(path, "stub");
+  if (stub.size() != STUB_SIZE) {
+    throw InputError{path, "the stub is " + std::to_string(stub.size()) +
+                               " bytes long; a stub is exactly " + std::to_string(STUB_SIZE) +
+                               " bytes (build/bin/setup-stub.exe)"};
+  }
+  return stub;
+}
+
+std::string ReadScript(const std::string& path) {
+  std::string script = ReadWholeFile(path, "script");
+  try {
+    ValidateScript(script);
+  } catch (const PackageError& error) {
+    throw InputError{path, error.what()};
+  }
+  return script;
+}
+
+void PrintSummary(const BuildOptions& options, const WriterResult& result, double seconds) {
+  const double ratio = result.inputBytes == 0 ? 0.0
+                                              : 100.0 * static_cast<double>(result.outputBytes) /
+                                                    static_cast<double>(result.inputBytes);
+  std::fprintf(stderr, "mksetup: built %s: %llu files, %s in, %s out (%.1f %%), %.2f s\n",
+               DisplayPath(options.output).c_str(), static_cast<unsigned long long>(result.files),
+               FormatMegabytes(result.inputBytes).c_str(),
+               FormatMegabytes(result.outputBytes).c_str(), ratio, seconds);
+}
+
+WriterResult Build(const BuildOptions& options) {
+  const std::string stub = ReadStub(options.stub.empty() ? DefaultStubPath() : options.stub);
+  const std::string script = ReadScript(options.script);
+  ScannedTree tree = ScanTree(options.tree);
+  ValidateTree(tree.root);
+
+  WriterOptions writerOptions;
+  if (options.level != 0) writerOptions.level = options.level;
+  writerOptions.jobs =
+      options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  writerOptions.store = options.store;
+  writerOptions.shareIdenticalFiles = !options.noDedup;
+
+  TemporaryFile output(options.output, "tmp");
+  TemporaryFile spool(options.output, "spool");
+  spool.Unlink();
+  TreeContentSource source(options.tree);
+  ProgressBar bar(!options.quiet);
+  const WriterResult result =
+      WritePackage(stub, script, tree.root, source, spool.file(), output.file(), writerOptions,
+                   [&bar](const WriterProgress& progress) { bar.Update(progress); });
+  bar.Finish();
+  output.CommitAs(options.output);
+  return result;
+}
+
+}  // namespace
+
+void setup_build(CLI::App& app) {
+  auto options = std::make_shared<BuildOptions>();
+  CLI::App* command =
+      app.add_subcommand("build", "Build a setup program from a script and a folder");
+  command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
+  command->add_option("--tree", options->tree, "The folder to install")->required();
+  command->add_option("-o,--output", options->output, "The setup program to write")->required();
+  command->add_option("--stub", options->stub, "The stub (default: setup-stub.exe beside mksetup)");
+  command->add_option("--level", options->level, "Compression level, 1 (fast) to 12 (small)")
+      ->check(CLI::Range(MIN_COMPRESSION_LEVEL, MAX_COMPRESSION_LEVEL));
+  command->add_option("-j,--jobs", options->jobs, "Compression threads (default: every core)")
+      ->check(CLI::Range(1u, 1024u));
+  command->add_flag("--store", options->store, "Store everything without compression");
+  command->add_flag("--no-dedup", options->noDedup,
+                    "Store every file on its own, even when its contents repeat");
+  command->add_flag("-q,--quiet", options->quiet, "No progress bar and no summary");
+  command->callback([options] {
+    if (const int code = run_build(*options); code != 0) throw CLI::RuntimeError(code);
+  });
+}
+
+int run_build(const BuildOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    const WriterResult result = Build(options);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (!options.quiet) PrintSummary(options, result, elapsed.count());
+    return 0;
+  } catch (const InputError& error) {
+    PrintError(DisplayPath(error.subject), error.message);
+  } catch (const PackageError& error) {
+    // Refusals name the entry by its path inside the tree.
+    PrintError(DisplayPath(error.path()), error.what());
+  } catch (const std::exception& error) {
+    PrintError("", error.what());
+  }
+  return 1;
+}

@@ -1,0 +1,22 @@
+// mksetup build: a folder and a script become a setup program.
+#pragma once
+
+#include <string>
+
+#include "CLI/CLI.hpp"
+
+struct BuildOptions {
+  std::string script;
+  std::string tree;
+  std::string output;
+  std::string stub;   // empty: setup-stub.exe beside the mksetup executable
+  int level = 0;      // 0: the writer's default
+  unsigned jobs = 0;  // 0: every core
+  bool store = false;
+  bool noDedup = false;  // store files with identical contents once each
+  bool quiet = false;
+};
+
+void setup_build(CLI::App& app);
+// Returns the exit code: 0, or 1 after printing why the build failed.
+int run_build(const BuildOptions& options);

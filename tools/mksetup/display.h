@@ -1,0 +1,16 @@
+// Text for the terminal: paths that may hold any bytes, sizes, durations.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The path as UTF-8 text with malformed bytes and control characters shown
+// as \xNN escapes, so that a refused name cannot garble the terminal.
+std::string DisplayPath(std::string_view path);
+
+// "12.3 MB" (decimal megabytes, as file managers show them).
+std::string FormatMegabytes(uint64_t bytes);
+
+// Prints "mksetup: <subject>: <message>" to stderr; no subject when empty.
+void PrintError(std::string_view subject, std::string_view message);

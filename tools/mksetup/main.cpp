@@ -1,0 +1,21 @@
+// mksetup: builds and checks setup programs. Each subcommand lives in its own
+// file with a setup_X that declares it and a run_X that carries it out.
+#include <iostream>
+
+#include "CLI/CLI.hpp"
+#include "build_command.h"
+#include "verify_command.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"mksetup: builds and checks setup programs"};
+  setup_build(app);
+  setup_verify(app);
+  // Not require_subcommand(): it would answer a mistyped subcommand with "a
+  // subcommand is required" instead of naming the word it did not expect.
+  CLI11_PARSE(app, argc, argv);
+  if (app.get_subcommands().empty()) {
+    std::cerr << app.help();
+    return 1;
+  }
+  return 0;
+}

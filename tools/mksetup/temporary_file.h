@@ -1,0 +1,33 @@
+// Files created next to the output so that the finished setup program
+// appears under its name in one rename, or not at all. Temporaries left by
+// an error, an exception or SIGINT/SIGTERM/SIGHUP are removed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class TemporaryFile {
+ public:
+  // Creates "<folder of target>/.<name of target>.<tag>-XXXXXX", opened for
+  // binary reading and writing. Throws std::runtime_error.
+  TemporaryFile(const std::string& target, const char* tag);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  std::FILE* file() const { return file_; }
+  const std::string& path() const { return path_; }
+
+  // Drops the name at once; the open file stays usable as scratch space and
+  // vanishes when closed, whatever happens.
+  void Unlink();
+
+  // Syncs and closes the file, gives it the mode of a newly created file and
+  // renames it over `target`. Throws std::runtime_error.
+  void CommitAs(const std::string& target);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  int slot_ = -1;  // in the registry the signal handler cleans up
+};

@@ -1,0 +1,29 @@
+// Walking the folder that becomes a package's file tree (POSIX).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "package/package_writer.h"
+
+struct ScannedTree {
+  TreeEntry root;  // sorted in index order, not yet validated
+};
+
+// Reads the folder `directory` with every file's size and modification time.
+// Throws PackageError naming the entry for what a package cannot hold:
+// symbolic links, special files (fifos, sockets, devices), times outside
+// the years 1601 to 30827, and entries that cannot be read.
+ScannedTree ScanTree(const std::string& directory);
+
+// Opens the files of a scanned tree by their relative path, refusing
+// anything that is no longer a regular file.
+class TreeContentSource final : public ContentSource {
+ public:
+  explicit TreeContentSource(std::string directory) : directory_(std::move(directory)) {}
+  std::unique_ptr<ContentReader> Open(const std::string& path) override;
+
+ private:
+  std::string directory_;
+};

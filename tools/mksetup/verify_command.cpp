@@ -1,0 +1,99 @@
+#include "verify_command.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "display.h"
+#include "package/package_format.h"
+#include "package/package_reader.h"
+
+namespace {
+
+// The reader's view of a file opened by its native (byte string) path, so
+// that any name the shell passes works.
+class StdioInputFile final : public InputFile {
+ public:
+  explicit StdioInputFile(std::FILE* file) : file_(file) {}
+  ~StdioInputFile() override { std::fclose(file_); }
+  StdioInputFile(const StdioInputFile&) = delete;
+  StdioInputFile& operator=(const StdioInputFile&) = delete;
+
+  int64_t Size() override {
+    struct stat status;
+    if (fstat(fileno(file_), &status) != 0) return -1;
+    return static_cast<int64_t>(status.st_size);
+  }
+  bool Seek(uint64_t offset) override {
+    return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+  }
+  size_t Read(void* buffer, size_t size) override { return std::fread(buffer, 1, size, file_); }
+
+ private:
+  std::FILE* file_;
+};
+
+std::string Hex(const uint8_t* bytes, size_t size) {
+  std::string text;
+  char pair[3];
+  for (size_t i = 0; i < size; ++i) {
+    std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+    text += pair;
+  }
+  return text;
+}
+
+// Says what exactly is wrong with a package the reader rejected.
+std::string DescribeCorruption(InputFile& file) {
+  uint8_t computed[PACKAGE_DIGEST_SIZE];
+  uint8_t stored[PACKAGE_DIGEST_SIZE];
+  if (!ComputePackageDigest(file, computed, stored)) {
+    return "the file is too short to hold a package";
+  }
+  if (std::memcmp(computed, stored, sizeof computed) != 0) {
+    return "digest mismatch: the package is damaged (stored " + Hex(stored, sizeof stored) +
+           ", computed " + Hex(computed, sizeof computed) + ")";
+  }
+  return "the package is damaged: its script runs past the end of the file";
+}
+
+}  // namespace
+
+void setup_verify(CLI::App& app) {
+  auto options = std::make_shared<VerifyOptions>();
+  CLI::App* command = app.add_subcommand("verify", "Check the digest of a setup program");
+  command->add_option("file", options->file, "The setup program")->required();
+  command->callback([options] {
+    if (const int code = run_verify(*options); code != 0) throw CLI::RuntimeError(code);
+  });
+}
+
+int run_verify(const VerifyOptions& options) {
+  const std::string subject = DisplayPath(options.file);
+  std::FILE* handle = std::fopen(options.file.c_str(), "rb");
+  if (handle == nullptr) {
+    PrintError(subject, std::string("cannot read the file: ") + std::strerror(errno));
+    return VERIFY_NO_PACKAGE;
+  }
+  StdioInputFile file(handle);
+  PackageInfo info;
+  switch (ReadPackageFrom(file, &info)) {
+    case PACKAGE_VERIFIED:
+      std::cout << "OK\n";
+      return VERIFY_OK;
+    case PACKAGE_NONE:
+      PrintError(subject, "holds no package (it is a bare stub)");
+      return VERIFY_NO_PACKAGE;
+    case PACKAGE_CORRUPTED:
+      PrintError(subject, DescribeCorruption(file));
+      return VERIFY_CORRUPTED;
+    case PACKAGE_UNREADABLE:
+      break;
+  }
+  PrintError(subject, "cannot read the file");
+  return VERIFY_NO_PACKAGE;
+}
