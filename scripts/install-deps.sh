@@ -8,11 +8,15 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev nasm dpkg-dev
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
-  libjpeg62-turbo-dev libdeflate-dev libcli11-dev nsis openssl
+  libjpeg62-turbo-dev libdeflate-dev libcli11-dev nsis openssl time
 )
 
+has_deb_src() {
+  grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ || grep -qs '^deb-src' /etc/apt/sources.list
+}
+
 have_all=1
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ! dpkg --print-foreign-architectures | grep -qx i386 || ! has_deb_src; then
   have_all=0
 else
   for p in "${packages[@]}"; do
@@ -29,7 +33,7 @@ SUDO=""
 export DEBIAN_FRONTEND=noninteractive
 $SUDO dpkg --add-architecture i386
 # deb-src entries are needed to fetch the sources of libpng and libjpeg-turbo.
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+if ! has_deb_src; then
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     $SUDO sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
   else

@@ -156,7 +156,7 @@ class ShortReadFile final : public InputFile {
   }
   size_t Read(void* buffer, size_t size) override {
     if (position_ >= readable_) return 0;
-    size_t n = std::min<size_t>(size, readable_ - position_);
+    size_t n = std::min(size, static_cast<size_t>(readable_ - position_));
     memcpy(buffer, bytes_.data() + position_, n);
     position_ += n;
     return n;

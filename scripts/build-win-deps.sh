@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Builds static i686 MinGW libpng and libjpeg-turbo for the stub from Debian's
+# sources (there are no MinGW packages of them). Debian's patches carry the
+# security fixes, so the sources come through apt and dpkg-source, not from
+# upstream tarballs. Idempotent: a stamp holding this script's checksum skips
+# the work while the installed libraries match it.
+#
+#   build/deps/src    unpacked sources and their build trees
+#   build/deps/i686   include/ and lib/ (libpng.a, libjpeg.a)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+deps="$root/build/deps"
+src="$deps/src"
+prefix="$deps/i686"
+stamp="$prefix/.stamp"
+toolchain="$root/cmake/mingw-i686.cmake"
+mingw_zlib=/usr/i686-w64-mingw32/lib/libz.a
+
+want_stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want_stamp" ] &&
+  [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ]; then
+  exit 0
+fi
+
+# The libraries go into a stub that has no unwind tables and reads no
+# environment; the same flags keep them from pulling either back in.
+cflags="-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -DNO_GETENV"
+
+# Fetches and unpacks the source package $1 into $src/$1. The newest version
+# in the index is sometimes not yet on the mirror, so older published
+# versions are tried in turn.
+fetch_source() {
+  local package=$1 dir="$src/$1"
+  [ -f "$dir/.unpacked" ] && return 0
+  local download="$src/download-$package"
+  rm -rf "$download" "$dir"
+  mkdir -p "$download"
+  local versions version fetched=""
+  versions="$(apt-cache showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | sort -u -r -V)"
+  if [ -z "$versions" ]; then
+    # The source index may never have been fetched on this machine.
+    apt-get update -qq >/dev/null 2>&1 || true
+    versions="$(apt-cache showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | sort -u -r -V)"
+  fi
+  for version in $versions; do
+    if (cd "$download" && apt-get source -qq --download-only "$package=$version" >/dev/null 2>&1); then
+      fetched=$version
+      break
+    fi
+    rm -f "$download"/*
+  done
+  if [ -z "$fetched" ]; then
+    echo "build-win-deps: cannot fetch the source of $package (is a deb-src entry enabled?" \
+      "run 'apt-get update')" >&2
+    return 1
+  fi
+  # dpkg-source applies Debian's patches; the signature check fails without
+  # the maintainers' keys, which apt has already vouched for.
+  (cd "$download" && dpkg-source -x "$(ls ./*.dsc)" "$dir" >/dev/null 2>&1)
+  echo "$fetched" >"$dir/.unpacked"
+  echo "build-win-deps: $package $fetched unpacked"
+}
+
+configure_and_build() {
+  local source_dir=$1 build_dir=$2 target=$3
+  shift 3
+  rm -rf "$build_dir"
+  cmake -S "$source_dir" -B "$build_dir" -G Ninja -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="$cflags" \
+    "$@" >"$build_dir.log" 2>&1 || {
+    cat "$build_dir.log" >&2
+    return 1
+  }
+  cmake --build "$build_dir" --target "$target" -j2 >>"$build_dir.log" 2>&1 || {
+    tail -n 40 "$build_dir.log" >&2
+    return 1
+  }
+}
+
+build_jpeg() {
+  local dir="$src/libjpeg-turbo" build="$src/libjpeg-turbo-build"
+  # SIMD would cost about 60 KB of stub for speed the installer's pictures
+  # do not need.
+  configure_and_build "$dir" "$build" jpeg-static \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_ARITH_ENC=OFF \
+    -DWITH_SIMD=OFF -DWITH_JAVA=OFF
+  install -m 644 "$build/libjpeg.a" "$prefix/lib/libjpeg.a"
+  install -m 644 "$build/jconfig.h" "$dir/jpeglib.h" "$dir/jmorecfg.h" "$dir/jerror.h" \
+    "$prefix/include/"
+}
+
+# Reading only, and only what the picture loader asks of libpng: it hands
+# over whole files from memory and wants 8-bit BGRA rows.
+write_png_options() {
+  cat >"$1" <<'EOF'
+everything = off
+option READ on
+option SEQUENTIAL_READ on
+option SETJMP on
+option WARNINGS on
+option ERROR_TEXT on
+option BENIGN_ERRORS on
+option EASY_ACCESS on
+option INFO_IMAGE on
+option READ_TRANSFORMS on
+option READ_EXPAND on
+option READ_STRIP_16_TO_8 on
+option READ_GRAY_TO_RGB on
+option READ_BGR on
+option READ_FILLER on
+option READ_ANCILLARY_CHUNKS on
+option READ_tRNS on
+option READ_16BIT on
+option USER_LIMITS on
+option CHECK_FOR_INVALID_INDEX on
+option READ_CHECK_FOR_INVALID_INDEX on
+EOF
+}
+
+build_png() {
+  local dir="$src/libpng1.6" build="$src/libpng1.6-build"
+  local options="$src/png-read-only.dfa"
+  write_png_options "$options"
+  configure_and_build "$dir" "$build" png_static \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DDFA_XTRA="$options" \
+    -DZLIB_LIBRARY="$mingw_zlib" -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include
+  local lib
+  lib="$(find "$build" -maxdepth 1 -name 'libpng*.a' | head -n 1)"
+  install -m 644 "$lib" "$prefix/lib/libpng.a"
+  install -m 644 "$dir/png.h" "$dir/pngconf.h" "$build/pnglibconf.h" "$prefix/include/"
+}
+
+if [ ! -f "$mingw_zlib" ]; then
+  echo "build-win-deps: $mingw_zlib is missing; run scripts/install-deps.sh" >&2
+  exit 1
+fi
+
+mkdir -p "$src"
+fetch_source libjpeg-turbo
+fetch_source libpng1.6
+
+rm -rf "$prefix"
+mkdir -p "$prefix/include" "$prefix/lib"
+start=$SECONDS
+build_jpeg
+build_png
+echo "$want_stamp" >"$stamp"
+echo "build-win-deps: libpng and libjpeg built into $prefix in $((SECONDS - start)) s"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Prepares a machine for every build of the project: Debian packages, then the
+# static MinGW libraries the stub links. Both steps are idempotent and quick
+# when everything is already in place.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+bash "$here/install-deps.sh"
+bash "$here/enable-i386.sh"
+bash "$here/build-win-deps.sh"

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The Wine prefix every Windows test runs in: `setup` creates it once and
+# starts one persistent server, `cleanup` stops that server. A warm server
+# makes each test process start in about 0.01 s instead of over a second.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="${SETUP_WINE_ROOT:-$here/../../build/win32}"
+run="$here/wine-run.sh"
+prefix="$root/wineprefix"
+stamp="$root/wineprefix.stamp"
+log="$root/wineserver.log"
+
+# Wine's background processes inherit stdout and stderr; were either a pipe
+# to ctest, ctest would wait for them until the server ends.
+start_server() {
+  # Fails harmlessly when the server already runs.
+  "$run" --server -p </dev/null >>"$log" 2>&1 || true
+}
+
+case "${1:-}" in
+  setup)
+    if [ ! -f "$stamp" ] || [ ! -d "$prefix" ]; then
+      # A half-made prefix (an interrupted run) is made anew.
+      "$run" --server -k </dev/null >>"$log" 2>&1 || true
+      rm -rf "$prefix" "$stamp"
+      mkdir -p "$prefix"
+      start_server
+      start=$SECONDS
+      "$run" --64 wineboot -i </dev/null >>"$log" 2>&1
+      touch "$stamp"
+      echo "wine prefix created in $((SECONDS - start)) s: $prefix"
+    else
+      start_server
+    fi
+    # Fail here, not in every test, when wine cannot run at all.
+    "$run" --64 cmd /c exit 0 </dev/null >>"$log" 2>&1 || {
+      echo "wine cannot run programs in $prefix; see $log" >&2
+      exit 1
+    }
+    # 32-bit Windows programs need wine's 32-bit loader, an i386 Linux
+    # program. A kernel without 32-bit support runs it only through a
+    # qemu-i386 binfmt handler, where each start takes a minute or more.
+    if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+      echo "wine's 32-bit loader cannot run on this machine: 32-bit tests will fail" >&2
+      exit 1
+    fi
+    if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+      echo "note: i386 programs run under qemu-i386 here; each 32-bit test process is slow"
+    fi
+    ;;
+  cleanup)
+    "$run" --server -k </dev/null >>"$log" 2>&1 || true
+    ;;
+  *)
+    echo "usage: $0 setup|cleanup" >&2
+    exit 2
+    ;;
+esac
