@@ -45,7 +45,7 @@ std::vector<uint8_t> InflateStreamed(const uint8_t* data, size_t size, size_t ch
     count = 0;
     if (r != 0 || produced < INFLATE_WINDOW_SIZE || out.size() > (64u << 20)) break;
   }
-  if (!over && stream.open) inflateEnd(&stream.stream);
+  InflateStreamEnd(&stream);
   return out;
 }
 

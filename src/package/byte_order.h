@@ -15,9 +15,7 @@ inline void EncodeU32(uint8_t* out, uint32_t value) {
   out[3] = static_cast<uint8_t>(value >> 24);
 }
 
-inline uint16_t DecodeU16(const uint8_t* in) {
-  return static_cast<uint16_t>(in[0] | (in[1] << 8));
-}
+inline uint16_t DecodeU16(const uint8_t* in) { return static_cast<uint16_t>(in[0] | (in[1] << 8)); }
 
 inline uint32_t DecodeU32(const uint8_t* in) {
   return static_cast<uint32_t>(in[0]) | (static_cast<uint32_t>(in[1]) << 8) |

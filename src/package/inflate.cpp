@@ -93,3 +93,9 @@ int InflateStreamStep(int32_t length, InflateStream* context, const uint8_t* inp
   if (length == 0 && outputSpaceLeft) return ended == Z_OK ? 1 : -1;
   return -1;
 }
+
+void InflateStreamEnd(InflateStream* context) {
+  if (!context->open) return;
+  context->open = false;
+  inflateEnd(&context->stream);
+}

@@ -1,8 +1,9 @@
 // Raw deflate (no zlib header, no checksum) inflation, whole or streamed.
 #pragma once
 
-#include <cstdint>
 #include <zlib.h>
+
+#include <cstdint>
 
 #include "package/byte_buffer.h"
 
@@ -36,3 +37,7 @@ int InflateStreamBegin(int32_t* count, InflateStream* context, uint8_t* window);
 // Afterwards *count holds the bytes in the window; the caller writes them out
 // and sets *count to 0. A stream that is over or failed returns -1 again.
 int InflateStreamStep(int32_t length, InflateStream* context, const uint8_t* input);
+
+// Releases a stream that is still open (one abandoned before its end);
+// does nothing for one that has ended or failed.
+void InflateStreamEnd(InflateStream* context);

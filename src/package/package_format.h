@@ -85,9 +85,9 @@ struct IndexEntry {
   const char* name = nullptr;
   size_t nameLength = 0;
   uint32_t flags = 0;
-  EntryTime time;          // file entries only
-  uint32_t storedSize = 0; // file entries only
-  uint32_t offset = 0;     // file entries with storedSize != 0 only
+  EntryTime time;           // file entries only
+  uint32_t storedSize = 0;  // file entries only
+  uint32_t offset = 0;      // file entries with storedSize != 0 only
 };
 
 // Fixed part of an entry behind its name: NUL + flags.

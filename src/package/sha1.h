@@ -10,8 +10,8 @@ inline constexpr size_t SHA1_DIGEST_SIZE = 20;
 inline constexpr size_t SHA1_BLOCK_SIZE = 64;
 
 struct Sha1Context {
-  uint32_t count[2];  // bits hashed so far, low word first
-  uint32_t state[5];  // chaining words
+  uint32_t count[2];                // bits hashed so far, low word first
+  uint32_t state[5];                // chaining words
   uint8_t buffer[SHA1_BLOCK_SIZE];  // bytes not yet hashed
 };
 

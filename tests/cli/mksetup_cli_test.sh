@@ -41,6 +41,42 @@ build() {  # build OUTPUT [options]
   "$mksetup" build --script script.txt --tree tree -o "$out" --stub stub.exe "$@"
 }
 
+
+# seal OUTPUT SECTION: a package with an empty script and the given tree
+# section behind the fake stub, with a correct digest (hand-made, hostile).
+seal() {
+  { printf '\x00\x00\x00\x00\x00'; cat "$2"; } >tail.bin
+  local digest
+  digest=$({ printf 'kestravo setup package \r\n assembled by the package writer'
+             cat stub.exe tail.bin; } | sha1sum | cut -c1-40)
+  { cat stub.exe; printf '%s' "$digest" | xxd -r -p; cat tail.bin; } >"$1"
+  rm tail.bin
+}
+
+le32() {  # the little-endian bytes of a number, for printf
+  local n=$1
+  printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((n & 255)) $((n >> 8 & 255)) $((n >> 16 & 255)) \
+    $((n >> 24 & 255))
+}
+
+# A tree that tries to leave its target: a directory "..", a file
+# "../escape", and one honest file "ok" behind them.
+hostile_package() {
+  local time='\xe6\x07\x0b\x03\x00\x00\x00\x00'
+  {
+    printf '\x01..\x00\x00\x00\x00\x00'
+    printf '\x03x\x00\x00\x00\x00\x00'"$time"'\x04\x00\x00\x00\x00\x00\x00\x00'
+    printf '\x02'
+    printf '\x03../escape\x00\x00\x00\x00\x00'"$time"'\x04\x00\x00\x00\x00\x00\x00\x00'
+    printf '\x03ok\x00\x00\x00\x00\x00'"$time"'\x04\x00\x00\x00\x04\x00\x00\x00'
+    printf '\x00'
+  } >index.bin
+  { printf '\x00'; printf "$(le32 "$(stat -c %s index.bin)")"; cat index.bin
+    printf '\x08\x00\x00\x00evilfine'; } >section.bin
+  seal "$1" section.bin
+  rm index.bin section.bin
+}
+
 case "$case_name" in
   build_then_verify)
     expect 0 build setup.exe
@@ -105,6 +141,111 @@ case "$case_name" in
     contains err.txt "frobnicate"
     expect 1 "$mksetup"
     contains err.txt "Subcommands:"
+    ;;
+  check_clean)
+    mkdir -p tree/pic && : >tree/pic/logo.png
+    printf '[locale]\nT\nP\nC:\\x\nS\nB\nF\npic\\logo.png\n[run]\nsub\\a.txt\n' >lint.txt
+    expect 0 "$mksetup" check --script lint.txt --tree tree
+    [ "$(cat out.txt)" = "OK" ] || fail "a clean script printed '$(cat out.txt)'"
+    [ -s err.txt ] && fail "a clean script wrote to stderr"
+    ;;
+  check_findings)
+    printf '[locale]\nT\nP\nC:\\x\nS\nB\nF\nsub/a.png\n[register]\nHKLM\\S\\N=1\n[run.de]\n' >lint.txt
+    expect 1 "$mksetup" check --script lint.txt --tree tree
+    contains out.txt "lint.txt:8: error: the picture \"sub/a.png\" is not in the tree"
+    contains out.txt "lint.txt:10: error: unknown root key \"HKLM\""
+    contains out.txt "lint.txt:11: warning: [run.de] is never read"
+    contains out.txt "2 errors, 1 warning"
+    printf '[run]\napp.exe\n' >nolocale.txt
+    expect 1 "$mksetup" check --script nolocale.txt
+    contains out.txt "nolocale.txt: error: no plain [locale] section"
+    ;;
+  check_warnings_only)
+    printf '[locale] texts\nT\nP\nC:\\x\nS\nB\nF\n' >lint.txt
+    expect 0 "$mksetup" check --script lint.txt --tree tree
+    contains out.txt "lint.txt:1: warning: text behind the bracket"
+    contains out.txt "0 errors, 1 warning"
+    ;;
+  check_unreadable)
+    expect 2 "$mksetup" check --script nothing.txt --tree tree
+    contains err.txt "nothing.txt: cannot read the script"
+    expect 2 "$mksetup" check --script script.txt --tree nowhere
+    contains err.txt "nowhere: cannot read the tree"
+    expect 106 "$mksetup" check --tree tree
+    ;;
+  list_table)
+    expect 0 build setup.exe --quiet
+    expect 0 "$mksetup" list setup.exe
+    contains out.txt "Title=CLI test"
+    contains out.txt "sub/a.txt"
+    contains out.txt "sub/empty/"
+    grep -qE '^ +6 +6 +stored +[0-9-]+ [0-9:.]+ +sub/a.txt$' out.txt || fail "no row for sub/a.txt"
+    grep -qE '^ +23893 +[0-9]+ +deflate .*numbers.txt$' out.txt || fail "no row for numbers.txt"
+    contains out.txt "4 files, 43899 bytes"
+    ;;
+  list_json)
+    expect 0 build setup.exe --quiet
+    expect 0 "$mksetup" list --json setup.exe
+    python3 - out.txt <<'PY' || fail "the JSON listing is wrong"
+import json, sys
+listing = json.load(open(sys.argv[1]))
+assert listing["script"] == "[Setup]\nTitle=CLI test\n", listing["script"]
+entries = {e["path"]: e for e in listing["entries"]}
+assert entries["sub"]["type"] == "directory"
+assert entries["sub/a.txt"]["size"] == 6 and not entries["sub/a.txt"]["compressed"]
+assert entries["numbers.txt"]["size"] == 23893 and entries["numbers.txt"]["compressed"]
+assert "offset" not in entries["e.txt"] and listing["files"] == 4
+PY
+    ;;
+  extract_round_trip)
+    touch -d '2021-06-15 12:34:56.78' tree/sub/a.txt
+    expect 0 build setup.exe --quiet
+    expect 0 "$mksetup" extract setup.exe out
+    contains err.txt "mksetup: extracted 4 files into out"
+    diff -r tree out >/dev/null || fail "the extracted tree differs"
+    for f in sub/a.txt e.txt noise.bin numbers.txt; do
+      [ "$(stat -c %Y "tree/$f")" = "$(stat -c %Y "out/$f")" ] || fail "time of $f differs"
+    done
+    [ "$(stat -c %y out/sub/a.txt)" = "2021-06-15 12:34:56.780000000 +0000" ] ||
+      fail "hundredths lost: $(stat -c %y out/sub/a.txt)"
+    # Again into the same folder: files are replaced, the result is the same.
+    expect 0 "$mksetup" extract --quiet setup.exe out
+    [ -s err.txt ] && fail "--quiet printed something"
+    diff -r tree out >/dev/null || fail "a second extraction differs"
+    ;;
+  extract_hostile)
+    hostile_package hostile.exe
+    expect 0 "$mksetup" verify hostile.exe
+    expect 3 "$mksetup" extract hostile.exe out
+    contains err.txt "mksetup: ../: skipped: the name is not safe to create"
+    contains err.txt "mksetup: ../escape: skipped: the name is not safe to create"
+    contains err.txt "extracted 1 files into out; 2 entries skipped"
+    [ "$(cat out/ok)" = fine ] || fail "the honest file is missing"
+    [ "$(ls -A out)" = ok ] || fail "unexpected files in the target: $(ls -A out)"
+    [ -e escape ] || [ -e x ] && fail "a file escaped the target"
+    expect 0 "$mksetup" list hostile.exe
+    contains out.txt "../escape  [skipped: the name is not safe to create]"
+    contains out.txt "../x  [skipped: inside a skipped directory]"
+    ;;
+  extract_through_link)
+    expect 0 build setup.exe --quiet
+    mkdir -p out elsewhere
+    ln -s ../elsewhere out/sub
+    expect 3 "$mksetup" extract setup.exe out
+    contains err.txt "mksetup: sub/a.txt: failed: the file could not be created"
+    [ -z "$(ls -A elsewhere)" ] || fail "written through the link: $(ls -A elsewhere)"
+    cmp -s tree/noise.bin out/noise.bin || fail "the other files are missing"
+    ;;
+  extract_errors)
+    expect 2 "$mksetup" extract stub.exe out
+    contains err.txt "stub.exe: holds no package"
+    [ -e out ] && fail "a target was made for a bare stub"
+    expect 0 build setup.exe --quiet
+    printf '\x5a' | dd of=setup.exe bs=1 seek=400000 conv=notrunc status=none
+    expect 1 "$mksetup" extract setup.exe out
+    contains err.txt "the package is damaged"
+    expect 2 "$mksetup" list nothing.exe
+    contains err.txt "nothing.exe: cannot read the file"
     ;;
   *)
     fail "no such case"

@@ -31,9 +31,7 @@ Bytes RawDeflateUnfinished(const Bytes& data) {
   return out;
 }
 
-Bytes Contents(const ByteBuffer& buffer) {
-  return Bytes(buffer.data, buffer.data + buffer.length);
-}
+Bytes Contents(const ByteBuffer& buffer) { return Bytes(buffer.data, buffer.data + buffer.length); }
 
 }  // namespace
 
@@ -218,7 +216,9 @@ TEST(InflateStreamTest, FullWindowConsumesNothing) {
   ASSERT_EQ(count, INFLATE_WINDOW_SIZE);
   EXPECT_EQ(InflateStreamStep(length - r, &stream, packed.data() + r), 0);
   EXPECT_EQ(count, INFLATE_WINDOW_SIZE);
-  inflateEnd(&stream.stream);
+  InflateStreamEnd(&stream);
+  EXPECT_FALSE(stream.open);
+  EXPECT_EQ(InflateStreamStep(0, &stream, nullptr), -1);
 }
 
 TEST(InflateStreamTest, FinalEmptyStepAfterAllOutputIsTakenEnds) {

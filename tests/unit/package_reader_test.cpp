@@ -86,8 +86,13 @@ TEST(ReadPackageTest, DigestCoversSaltStubAndTailAsOneStream) {
 
 TEST(ReadPackageTest, AnyChangedByteIsCorruption) {
   Bytes file = AssemblePackage(FakeStub(), 1, RawDeflate(kScript), RandomBytes(3000, 3));
-  std::set<size_t> positions = {0, 1, STUB_SIZE - 1, SCRIPT_FLAG_OFFSET, SCRIPT_FLAG_OFFSET + 1,
-                                SCRIPT_OFFSET, file.size() - 1};
+  std::set<size_t> positions = {0,
+                                1,
+                                STUB_SIZE - 1,
+                                SCRIPT_FLAG_OFFSET,
+                                SCRIPT_FLAG_OFFSET + 1,
+                                SCRIPT_OFFSET,
+                                file.size() - 1};
   for (size_t i = 0; i < PACKAGE_DIGEST_SIZE; ++i) positions.insert(STUB_SIZE + i);
   for (size_t i = 0; i < file.size(); i += 9973) positions.insert(i);
   for (size_t pos : positions) {
@@ -184,7 +189,8 @@ TEST(ReadPackageTest, ReadsFromDiskAndKeepsThePath) {
   Bytes file = AssemblePackage(FakeStub(), 0, kScript, RandomBytes(70000, 6));
   {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
   }
   std::u16string widePath = path.u16string();
   PackageInfo info;

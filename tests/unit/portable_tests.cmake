@@ -4,8 +4,13 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/entry_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/locale_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/script_lint_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/setup_script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tree_walker_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp
 )
 list(APPEND SETUP_PORTABLE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_support.cpp)

@@ -36,8 +36,8 @@ Bytes RandomBytes(size_t size, uint32_t seed) {
 }
 
 Bytes TextLikeBytes(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"setup ", "file ", "tree ", "window\r\n", "data ",
-                                       "[install]\r\n", "copy ", "%TARGET% "};
+  static const char* const kWords[] = {"setup ", "file ",         "tree ", "window\r\n",
+                                       "data ",  "[install]\r\n", "copy ", "%TARGET% "};
   std::mt19937 rng(seed);
   Bytes out;
   while (out.size() < size) {

@@ -4,12 +4,18 @@
 
 #include "CLI/CLI.hpp"
 #include "build_command.h"
+#include "check_command.h"
+#include "extract_command.h"
+#include "list_command.h"
 #include "verify_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"mksetup: builds and checks setup programs"};
   setup_build(app);
   setup_verify(app);
+  setup_check(app);
+  setup_list(app);
+  setup_extract(app);
   // Not require_subcommand(): it would answer a mistyped subcommand with "a
   // subcommand is required" instead of naming the word it did not expect.
   CLI11_PARSE(app, argc, argv);

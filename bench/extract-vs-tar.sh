@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Extracts the same payload with `mksetup extract` and with `tar -xzf` (of a
+# `tar -czf` archive of the same tree) in one run and prints the time ratio
+# and the peak memory of both.
+#
+#   bench/extract-vs-tar.sh [--quick] [--runs N]
+#
+# Payload P1 (wine's i386 PE DLLs plus /usr/include), staged under
+# build/bench-build/ by bench/build-vs-makensis.sh's rules; --quick uses
+# /usr/include alone. The setup program and the archive are made once and
+# kept. Each extraction goes into an empty folder after a sync, and the best
+# of N runs (default 3) counts for each side.
+set -euo pipefail
+export LC_ALL=C
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+mksetup="${MKSETUP:-$root/build/bin/mksetup}"
+scratch="$root/build/bench-build"
+quick=0
+runs=3
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --quick) quick=1 ;;
+    --runs) runs="$2"; shift ;;
+    *) echo "usage: $0 [--quick] [--runs N]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+[ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time not found (Debian package time)" >&2; exit 2; }
+
+# The same staging as build-vs-makensis.sh: hard links, no symbolic links,
+# of names equal but for case only the first in byte order.
+stage() {  # stage NAME SOURCE...
+  local dir="$scratch/$1"
+  shift
+  [ -e "$dir/.staged" ] && return
+  rm -rf "$dir"
+  mkdir -p "$dir/payload"
+  for source in "$@"; do cp -al "$source" "$dir/payload/"; done
+  find "$dir/payload" -type l -delete
+  (cd "$dir/payload" && find . -mindepth 1 | LC_ALL=C sort |
+    awk '{ key = tolower($0); if (key in seen) print; else seen[key] = 1 }' |
+    while IFS= read -r path; do rm -rf -- "$path"; done)
+  touch "$dir/.staged"
+}
+
+if [ "$quick" = 1 ]; then
+  name=quick
+  stage quick /usr/include
+else
+  name=p1
+  stage p1 /usr/lib/i386-linux-gnu/wine/i386-windows /usr/include
+fi
+work="$scratch/$name"
+payload="$work/payload"
+out="$work/extract"
+mkdir -p "$out"
+
+setup="$out/setup.exe"
+archive="$out/payload.tar.gz"
+if [ ! -f "$setup" ] || [ "$setup" -ot "$mksetup" ]; then
+  truncate -s 310272 "$out/stub.exe"
+  printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
+  "$mksetup" build --quiet --stub "$out/stub.exe" --script "$out/setup.ini" --tree "$payload" \
+    -o "$setup"
+fi
+[ -f "$archive" ] || tar -czf "$archive" -C "$payload" .
+
+files=$(find "$payload" -type f | wc -l)
+bytes=$(du -sb --apparent-size "$payload" | cut -f1)
+echo "payload $name: $files files, $((bytes / 1000000)) MB; setup $(($(stat -c %s "$setup") / 1000000)) MB," \
+  "tar.gz $(($(stat -c %s "$archive") / 1000000)) MB; $(nproc) cores"
+cat "$setup" "$archive" >/dev/null  # both inputs in the page cache
+
+# measure LABEL COMMAND...: one run into a fresh $out/target; appends
+# "seconds kilobytes" to $out/LABEL.runs.
+measure() {
+  local label="$1"
+  shift
+  rm -rf "$out/target"
+  mkdir "$out/target"
+  sync
+  /usr/bin/time -f '%e %M' -o "$out/$label.time" "$@" >/dev/null 2>"$out/$label.log" ||
+    { cat "$out/$label.log" >&2; exit 1; }
+  cat "$out/$label.time" >>"$out/$label.runs"
+}
+
+rm -f "$out"/*.runs
+for _ in $(seq "$runs"); do
+  measure tar tar -xzf "$archive" -C "$out/target"
+  measure mksetup "$mksetup" extract --quiet "$setup" "$out/target"
+done
+diff -rq "$payload" "$out/target" >/dev/null || { echo "the extracted tree differs" >&2; exit 1; }
+rm -rf "$out/target"
+
+best() { sort -n "$out/$1.runs" | head -1; }
+read -r tar_seconds tar_kb <<<"$(best tar)"
+read -r our_seconds our_kb <<<"$(best mksetup)"
+ratio=$(printf '%.3f' "$(echo "scale=4; $our_seconds / $tar_seconds" | bc)")
+echo "mksetup extract: $our_seconds s; tar -xzf: $tar_seconds s;" \
+  "time ratio $ratio (target <= 1.00), best of $runs"
+echo "  peak memory: mksetup extract $((our_kb / 1024)) MB, tar -xzf $((tar_kb / 1024)) MB"

@@ -1,0 +1,465 @@
+#include "package/tree_walker.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "package/byte_buffer.h"
+#include "package/byte_order.h"
+#include "package/entry_name.h"
+#include "package/entry_time.h"
+#include "package/inflate.h"
+#include "script/utf8.h"
+
+namespace {
+
+// A name of MAX_ENTRY_NAME_BYTES bytes decodes to at most as many units,
+// plus the terminator the progress message needs.
+constexpr size_t kNameUnits = MAX_ENTRY_NAME_BYTES + 2;
+// Each level adds a separator and at least one unit to a bounded path.
+constexpr size_t kMaxLevels = MAX_ENTRY_PATH_UNITS / 2 + 1;
+
+// Ends a streamed inflation that the copy gives up on before zlib ended it,
+// so that its state is released on every path.
+class InflateGuard {
+ public:
+  explicit InflateGuard(InflateStream* context) : context_(context) {}
+  ~InflateGuard() { InflateStreamEnd(context_); }
+  InflateGuard(const InflateGuard&) = delete;
+  InflateGuard& operator=(const InflateGuard&) = delete;
+
+ private:
+  InflateStream* context_;
+};
+
+CopyResult CopyStored(InputFile& file, uint32_t size, OutputFile& out, uint8_t* chunk) {
+  uint32_t copied = 0;
+  while (copied < size) {
+    const size_t left = size - copied;
+    const size_t got =
+        file.Read(chunk, left < CopyBuffers::kInputChunk ? left : CopyBuffers::kInputChunk);
+    if (got == 0) return COPY_CUT_SHORT;
+    if (!out.Write(chunk, got)) return COPY_WRITE_FAILED;
+    copied += static_cast<uint32_t>(got);
+  }
+  return COPY_OK;
+}
+
+// Feeds the stored bytes chunk by chunk and writes the window out after
+// every step; a step may consume nothing while it fills the window, so a
+// chunk is stepped until it is used up or the stream is over.
+CopyResult CopyInflated(InputFile& file, uint32_t size, OutputFile& out, CopyBuffers& buffers) {
+  int32_t count = 0;
+  InflateStream context;
+  InflateStreamBegin(&count, &context, buffers.window);
+  InflateGuard guard(&context);
+
+  auto flush = [&]() {
+    const bool written = count == 0 || out.Write(buffers.window, static_cast<size_t>(count));
+    count = 0;
+    return written;
+  };
+
+  uint32_t fed = 0;
+  bool over = false;
+  bool cutShort = false;
+  while (fed < size && !over) {
+    const size_t left = size - fed;
+    const size_t got =
+        file.Read(buffers.input, left < CopyBuffers::kInputChunk ? left : CopyBuffers::kInputChunk);
+    if (got == 0) {
+      cutShort = true;
+      break;
+    }
+    fed += static_cast<uint32_t>(got);
+    const int32_t chunk = static_cast<int32_t>(got);
+    int32_t p = 0;
+    while (p < chunk && !over) {
+      const int32_t remaining = chunk - p;
+      const int r = InflateStreamStep(remaining, &context, buffers.input + p);
+      if (!flush()) return COPY_WRITE_FAILED;
+      if (r == -1) return COPY_INFLATE_FAILED;
+      if (r > remaining) {
+        over = true;
+      } else {
+        p += r;
+      }
+    }
+  }
+  // The last output may not have fitted into the window.
+  while (!over) {
+    const int r = InflateStreamStep(0, &context, nullptr);
+    const bool windowFull = count >= INFLATE_WINDOW_SIZE;
+    if (!flush()) return COPY_WRITE_FAILED;
+    if (r == -1) return COPY_INFLATE_FAILED;
+    if (r > 0 || !windowFull) break;
+  }
+  return cutShort ? COPY_CUT_SHORT : COPY_OK;
+}
+
+// running * 100 / divisor, rounded down, with running < divisor. The product
+// fits in 64 bits for any real package; past that, 100 additions with the
+// remainder kept below the divisor give the same quotient. The divisor is at
+// most the index's file count times 2^32, far below 2^63, so nothing wraps.
+int Percent(uint64_t running, uint64_t divisor) {
+  if (running <= UINT64_MAX / 100) return static_cast<int>(running * 100 / divisor);
+  int quotient = 0;
+  uint64_t remainder = 0;
+  for (int i = 0; i < 100; ++i) {
+    remainder += running;
+    if (remainder >= divisor) {
+      remainder -= divisor;
+      ++quotient;
+    }
+  }
+  return quotient;
+}
+
+// One pass over the index. Entries with safe names and paths go to the
+// visitor; the others are reported and passed over, a directory with all
+// it holds. ENTRY_END and ENTRY_DIRECTORY_END both end the current level.
+class TreeWalk {
+ public:
+  // `reservedUnits`: what precedes the relative path in the path the limit
+  // applies to (the target and its separator).
+  TreeWalk(const PackageTree& tree, size_t reservedUnits)
+      : tree_(tree), reservedUnits_(reservedUnits) {
+    path_.reserve(MAX_ENTRY_PATH_UNITS + 1);
+    levels_.reserve(kMaxLevels);
+  }
+
+  // Returns false when an entry was cut short by the end of the index.
+  template <typename Visitor>
+  bool Run(Visitor& visitor) {
+    path_.clear();
+    levels_.clear();
+    size_t skipDepth = 0;
+    size_t position = 0;
+    while (position < tree_.indexLength) {
+      IndexEntry entry;
+      const size_t length =
+          DecodeIndexEntry(tree_.index + position, tree_.indexLength - position, &entry);
+      if (length == 0) return false;
+      position += length;
+
+      if (entry.type == ENTRY_END || entry.type == ENTRY_DIRECTORY_END) {
+        if (skipDepth != 0) {
+          --skipDepth;
+        } else if (levels_.empty()) {
+          return true;
+        } else {
+          path_.resize(levels_.back());
+          levels_.pop_back();
+        }
+        continue;
+      }
+      const bool isDirectory = entry.type == ENTRY_DIRECTORY;
+      if (!isDirectory && entry.type != ENTRY_FILE) continue;
+      if (skipDepth != 0) {
+        if (isDirectory) ++skipDepth;
+        continue;
+      }
+
+      const size_t parentLength = path_.size();
+      const ExtractIssue issue = AppendName(entry);
+      if (issue != 0) {
+        visitor.OnSkipped(issue, path_, entry, isDirectory);
+        if (isDirectory) skipDepth = 1;
+        continue;
+      }
+      if (isDirectory) {
+        levels_.push_back(parentLength);
+        visitor.OnDirectory(path_);
+        continue;
+      }
+      const bool goOn = visitor.OnFile(path_, name_, entry);
+      path_.resize(parentLength);
+      if (!goOn) return true;
+    }
+    return true;
+  }
+
+ private:
+  // Appends "\name" (or the name at the top) to the path and keeps the
+  // decoded name; on a refusal the path is left as it was.
+  ExtractIssue AppendName(const IndexEntry& entry) {
+    if (entry.nameLength > MAX_ENTRY_NAME_BYTES) return EXTRACT_NAME_TOO_LONG;
+    const size_t units = Utf8ToWide(name_, kNameUnits, entry.name, entry.nameLength);
+    if (units >= kNameUnits) return EXTRACT_NAME_TOO_LONG;
+    const std::u16string_view name(name_, units);
+    if (!IsSafeEntryName(name)) return EXTRACT_UNSAFE_NAME;
+    const size_t separator = path_.empty() ? 0 : 1;
+    if (reservedUnits_ + path_.size() + separator + units > MAX_ENTRY_PATH_UNITS) {
+      return EXTRACT_PATH_TOO_LONG;
+    }
+    if (separator != 0) path_.push_back(u'\\');
+    path_.append(name);
+    return static_cast<ExtractIssue>(0);
+  }
+
+  const PackageTree& tree_;
+  const size_t reservedUnits_;
+  std::u16string path_;
+  std::vector<size_t> levels_;  // the path's length at each open level
+  char16_t name_[kNameUnits];
+};
+
+// First walk: creates the directories and adds up the stored sizes.
+struct CountingVisitor {
+  TreeOutput& output;
+  uint64_t total = 0;
+
+  void OnDirectory(std::u16string_view path) { output.MakeDirectory(path); }
+  bool OnFile(std::u16string_view, const char16_t*, const IndexEntry& entry) {
+    total += entry.storedSize;
+    return true;
+  }
+  void OnSkipped(ExtractIssue, std::u16string_view, const IndexEntry&, bool) {}
+};
+
+// Second walk: writes the files and reports progress and trouble.
+struct ExtractingVisitor {
+  InputFile& file;
+  const PackageTree& tree;
+  TreeOutput& output;
+  const ExtractOptions& options;
+  CopyBuffers& buffers;
+  ExtractStats& stats;
+  uint64_t divisor;
+  uint64_t running = 0;
+
+  void OnDirectory(std::u16string_view path) { output.MakeDirectory(path); }
+
+  bool OnFile(std::u16string_view path, const char16_t* name, const IndexEntry& entry) {
+    running += entry.storedSize;
+    if (options.progress != nullptr) {
+      options.progress->OnFileName(name);
+      options.progress->OnPercent(Percent(running, divisor));
+    }
+    std::unique_ptr<OutputFile> out = output.CreateOutput(path);
+    if (!out) {
+      Report(EXTRACT_CREATE_FAILED, path, entry, false);
+      return true;
+    }
+    ++stats.filesWritten;
+    CopyResult result = COPY_OK;
+    if (entry.storedSize != 0) {
+      result = buffers.input == nullptr ? COPY_CUT_SHORT
+                                        : CopyEntryData(file, tree.dataBase, entry, *out, buffers);
+    }
+    if (!out->Close() && result == COPY_OK) result = COPY_WRITE_FAILED;
+    out.reset();
+    if (IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
+    if (result != COPY_OK) Report(static_cast<ExtractIssue>(result), path, entry, false);
+    return true;
+  }
+
+  void OnSkipped(ExtractIssue issue, std::u16string_view parent, const IndexEntry& entry,
+                 bool isDirectory) {
+    ++stats.skipped;
+    if (options.observer != nullptr) {
+      options.observer->OnIssue(issue, parent, std::string_view(entry.name, entry.nameLength),
+                                isDirectory);
+    }
+  }
+
+  // A failure about a file whose path is `path` (parent + name).
+  void Report(ExtractIssue issue, std::u16string_view path, const IndexEntry& entry,
+              bool isDirectory) {
+    ++stats.failed;
+    if (options.observer == nullptr) return;
+    const size_t cut = path.rfind(u'\\');
+    const std::u16string_view parent =
+        cut == std::u16string_view::npos ? std::u16string_view() : path.substr(0, cut);
+    options.observer->OnIssue(issue, parent, std::string_view(entry.name, entry.nameLength),
+                              isDirectory);
+  }
+};
+
+// The search for one file: no directories, no messages.
+struct FindingVisitor {
+  InputFile& file;
+  const PackageTree& tree;
+  std::u16string_view wanted;
+  TreeOutput& output;
+  std::u16string_view destination;
+  bool found = false;
+
+  void OnDirectory(std::u16string_view) {}
+  bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry& entry) {
+    if (path != wanted) return true;
+    std::unique_ptr<OutputFile> out = output.CreateOutput(destination);
+    if (!out) return false;
+    found = true;
+    if (entry.storedSize != 0) {
+      CopyBuffers buffers;
+      if (buffers.input != nullptr) CopyEntryData(file, tree.dataBase, entry, *out, buffers);
+    }
+    out->Close();
+    out.reset();
+    if (IsValidEntryTime(entry.time)) output.SetEntryTime(destination, entry.time);
+    return false;
+  }
+  void OnSkipped(ExtractIssue, std::u16string_view, const IndexEntry&, bool) {}
+};
+
+// Splits a full path at its last separator into its folder and its name.
+void SplitPath(std::u16string_view path, std::u16string* folder, std::u16string* name) {
+  const size_t cut = path.find_last_of(u"\\/");
+  if (cut == std::u16string_view::npos) {
+    *folder = u".";
+    *name = path;
+    return;
+  }
+  *folder = path.substr(0, cut);
+  *name = path.substr(cut + 1);
+}
+
+}  // namespace
+
+PackageTree::~PackageTree() { free(index); }
+
+CopyBuffers::CopyBuffers()
+    : input(static_cast<uint8_t*>(malloc(kInputChunk + INFLATE_WINDOW_SIZE))),
+      window(input == nullptr ? nullptr : input + kInputChunk) {}
+
+CopyBuffers::~CopyBuffers() { free(input); }
+
+bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
+  const int64_t size = file.Size();
+  const uint64_t fileSize = size < 0 ? 0 : static_cast<uint64_t>(size);
+  const uint64_t headerEnd = treeOffset + TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE;
+  tree->dataBase = headerEnd + TREE_DATA_LENGTH_SIZE;
+
+  uint8_t header[TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE];
+  if (!file.Seek(treeOffset) || file.Read(header, sizeof header) != sizeof header) return true;
+  tree->indexCompressed = header[0] != 0;
+  tree->storedIndexLength = DecodeU32(header + TREE_FLAG_SIZE);
+  tree->dataBase += tree->storedIndexLength;
+
+  // The declared length is only believed as far as the file reaches.
+  const uint64_t present = fileSize > headerEnd ? fileSize - headerEnd : 0;
+  const size_t stored =
+      static_cast<size_t>(tree->storedIndexLength < present ? tree->storedIndexLength : present);
+  auto* bytes = static_cast<uint8_t*>(malloc(stored == 0 ? 1 : stored));
+  if (bytes == nullptr) return false;
+  const size_t got = file.Read(bytes, stored);
+
+  uint8_t dataLength[TREE_DATA_LENGTH_SIZE];
+  if (got == stored && file.Read(dataLength, sizeof dataLength) == sizeof dataLength) {
+    tree->dataAreaLength = DecodeU32(dataLength);
+  }
+
+  if (!tree->indexCompressed) {
+    tree->index = bytes;
+    tree->indexLength = got;
+    return true;
+  }
+  // An index that fails to inflate is what it inflated to.
+  ByteBuffer inflated(1024);
+  InflateToBuffer(bytes, static_cast<uint32_t>(got), &inflated);
+  free(bytes);
+  tree->indexLength = static_cast<size_t>(inflated.length);
+  tree->index = inflated.Release();
+  if (tree->index == nullptr) tree->indexLength = 0;
+  return true;
+}
+
+const char* DescribeExtractIssue(ExtractIssue issue) {
+  switch (issue) {
+    case EXTRACT_UNSAFE_NAME:
+      return "skipped: the name is not safe to create";
+    case EXTRACT_NAME_TOO_LONG:
+      return "skipped: the name is longer than 510 bytes";
+    case EXTRACT_PATH_TOO_LONG:
+      return "skipped: the path is longer than 511 characters";
+    case EXTRACT_CREATE_FAILED:
+      return "failed: the file could not be created";
+    case EXTRACT_DATA_CUT_SHORT:
+      return "incomplete: the package ends inside the file's data";
+    case EXTRACT_INFLATE_FAILED:
+      return "incomplete: the file's compressed data is damaged";
+    case EXTRACT_WRITE_FAILED:
+      return "incomplete: the file could not be written";
+    case EXTRACT_INDEX_CUT_SHORT:
+      return "the index ends inside an entry; the rest of the tree is lost";
+  }
+  return "failed";
+}
+
+CopyResult CopyEntryData(InputFile& file, uint64_t dataBase, const IndexEntry& entry,
+                         OutputFile& out, CopyBuffers& buffers) {
+  if (entry.storedSize == 0) return COPY_OK;
+  if (buffers.input == nullptr || !file.Seek(dataBase + entry.offset)) return COPY_CUT_SHORT;
+  if ((entry.flags & ENTRY_COMPRESSED) != 0) {
+    return CopyInflated(file, entry.storedSize, out, buffers);
+  }
+  return CopyStored(file, entry.storedSize, out, buffers.input);
+}
+
+ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& output,
+                         const ExtractOptions& options) {
+  ExtractStats stats;
+  PackageTree tree;
+  output.MakeDirectory(u"");
+  if (!OpenPackageTree(file, treeOffset, &tree)) {
+    stats.indexCutShort = true;
+    return stats;
+  }
+  TreeWalk walk(tree, options.rootPathUnits + 1);
+
+  CountingVisitor counter{output};
+  const bool whole = walk.Run(counter);
+
+  CopyBuffers buffers;
+  output.MakeDirectory(u"");
+  ExtractingVisitor extractor{file, tree, output, options, buffers, stats, counter.total + 1};
+  walk.Run(extractor);
+  stats.storedTotal = counter.total;
+  if (!whole) {
+    stats.indexCutShort = true;
+    if (options.observer != nullptr) {
+      options.observer->OnIssue(EXTRACT_INDEX_CUT_SHORT, u"", "", false);
+    }
+  }
+  return stats;
+}
+
+bool FindAndExtractFile(InputFile& file, uint64_t treeOffset, std::u16string_view wantedPath,
+                        TreeOutput& output, std::u16string_view destination) {
+  PackageTree tree;
+  if (!OpenPackageTree(file, treeOffset, &tree)) return false;
+  TreeWalk walk(tree, 0);
+  FindingVisitor finder{file, tree, wantedPath, output, destination};
+  walk.Run(finder);
+  return finder.found;
+}
+
+int ExtractPackageTree(const char16_t* targetDir, const char16_t* stubPath, uint64_t treeOffset,
+                       ExtractProgress* progress, ExtractStats* stats) {
+  ExtractStats result;
+  std::unique_ptr<InputFile> file = OpenInputFile(stubPath);
+  std::unique_ptr<TreeOutput> output = OpenTreeOutput(targetDir);
+  if (file && output) {
+    ExtractOptions options;
+    options.rootPathUnits = std::char_traits<char16_t>::length(targetDir);
+    options.progress = progress;
+    result = ExtractTree(*file, treeOffset, *output, options);
+  } else {
+    result.indexCutShort = true;
+  }
+  if (stats != nullptr) *stats = result;
+  return 0;
+}
+
+int ExtractPackageFile(const char16_t* stubPath, uint64_t treeOffset, const char16_t* wantedPath,
+                       const char16_t* destination) {
+  std::unique_ptr<InputFile> file = OpenInputFile(stubPath);
+  if (!file) return 0;
+  std::u16string folder;
+  std::u16string name;
+  SplitPath(destination, &folder, &name);
+  std::unique_ptr<TreeOutput> output = OpenTreeOutput(folder.c_str());
+  if (output) FindAndExtractFile(*file, treeOffset, wantedPath, *output, name);
+  return 0;
+}

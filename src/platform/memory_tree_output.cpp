@@ -1,0 +1,86 @@
+#include "platform/memory_tree_output.h"
+
+#include "package/entry_name.h"
+
+namespace {
+
+class MemoryOutputFile final : public OutputFile {
+ public:
+  MemoryOutputFile(MemoryTreeOutput::Node* node, MemoryTreeOutput* owner)
+      : node_(node), owner_(owner) {}
+  bool Write(const void* data, size_t size) override {
+    if (closed_ || node_->bytes.size() + size > owner_->writeLimit) return false;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    node_->bytes.insert(node_->bytes.end(), bytes, bytes + size);
+    owner_->bytesWritten += size;
+    return true;
+  }
+  bool Close() override {
+    closed_ = true;
+    return true;
+  }
+
+ private:
+  MemoryTreeOutput::Node* node_;
+  MemoryTreeOutput* owner_;
+  bool closed_ = false;
+};
+
+}  // namespace
+
+bool MemoryTreeOutput::Accept(std::u16string_view relativePath) {
+  if (relativePath.empty()) return true;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = relativePath.find(u'\\', start);
+    const std::u16string_view name = relativePath.substr(start, end - start);
+    if (!IsSafeEntryName(name)) {
+      unsafePaths.emplace_back(relativePath);
+      return false;
+    }
+    if (end == std::u16string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool MemoryTreeOutput::ParentIsDirectory(std::u16string_view relativePath) const {
+  const size_t cut = relativePath.rfind(u'\\');
+  const std::u16string_view parent =
+      cut == std::u16string_view::npos ? std::u16string_view() : relativePath.substr(0, cut);
+  const Node* node = Find(parent);
+  return node != nullptr && node->isDirectory;
+}
+
+const MemoryTreeOutput::Node* MemoryTreeOutput::Find(std::u16string_view path) const {
+  auto it = nodes.find(std::u16string(path));
+  return it == nodes.end() ? nullptr : &it->second;
+}
+
+bool MemoryTreeOutput::MakeDirectory(std::u16string_view relativePath) {
+  if (!Accept(relativePath)) return false;
+  if (!relativePath.empty() && !ParentIsDirectory(relativePath)) return false;
+  auto [it, inserted] = nodes.try_emplace(std::u16string(relativePath));
+  if (!inserted) return false;
+  it->second.isDirectory = true;
+  return true;
+}
+
+std::unique_ptr<OutputFile> MemoryTreeOutput::CreateOutput(std::u16string_view relativePath) {
+  if (relativePath.empty() || !Accept(relativePath) || !ParentIsDirectory(relativePath)) {
+    return nullptr;
+  }
+  std::u16string key(relativePath);
+  if (refuse.count(key) != 0) return nullptr;
+  Node& node = nodes[key];
+  if (node.isDirectory) return nullptr;
+  node.bytes.clear();
+  return std::make_unique<MemoryOutputFile>(&node, this);
+}
+
+bool MemoryTreeOutput::SetEntryTime(std::u16string_view relativePath, const EntryTime& time) {
+  auto it = nodes.find(std::u16string(relativePath));
+  if (it == nodes.end() || it->second.isDirectory) return false;
+  it->second.timeSet = true;
+  it->second.time = time;
+  return true;
+}

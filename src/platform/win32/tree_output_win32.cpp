@@ -1,0 +1,137 @@
+// Writing an extracted tree with the Win32 file API: "<root>\<relative
+// path>", as the stub has always built its paths. The names were checked
+// before they got here, so no component is "..", a device or a stream name.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "package/entry_time.h"
+#include "platform/tree_output.h"
+
+namespace {
+
+const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+class Win32OutputFile final : public OutputFile {
+ public:
+  // Fewer, larger WriteFile calls: the inflater hands over 4 KB at a time.
+  static constexpr DWORD kBufferSize = 64 * 1024;
+
+  explicit Win32OutputFile(HANDLE handle)
+      : handle_(handle), buffer_(static_cast<char*>(malloc(kBufferSize))) {}
+  ~Win32OutputFile() override {
+    Close();
+    free(buffer_);
+  }
+  Win32OutputFile(const Win32OutputFile&) = delete;
+  Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+
+  bool Write(const void* data, size_t size) override {
+    if (handle_ == INVALID_HANDLE_VALUE || !ok_) return false;
+    if (buffer_ == nullptr || size >= kBufferSize) return Flush() && WriteAll(data, size);
+    if (used_ + size > kBufferSize && !Flush()) return false;
+    memcpy(buffer_ + used_, data, size);
+    used_ += size;
+    return true;
+  }
+
+  bool Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return ok_;
+    Flush();
+    if (!CloseHandle(handle_)) ok_ = false;
+    handle_ = INVALID_HANDLE_VALUE;
+    return ok_;
+  }
+
+ private:
+  bool Flush() {
+    const size_t used = used_;
+    used_ = 0;
+    return used == 0 || WriteAll(buffer_, used);
+  }
+
+  bool WriteAll(const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size != 0 && ok_) {
+      const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+      DWORD done = 0;
+      if (!WriteFile(handle_, at, want, &done, nullptr) || done == 0) {
+        ok_ = false;
+        break;
+      }
+      at += done;
+      size -= done;
+    }
+    return ok_;
+  }
+
+  HANDLE handle_;
+  char* buffer_;
+  size_t used_ = 0;
+  bool ok_ = true;
+};
+
+class Win32TreeOutput final : public TreeOutput {
+ public:
+  explicit Win32TreeOutput(const char16_t* root) : root_(root) {}
+
+  bool MakeDirectory(std::u16string_view relativePath) override {
+    return CreateDirectoryW(AsWide(Join(relativePath).c_str()), nullptr) != 0;
+  }
+
+  std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath) override {
+    HANDLE handle = CreateFileW(AsWide(Join(relativePath).c_str()), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    auto* file = new (std::nothrow) Win32OutputFile(handle);
+    if (file == nullptr) CloseHandle(handle);
+    return std::unique_ptr<OutputFile>(file);
+  }
+
+  bool SetEntryTime(std::u16string_view relativePath, const EntryTime& time) override {
+    return SetFileTimeFromEntry(time, Join(relativePath).c_str());
+  }
+
+ private:
+  std::u16string Join(std::u16string_view relativePath) const {
+    std::u16string path = root_;
+    if (!relativePath.empty()) {
+      path.push_back(u'\\');
+      path.append(relativePath);
+    }
+    return path;
+  }
+
+  std::u16string root_;
+};
+
+}  // namespace
+
+std::unique_ptr<TreeOutput> OpenTreeOutput(const char16_t* root) {
+  return std::unique_ptr<TreeOutput>(new (std::nothrow) Win32TreeOutput(root));
+}
+
+bool SetFileTimeFromEntry(const EntryTime& time, const char16_t* path) {
+  // SystemTimeToFileTime refuses most bad dates itself; the check also
+  // catches what it would accept but no entry should hold (hundredths 100+).
+  if (!IsValidEntryTime(time)) return false;
+  SYSTEMTIME system = {};
+  system.wYear = time.year;
+  system.wMonth = time.month;
+  system.wDay = time.day;
+  system.wHour = time.hour;
+  system.wMinute = time.minute;
+  system.wSecond = time.second;
+  system.wMilliseconds = static_cast<WORD>(time.hundredths * 10);
+  FILETIME fileTime;
+  if (!SystemTimeToFileTime(&system, &fileTime)) return false;
+  HANDLE handle = CreateFileW(AsWide(path), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const BOOL set = SetFileTime(handle, &fileTime, &fileTime, &fileTime);
+  CloseHandle(handle);
+  return set != 0;
+}

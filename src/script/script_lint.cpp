@@ -1,0 +1,328 @@
+#include "script/script_lint.h"
+
+#include <algorithm>
+#include <map>
+
+#include "package/entry_name.h"
+#include "script/script_lint_lines.h"
+
+namespace {
+
+struct Line {
+  size_t number;
+  std::string_view text;  // without its LF and a CR before it
+};
+
+struct Section {
+  Line header;
+  std::string name;     // between "[" and the first "]"
+  std::string base;     // before the first "."
+  std::string variant;  // after it; empty for a plain header
+  bool isVariant = false;
+  std::string_view tail;  // behind the bracket
+  std::vector<Line> body;
+};
+
+constexpr std::string_view kKnownSections[] = {"locale",  "register",  "shortcuts",
+                                               "prepare", "bin_32",    "bin_64",
+                                               "install", "uninstall", "run"};
+// [locale] lines 1 to 4 go through a 1024-unit buffer, lines 5 to 7 into
+// 120-unit members.
+constexpr size_t kWorkingUnits = 1023;
+constexpr size_t kStoredUnits = 119;
+constexpr size_t kRequiredLocaleLines = 6;
+constexpr size_t kPictureLine = 7;
+
+class Linter {
+ public:
+  explicit Linter(const TreeFileNames* treeFiles) : treeFiles_(treeFiles) {}
+
+  std::vector<LintFinding> Run(std::string_view script);
+
+ private:
+  void Report(size_t line, LintSeverity severity, std::string message) {
+    findings_.push_back({line, severity, std::move(message)});
+  }
+  LintReport ReporterFor(size_t line) {
+    return [this, line](LintSeverity severity, std::string message) {
+      Report(line, severity, std::move(message));
+    };
+  }
+
+  void SplitSections(const std::vector<Line>& lines);
+  void LintEncoding(const Line& line);
+  void LintHeader(const Section& section);
+  void LintDuplicates();
+  void LintReachability();
+  void LintLocaleSection(const Section& section);
+  void LintPicture(const Line& line);
+  void LintBody(const Section& section);
+
+  const TreeFileNames* treeFiles_;
+  std::vector<Section> sections_;
+  std::vector<LintFinding> findings_;
+};
+
+std::vector<Line> SplitLines(std::string_view script) {
+  std::vector<Line> lines;
+  size_t number = 1;
+  while (!script.empty()) {
+    const size_t lf = script.find('\n');
+    std::string_view text = script.substr(0, lf);
+    if (lf != std::string_view::npos && !text.empty() && text.back() == '\r') {
+      text.remove_suffix(1);
+    }
+    lines.push_back({number++, text});
+    script = lf == std::string_view::npos ? std::string_view() : script.substr(lf + 1);
+  }
+  return lines;
+}
+
+bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
+bool IsUpperOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+// A name a system locale can give: "ll" or "ll-CC" (country letters or digits).
+bool IsLocaleNameShape(std::string_view name) {
+  if (name.size() < 2 || !IsLower(name[0]) || !IsLower(name[1])) return false;
+  if (name.size() == 2) return true;
+  if (name[2] != '-' || name.size() < 5 || name.size() > 6) return false;
+  return std::all_of(name.begin() + 3, name.end(), IsUpperOrDigit);
+}
+
+bool IsKnownSection(std::string_view base) {
+  return std::find(std::begin(kKnownSections), std::end(kKnownSections), base) !=
+         std::end(kKnownSections);
+}
+
+std::string ToLower(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return text;
+}
+
+void Linter::LintEncoding(const Line& line) {
+  const std::string_view text = line.text;
+  if (text.find('\0') != std::string_view::npos) {
+    Report(line.number, LintSeverity::kError, "NUL byte: the setup reads the line only up to it");
+  }
+  const size_t invalid = FindInvalidUtf8(text.data(), text.size());
+  if (invalid < text.size()) {
+    Report(line.number, LintSeverity::kError,
+           "invalid UTF-8 at byte " + std::to_string(invalid + 1) + " of the line");
+    return;
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<uint8_t>(text[i]) >= 0xF0) {
+      Report(line.number, LintSeverity::kError,
+             "a character outside the Basic Multilingual Plane: the setup keeps one UTF-16 unit "
+             "per character and cannot show it");
+      return;
+    }
+  }
+}
+
+void Linter::SplitSections(const std::vector<Line>& lines) {
+  Section* current = nullptr;
+  for (const Line& line : lines) {
+    if (line.text.empty() || line.text.front() != '[') {
+      if (current != nullptr) current->body.push_back(line);
+      continue;
+    }
+    current = nullptr;
+    const size_t close = line.text.find(']');
+    if (close == std::string_view::npos) {
+      Report(line.number, LintSeverity::kWarning,
+             "the line begins with \"[\" but has no \"]\": it is no header, yet it ends the "
+             "section above");
+      continue;
+    }
+    Section section;
+    section.header = line;
+    section.name = std::string(line.text.substr(1, close - 1));
+    section.tail = line.text.substr(close + 1);
+    const size_t dot = section.name.find('.');
+    section.base = section.name.substr(0, dot);
+    if (dot != std::string::npos) {
+      section.isVariant = true;
+      section.variant = section.name.substr(dot + 1);
+    }
+    sections_.push_back(std::move(section));
+    current = &sections_.back();
+  }
+}
+
+void Linter::LintHeader(const Section& section) {
+  const size_t number = section.header.number;
+  if (!IsKnownSection(section.base)) {
+    std::string message = "unknown section [" + section.name + "] is never read";
+    if (IsKnownSection(ToLower(section.base))) message += " (section names are case-sensitive)";
+    Report(number, LintSeverity::kWarning, std::move(message));
+    return;
+  }
+  if (section.isVariant && !IsLocaleNameShape(section.variant)) {
+    Report(number, LintSeverity::kWarning,
+           "[" + section.name + "] is never read: \"" + section.variant +
+               "\" is not a locale name of the form ll or ll-CC (for example de or de-AT)");
+  }
+  if (section.tail.empty()) return;
+  if (section.base == "shortcuts") {
+    Report(number, LintSeverity::kWarning,
+           "text behind the bracket of a [shortcuts] header, less its first byte, is read as the "
+           "section's first shortcut line");
+    if (section.tail.size() > 1) {
+      LintShortcutLine(section.tail.substr(1), ReporterFor(number));
+    }
+    return;
+  }
+  Report(number, LintSeverity::kWarning,
+         "text behind the bracket of [" + section.name + "] is ignored");
+}
+
+void Linter::LintDuplicates() {
+  std::map<std::string, size_t> firstLine;
+  for (const Section& section : sections_) {
+    if (!IsKnownSection(section.base)) continue;
+    const auto [it, inserted] = firstLine.emplace(section.name, section.header.number);
+    if (!inserted) {
+      Report(section.header.number, LintSeverity::kWarning,
+             "[" + section.name + "] also stands on line " + std::to_string(it->second) +
+                 ": only one of them is ever read");
+    }
+  }
+}
+
+// The locale name the setup keeps is the one under which it found a [locale]
+// section, so a variant is only read where a [locale] variant of the same
+// name exists.
+void Linter::LintReachability() {
+  std::set<std::string> localeVariants;
+  bool hasPlainLocale = false;
+  for (const Section& section : sections_) {
+    if (section.base != "locale") continue;
+    if (!section.isVariant) hasPlainLocale = true;
+    if (section.isVariant && IsLocaleNameShape(section.variant)) {
+      localeVariants.insert(section.variant);
+    }
+  }
+  if (!hasPlainLocale) {
+    Report(0, LintSeverity::kError,
+           "no plain [locale] section: a system whose locale matches no variant has no window "
+           "texts");
+  }
+  for (const Section& section : sections_) {
+    if (!section.isVariant || section.base == "locale" || !IsKnownSection(section.base) ||
+        !IsLocaleNameShape(section.variant) || localeVariants.count(section.variant) != 0) {
+      continue;
+    }
+    std::string message = "[" + section.name + "] is never read: there is no [locale." +
+                          section.variant +
+                          "], and variants are read only under the locale name "
+                          "a [locale] section was found with";
+    if (section.variant.size() > 2 && localeVariants.count(section.variant.substr(0, 2)) != 0) {
+      message += " (here " + section.variant.substr(0, 2) + ")";
+    }
+    Report(section.header.number, LintSeverity::kWarning, std::move(message));
+  }
+}
+
+void Linter::LintPicture(const Line& line) {
+  const std::string_view name = line.text;
+  if (name.empty()) return;
+  const size_t dot = name.rfind('.');
+  const std::string_view extension =
+      dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+  if (extension != ".png" && extension != ".jpg") {
+    Report(line.number, LintSeverity::kError,
+           "the picture \"" + std::string(name) +
+               "\" is not shown: its extension must be exactly .png or .jpg");
+  }
+  if (treeFiles_ == nullptr || treeFiles_->count(std::string(name)) != 0) return;
+  std::string message = "the picture \"" + std::string(name) + "\" is not in the tree";
+  std::string withBackslashes(name);
+  std::replace(withBackslashes.begin(), withBackslashes.end(), '/', '\\');
+  for (const std::string& file : *treeFiles_) {
+    if (ToLower(file) == ToLower(withBackslashes)) {
+      message += " (did you mean \"" + file + "\"? paths use backslashes and exact case)";
+      break;
+    }
+  }
+  Report(line.number, LintSeverity::kError, std::move(message));
+}
+
+void Linter::LintLocaleSection(const Section& section) {
+  const std::vector<Line>& body = section.body;
+  if (body.size() < kRequiredLocaleLines) {
+    Report(section.header.number, LintSeverity::kError,
+           "[" + section.name + "] has " + std::to_string(body.size()) +
+               " lines; it needs six: title, prompt, target folder, start caption, busy "
+               "caption, file prefix");
+  }
+  for (size_t i = 0; i < body.size() && i < kPictureLine; ++i) {
+    const size_t limit = i < 4 ? kWorkingUnits : kStoredUnits;
+    const size_t units = WideUnits(body[i].text);
+    if (units > limit) {
+      Report(body[i].number, LintSeverity::kError,
+             "[locale] line " + std::to_string(i + 1) + " is " + std::to_string(units) +
+                 " UTF-16 units long; at most " + std::to_string(limit) + " fit");
+    }
+  }
+  if (body.size() >= 3) {
+    const std::string_view target = body[2].text;
+    const size_t comma = target.find(',');
+    if (comma != std::string_view::npos) {
+      const std::string_view mode = target.substr(comma + 1);
+      if (mode.empty() || (mode.front() != '0' && mode.front() != '1')) {
+        Report(body[2].number, LintSeverity::kWarning,
+               "the target folder line has a comma but no mode 0 or 1 after it: the text from "
+               "the comma on is dropped");
+      }
+    }
+  }
+  if (body.size() >= kPictureLine) LintPicture(body[kPictureLine - 1]);
+  if (body.size() > kPictureLine) {
+    Report(body[kPictureLine].number, LintSeverity::kWarning,
+           "[locale] lines after the seventh are never read");
+  }
+}
+
+void Linter::LintBody(const Section& section) {
+  const std::string& base = section.base;
+  for (const Line& line : section.body) {
+    const LintReport report = ReporterFor(line.number);
+    if (base == "register") {
+      LintRegisterLine(line.text, report);
+    } else if (base == "shortcuts") {
+      LintShortcutLine(line.text, report);
+    } else if (base == "run") {
+      LintRunLine(line.text, report);
+    } else if (base == "prepare" || base == "bin_32" || base == "bin_64" || base == "install") {
+      LintBatchLine(line.text, true, report);
+    } else if (base == "uninstall") {
+      LintBatchLine(line.text, false, report);
+    }
+  }
+}
+
+std::vector<LintFinding> Linter::Run(std::string_view script) {
+  const std::vector<Line> lines = SplitLines(script);
+  for (const Line& line : lines) LintEncoding(line);
+  SplitSections(lines);
+  for (const Section& section : sections_) LintHeader(section);
+  LintDuplicates();
+  LintReachability();
+  for (const Section& section : sections_) {
+    if (section.base == "locale") {
+      LintLocaleSection(section);
+    } else {
+      LintBody(section);
+    }
+  }
+  std::stable_sort(findings_.begin(), findings_.end(),
+                   [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; });
+  return std::move(findings_);
+}
+
+}  // namespace
+
+std::vector<LintFinding> LintScript(std::string_view script, const TreeFileNames* treeFiles) {
+  return Linter(treeFiles).Run(script);
+}

@@ -1,0 +1,574 @@
+// The tree walk against hand-made tree sections, written into the in-memory
+// output: the documented examples, the progress sequence, copying, and a
+// hostile-package suite in which nothing may land outside the target.
+#include "package/tree_walker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "package/byte_order.h"
+#include "package/entry_time.h"
+#include "package/package_format.h"
+#include "platform/memory_tree_output.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr EntryTime kTime{2022, 11, 3, 0, 0, 0, 0};
+
+// An index and its data area, built entry by entry.
+struct TreeBuilder {
+  std::string index;
+  Bytes data;
+
+  TreeBuilder& Dir(const std::string& name) {
+    AppendDirectoryEntry(index, name.data(), name.size());
+    return *this;
+  }
+  TreeBuilder& End(uint8_t type = ENTRY_DIRECTORY_END) {
+    AppendEndEntry(index, type);
+    return *this;
+  }
+  // A file whose stored bytes are appended to the data area.
+  TreeBuilder& File(const std::string& name, const Bytes& stored, uint32_t flags = 0,
+                    EntryTime time = kTime) {
+    AppendFileEntry(index, name.data(), name.size(), flags, time,
+                    static_cast<uint32_t>(stored.size()), static_cast<uint32_t>(data.size()));
+    data.insert(data.end(), stored.begin(), stored.end());
+    return *this;
+  }
+  // A file entry with any size and offset, and no data of its own.
+  TreeBuilder& RawFile(const std::string& name, uint32_t size, uint32_t offset,
+                       EntryTime time = kTime) {
+    AppendFileEntry(index, name.data(), name.size(), 0, time, size, offset);
+    return *this;
+  }
+  Bytes Section(bool compressIndex = false) const {
+    Bytes stored(index.begin(), index.end());
+    if (compressIndex) stored = RawDeflate(stored);
+    return MakeSection(compressIndex ? 1 : 0, stored, data);
+  }
+  static Bytes MakeSection(uint8_t flag, const Bytes& index, const Bytes& data) {
+    Bytes out(9 + index.size() + data.size());
+    out[0] = flag;
+    EncodeU32(out.data() + 1, static_cast<uint32_t>(index.size()));
+    std::copy(index.begin(), index.end(), out.begin() + 5);
+    EncodeU32(out.data() + 5 + index.size(), static_cast<uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(),
+              out.begin() + 9 + static_cast<std::ptrdiff_t>(index.size()));
+    return out;
+  }
+};
+
+struct RecordingProgress final : ExtractProgress {
+  std::vector<std::pair<std::u16string, int>> events;  // name, then percent
+  void OnFileName(const char16_t* name) override { events.emplace_back(name, -1); }
+  void OnPercent(int percent) override {
+    ASSERT_FALSE(events.empty());
+    ASSERT_EQ(events.back().second, -1) << "a percentage without a file name before it";
+    events.back().second = percent;
+  }
+  std::vector<int> Percents() const {
+    std::vector<int> out;
+    for (const auto& event : events) out.push_back(event.second);
+    return out;
+  }
+};
+
+struct RecordingObserver final : ExtractObserver {
+  struct Issue {
+    ExtractIssue issue;
+    std::u16string parent;
+    std::string name;
+    bool isDirectory;
+  };
+  std::vector<Issue> issues;
+  void OnIssue(ExtractIssue issue, std::u16string_view parent, std::string_view name,
+               bool isDirectory) override {
+    issues.push_back({issue, std::u16string(parent), std::string(name), isDirectory});
+  }
+};
+
+// Remembers where each read started, to prove that data was never read.
+class SpyInputFile final : public InputFile {
+ public:
+  explicit SpyInputFile(const Bytes& bytes) : inner_(bytes.data(), bytes.size()) {}
+  int64_t Size() override { return inner_.Size(); }
+  bool Seek(uint64_t offset) override {
+    seeks.push_back(offset);
+    return inner_.Seek(offset);
+  }
+  size_t Read(void* buffer, size_t size) override { return inner_.Read(buffer, size); }
+  std::vector<uint64_t> seeks;
+
+ private:
+  MemoryInputFile inner_;
+};
+
+struct Extraction {
+  MemoryTreeOutput output;
+  RecordingProgress progress;
+  RecordingObserver observer;
+  ExtractStats stats;
+  std::vector<uint64_t> seeks;
+
+  explicit Extraction(const Bytes& file, uint64_t treeOffset = 0, size_t rootUnits = 2,
+                      MemoryTreeOutput prepared = {})
+      : output(std::move(prepared)) {
+    SpyInputFile input(file);
+    ExtractOptions options;
+    options.rootPathUnits = rootUnits;
+    options.progress = &progress;
+    options.observer = &observer;
+    stats = ExtractTree(input, treeOffset, output, options);
+    seeks = input.seeks;
+  }
+  Bytes FileBytes(std::u16string_view path) const {
+    const MemoryTreeOutput::Node* node = output.Find(path);
+    if (node == nullptr || node->isDirectory) {
+      ADD_FAILURE() << "no file " << std::string(path.begin(), path.end());
+      return {};
+    }
+    return node->bytes;
+  }
+  bool IsDirectory(std::u16string_view path) const {
+    const MemoryTreeOutput::Node* node = output.Find(path);
+    return node != nullptr && node->isDirectory;
+  }
+  std::vector<std::u16string> Paths() const {
+    std::vector<std::u16string> out;
+    for (const auto& [path, node] : output.nodes) out.push_back(path);
+    return out;
+  }
+};
+
+Bytes Hex(const char* text) {
+  Bytes out;
+  for (const char* p = text; *p != 0;) {
+    if (*p == ' ') {
+      ++p;
+      continue;
+    }
+    out.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+    p += 2;
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- examples
+
+TEST(TreeWalkerExampleTest, SixtyOneByteIndexOfTheFormat) {
+  const Bytes index =
+      Hex("01 73 75 62 00 00 00 00 00"
+          "03 61 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 05 00 00 00 00 00 00 00"
+          "03 65 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 00 00 00 00"
+          "02 00");
+  ASSERT_EQ(index.size(), 61u);
+  TreeBuilder built;
+  built.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
+  EXPECT_EQ(Bytes(built.index.begin(), built.index.end()), index);
+
+  Extraction run(TreeBuilder::MakeSection(0, index, ToBytes("hello")));
+  EXPECT_TRUE(run.stats.Clean());
+  EXPECT_EQ(run.stats.filesWritten, 2u);
+  EXPECT_TRUE(run.IsDirectory(u""));
+  EXPECT_TRUE(run.IsDirectory(u"sub"));
+  EXPECT_EQ(run.FileBytes(u"sub\\a.txt"), ToBytes("hello"));
+  EXPECT_TRUE(run.FileBytes(u"sub\\e.txt").empty());
+  for (const char16_t* path : {u"sub\\a.txt", u"sub\\e.txt"}) {
+    const MemoryTreeOutput::Node* node = run.output.Find(path);
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(node->timeSet);
+    EXPECT_EQ(node->time, kTime);
+  }
+  // Total 5, divisor 6: both files report 5 * 100 / 6.
+  const std::vector<std::pair<std::u16string, int>> expected = {{u"a.txt", 83}, {u"e.txt", 83}};
+  EXPECT_EQ(run.progress.events, expected);
+}
+
+TEST(TreeWalkerExampleTest, PercentagesUseTheRunningTotalOverTotalPlusOne) {
+  TreeBuilder tree;
+  tree.File("one", RandomBytes(50, 1)).File("two", RandomBytes(150, 2)).End(ENTRY_END);
+  Extraction run(tree.Section());
+  EXPECT_EQ(run.progress.Percents(), (std::vector<int>{24, 99}));
+
+  TreeBuilder empties;
+  empties.File("a", {}).Dir("d").File("b", {}).End().File("c", {});
+  Extraction empty(empties.Section());
+  EXPECT_EQ(empty.progress.Percents(), (std::vector<int>{0, 0, 0}));
+  EXPECT_TRUE(empty.FileBytes(u"d\\b").empty());
+  EXPECT_TRUE(empty.output.Find(u"d\\b")->timeSet);
+}
+
+TEST(TreeWalkerExampleTest, EndsOfTheTree) {
+  Extraction only(TreeBuilder::MakeSection(0, {ENTRY_END}, {}));
+  EXPECT_EQ(only.Paths(), std::vector<std::u16string>{u""});
+  EXPECT_TRUE(only.progress.events.empty());
+  EXPECT_TRUE(only.stats.Clean());
+
+  // A directory end at the top level ends the walk just as ENTRY_END does.
+  TreeBuilder tree;
+  tree.File("before", ToBytes("x")).End().File("after", ToBytes("y"));
+  Extraction run(tree.Section());
+  EXPECT_NE(run.output.Find(u"before"), nullptr);
+  EXPECT_EQ(run.output.Find(u"after"), nullptr);
+
+  // An index without any end byte ends with the index, and an empty
+  // directory entry is an empty directory.
+  TreeBuilder open;
+  open.Dir("empty").End().File("last", ToBytes("z"));
+  Extraction unended(open.Section());
+  EXPECT_TRUE(unended.IsDirectory(u"empty"));
+  EXPECT_EQ(unended.FileBytes(u"last"), ToBytes("z"));
+  EXPECT_TRUE(unended.stats.Clean());
+
+  // Unknown entry types hold a name and flags, and are passed over.
+  TreeBuilder odd;
+  odd.index = std::string("\x07skip\0\0\0\0\0", 10);
+  odd.File("kept", ToBytes("k"));
+  Extraction skipped(odd.Section());
+  EXPECT_EQ(skipped.FileBytes(u"kept"), ToBytes("k"));
+}
+
+TEST(TreeWalkerExampleTest, ReadsTheTreeOfAWholePackageAndACompressedIndex) {
+  TreeBuilder tree;
+  tree.Dir("bin").File("tool.exe", RandomBytes(3000, 3)).End().File("readme", ToBytes("r"));
+  const Bytes package =
+      AssemblePackage(FakeStub(), 0, ToBytes("[locale]\r\n"), tree.Section(/*compressIndex=*/true));
+  Extraction run(package, SCRIPT_OFFSET + 10);
+  EXPECT_TRUE(run.stats.Clean());
+  EXPECT_EQ(run.FileBytes(u"bin\\tool.exe"), RandomBytes(3000, 3));
+  EXPECT_EQ(run.FileBytes(u"readme"), ToBytes("r"));
+}
+
+// ---------------------------------------------------------------- copying
+
+TEST(TreeWalkerCopyTest, CompressedFilesLargerThanTheWindowPerInputChunk) {
+  const Bytes zeros(3 << 20, 0);  // about 3 KB deflated: ~1000 windows per chunk
+  const Bytes text = TextLikeBytes(900000, 4);
+  const Bytes noise = RandomBytes(600000, 5);  // stored size spans several input chunks
+  TreeBuilder tree;
+  tree.File("zeros", RawDeflate(zeros), ENTRY_COMPRESSED)
+      .File("text", RawDeflate(text, 1), ENTRY_COMPRESSED)
+      .File("noise", RawDeflate(noise), ENTRY_COMPRESSED)
+      .File("plain", noise);
+  Extraction run(tree.Section());
+  EXPECT_TRUE(run.stats.Clean());
+  EXPECT_EQ(run.FileBytes(u"zeros"), zeros);
+  EXPECT_EQ(run.FileBytes(u"text"), text);
+  EXPECT_EQ(run.FileBytes(u"noise"), noise);
+  EXPECT_EQ(run.FileBytes(u"plain"), noise);
+}
+
+TEST(TreeWalkerCopyTest, DamagedDataEndsThatFileOnly) {
+  const Bytes text = TextLikeBytes(50000, 6);
+  // A stored block holding "hello", then a block of the reserved type 3.
+  const Bytes broken = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0, 0};
+  const Bytes good = RawDeflate(text);
+  // A stream that ends early leaves the rest of its stored bytes unread.
+  Bytes trailing = good;
+  trailing.resize(trailing.size() + 100, 0xEE);
+
+  TreeBuilder tree;
+  tree.File("broken", broken, ENTRY_COMPRESSED)
+      .File("cut", Bytes(good.begin(), good.begin() + good.size() / 2), ENTRY_COMPRESSED)
+      .File("trailing", trailing, ENTRY_COMPRESSED)
+      .File("next", ToBytes("fine"));
+  Extraction run(tree.Section());
+  EXPECT_EQ(run.FileBytes(u"broken"), ToBytes("hello"));
+  EXPECT_TRUE(run.output.Find(u"broken")->timeSet);
+  const Bytes cut = run.FileBytes(u"cut");
+  EXPECT_EQ(cut, Bytes(text.begin(), text.begin() + cut.size()));
+  EXPECT_EQ(run.FileBytes(u"trailing"), text);
+  EXPECT_EQ(run.FileBytes(u"next"), ToBytes("fine"));
+  ASSERT_EQ(run.observer.issues.size(), 1u);
+  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_INFLATE_FAILED);
+  EXPECT_EQ(run.observer.issues[0].name, "broken");
+  EXPECT_EQ(run.stats.failed, 1u);
+}
+
+TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedStillCount) {
+  TreeBuilder tree;
+  tree.File("a", RandomBytes(50, 1)).File("locked", RandomBytes(100, 2)).File("c", {1, 2});
+  MemoryTreeOutput prepared;
+  prepared.refuse.insert(u"locked");
+  Extraction run(tree.Section(), 0, 2, std::move(prepared));
+  EXPECT_EQ(run.progress.events,
+            (std::vector<std::pair<std::u16string, int>>{{u"a", 32}, {u"locked", 98}, {u"c", 99}}));
+  EXPECT_EQ(run.output.Find(u"locked"), nullptr);
+  EXPECT_EQ(run.FileBytes(u"c"), (Bytes{1, 2}));
+  EXPECT_EQ(run.stats.failed, 1u);
+  EXPECT_EQ(run.stats.filesWritten, 2u);
+  ASSERT_EQ(run.observer.issues.size(), 1u);
+  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_CREATE_FAILED);
+  // Its data was never read: the only seeks are the tree's and a's and c's.
+  EXPECT_EQ(run.seeks.size(), 3u);
+}
+
+TEST(TreeWalkerCopyTest, FailedWritesAreReported) {
+  TreeBuilder tree;
+  tree.File("big", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED).File("small", {1});
+  MemoryTreeOutput prepared;
+  prepared.writeLimit = 10000;
+  Extraction run(tree.Section(), 0, 2, std::move(prepared));
+  ASSERT_EQ(run.observer.issues.size(), 1u);
+  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_WRITE_FAILED);
+  EXPECT_EQ(run.FileBytes(u"small"), Bytes{1});
+}
+
+TEST(TreeWalkerCopyTest, EntryTimesAreCheckedBeforeUse) {
+  const EntryTime bad[] = {
+      {2022, 0, 3, 0, 0, 0, 0},       {2022, 13, 3, 0, 0, 0, 0},  {2022, 11, 0, 0, 0, 0, 0},
+      {2022, 11, 32, 0, 0, 0, 0},     {2023, 2, 29, 0, 0, 0, 0},  {2022, 11, 3, 24, 0, 0, 0},
+      {2022, 11, 3, 0, 60, 0, 0},     {2022, 11, 3, 0, 0, 60, 0}, {2022, 11, 3, 0, 0, 0, 100},
+      {1600, 12, 31, 23, 59, 59, 99}, {30828, 1, 1, 0, 0, 0, 0}};
+  for (const EntryTime& time : bad) EXPECT_FALSE(IsValidEntryTime(time)) << time.year;
+  EXPECT_TRUE(IsValidEntryTime({2024, 2, 29, 23, 59, 59, 99}));
+  EXPECT_TRUE(IsValidEntryTime({1601, 1, 1, 0, 0, 0, 0}));
+
+  int64_t seconds;
+  uint32_t nanoseconds;
+  EntryTimeToUnix(kTime, &seconds, &nanoseconds);
+  EXPECT_EQ(seconds, 1667433600);
+  EntryTimeToUnix({1601, 1, 1, 0, 0, 0, 57}, &seconds, &nanoseconds);
+  EXPECT_EQ(seconds, -11644473600);
+  EXPECT_EQ(nanoseconds, 570000000u);
+
+  TreeBuilder tree;
+  tree.File("bad", ToBytes("b"), 0, bad[0]).File("good", ToBytes("g"));
+  Extraction run(tree.Section());
+  EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
+  EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
+  EXPECT_TRUE(run.output.Find(u"good")->timeSet);
+}
+
+// ---------------------------------------------------------------- one file
+
+TEST(FindAndExtractFileTest, MatchesTheExactRelativePath) {
+  TreeBuilder tree;
+  tree.File("pic.png", ToBytes("top"))
+      .File("sub\\pic.png", ToBytes("unsafe"))
+      .Dir("sub")
+      .File("pic.png", RawDeflate(ToBytes("nested")), ENTRY_COMPRESSED)
+      .End()
+      .Dir("sub")
+      .File("pic.png", ToBytes("second"))
+      .End();
+  const Bytes section = tree.Section();
+
+  auto find = [&](std::u16string_view wanted, MemoryTreeOutput& output) {
+    MemoryInputFile input(section.data(), section.size());
+    output.MakeDirectory(u"");
+    return FindAndExtractFile(input, 0, wanted, output, u"temp_install.png");
+  };
+  MemoryTreeOutput found;
+  EXPECT_TRUE(find(u"sub\\pic.png", found));
+  ASSERT_NE(found.Find(u"temp_install.png"), nullptr);
+  EXPECT_EQ(found.Find(u"temp_install.png")->bytes, ToBytes("nested"));
+  EXPECT_TRUE(found.Find(u"temp_install.png")->timeSet);
+  EXPECT_EQ(found.nodes.size(), 2u);  // nothing but the destination is created
+
+  MemoryTreeOutput top;
+  EXPECT_TRUE(find(u"pic.png", top));
+  EXPECT_EQ(top.Find(u"temp_install.png")->bytes, ToBytes("top"));
+
+  for (const char16_t* wanted : {u"SUB\\pic.png", u"sub", u"missing.png", u"sub\\", u""}) {
+    MemoryTreeOutput none;
+    EXPECT_FALSE(find(wanted, none));
+    EXPECT_EQ(none.nodes.size(), 1u);
+  }
+}
+
+// ---------------------------------------------------------------- hostile
+
+TEST(TreeWalkerHostileTest, UnsafeNamesAreSkippedAtEveryLevel) {
+  const std::vector<std::string> unsafe = {
+      "",
+      ".",
+      "..",
+      "a\\b",
+      "a/b",
+      "/etc",
+      "c:",
+      "C:x",
+      "x\x01y",
+      "tab\t",
+      "del\x7F",
+      "a*",
+      "a?",
+      "a\"",
+      "<a",
+      "a>",
+      "a|b",
+      "dot.",
+      "blank ",
+      "CON",
+      "con.txt",
+      "Nul",
+      "aux.tar.gz",
+      "PRN",
+      "COM1",
+      "com9.log",
+      "LPT1",
+      "lpt9.x",
+      "\xF0\x90\x81\x9C",  // U+1005C: one unit per value must not become '\'
+      "\xFF..",            // an ill-formed byte dropped must not leave ".."
+      ".\xC0\xAE",         // an overlong '.'
+  };
+  TreeBuilder tree;
+  for (const std::string& name : unsafe) tree.File(name, ToBytes("top:" + name));
+  tree.Dir("safe");
+  for (const std::string& name : unsafe) tree.File(name, ToBytes("nested:" + name));
+  for (const std::string& name : unsafe) {
+    tree.Dir(name).File("inside", ToBytes("x")).Dir("deeper").File("f", ToBytes("y")).End().End();
+  }
+  tree.File("kept", ToBytes("k")).End();
+  tree.File("after", ToBytes("a"));
+  for (const std::string& name : unsafe) tree.Dir(name).File("inside", ToBytes("x")).End();
+  tree.File("last", ToBytes("l"));
+  Extraction run(tree.Section());
+
+  EXPECT_TRUE(run.output.unsafePaths.empty());
+  EXPECT_EQ(run.Paths(),
+            (std::vector<std::u16string>{u"", u"after", u"last", u"safe", u"safe\\kept"}));
+  EXPECT_EQ(run.stats.skipped, 4 * unsafe.size());
+  EXPECT_EQ(run.stats.filesWritten, 3u);
+  // Skipped entries neither count nor show: only kept, after and last report.
+  EXPECT_EQ(run.progress.Percents(), (std::vector<int>{25, 50, 75}));
+  // No data of a skipped file was read: one seek for the tree, one per file.
+  EXPECT_EQ(run.seeks.size(), 4u);
+  ASSERT_EQ(run.observer.issues.size(), 4 * unsafe.size());
+  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_UNSAFE_NAME);
+  EXPECT_EQ(run.observer.issues[0].parent, u"");
+  EXPECT_EQ(run.observer.issues[unsafe.size()].parent, u"safe");
+  EXPECT_TRUE(run.observer.issues.back().isDirectory);
+}
+
+TEST(TreeWalkerHostileTest, LongNamesAndPathsAreSkippedNotShortened) {
+  const std::string longest(MAX_ENTRY_NAME_BYTES, 'n');
+  TreeBuilder tree;
+  tree.File(longest, ToBytes("fits")).File(longest + "x", ToBytes("too long"));
+  // 2-byte characters: 255 of them are 510 bytes but 255 units.
+  std::string wide;
+  for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
+  tree.File(wide, ToBytes("wide"));
+  {
+    Extraction run(tree.Section(), 0, /*rootUnits=*/0);
+    EXPECT_EQ(run.FileBytes(std::u16string(longest.begin(), longest.end())), ToBytes("fits"));
+    EXPECT_EQ(run.FileBytes(std::u16string(255, u'\u00E9')), ToBytes("wide"));
+    ASSERT_EQ(run.observer.issues.size(), 1u);
+    EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_NAME_TOO_LONG);
+    EXPECT_EQ(run.output.nodes.size(), 3u);
+  }
+  {
+    // Behind a two-unit target the longest name no longer fits at all.
+    Extraction run(tree.Section(), 0, 2);
+    EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_PATH_TOO_LONG);
+    EXPECT_EQ(run.output.nodes.size(), 2u);
+  }
+  // Target (100) + '\' + 200 + '\' + 209 = 511 fits; one more unit does not.
+  TreeBuilder paths;
+  paths.Dir(std::string(200, 'd'))
+      .File(std::string(209, 'f'), ToBytes("edge"))
+      .File(std::string(210, 'g'), ToBytes("over"))
+      .Dir(std::string(210, 'h'))
+      .File("x", ToBytes("x"))
+      .End()
+      .End();
+  Extraction run(paths.Section(), 0, 100);
+  EXPECT_EQ(run.stats.filesWritten, 1u);
+  EXPECT_EQ(run.stats.skipped, 2u);
+  EXPECT_EQ(run.output.nodes.size(), 3u);
+}
+
+TEST(TreeWalkerHostileTest, DeepNestingStopsAtThePathLimit) {
+  TreeBuilder tree;
+  const int depth = 200000;
+  for (int i = 0; i < depth; ++i) tree.Dir("a");
+  tree.File("deep", ToBytes("d"));
+  for (int i = 0; i < depth; ++i) tree.End();
+  tree.File("top", ToBytes("t"));
+  Extraction run(tree.Section());
+  // Target "C:" + '\' + "a\a\...": 254 levels fit in 511 units.
+  std::u16string deepest = u"a";
+  for (int i = 0; i < 253; ++i) deepest += u"\\a";
+  EXPECT_TRUE(run.IsDirectory(deepest));
+  EXPECT_FALSE(run.IsDirectory(deepest + u"\\a"));
+  size_t longest = 0;
+  for (const auto& path : run.Paths()) longest = std::max(longest, path.size());
+  EXPECT_LE(longest + 3, MAX_ENTRY_PATH_UNITS);
+  EXPECT_EQ(run.stats.skipped, 1u);  // the first directory too deep, with all below it
+  EXPECT_EQ(run.FileBytes(u"top"), ToBytes("t"));
+}
+
+TEST(TreeWalkerHostileTest, SizesAndOffsetsPastTheEndOfTheFile) {
+  TreeBuilder tree;
+  tree.File("whole", ToBytes("0123456789"));
+  tree.RawFile("long", 1000, 5);          // 5 bytes present
+  tree.RawFile("far", 100, 0xFFFFFFF0u);  // nothing present
+  tree.RawFile("huge", 0xFFFFFFFFu, 0);   // the whole data area, no more
+  tree.File("next", ToBytes("n"));
+  Extraction run(tree.Section());
+  EXPECT_EQ(run.FileBytes(u"whole"), ToBytes("0123456789"));
+  EXPECT_EQ(run.FileBytes(u"long"), ToBytes("56789n"));
+  EXPECT_TRUE(run.FileBytes(u"far").empty());
+  EXPECT_EQ(run.FileBytes(u"huge"), ToBytes("0123456789n"));
+  EXPECT_EQ(run.FileBytes(u"next"), ToBytes("n"));
+  EXPECT_TRUE(run.output.Find(u"long")->timeSet);
+  EXPECT_EQ(run.stats.failed, 3u);
+  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_DATA_CUT_SHORT);
+}
+
+TEST(TreeWalkerHostileTest, HugeTotalsKeepADivisor) {
+  TreeBuilder one;
+  one.RawFile("max", 0xFFFFFFFFu, 0);
+  Extraction single(one.Section());
+  EXPECT_EQ(single.progress.Percents(), std::vector<int>{99});
+
+  TreeBuilder two;
+  two.RawFile("a", 0xFFFFFFFFu, 0).RawFile("b", 0xFFFFFFFFu, 0).File("c", {});
+  Extraction pair(two.Section());
+  EXPECT_EQ(pair.progress.Percents(), (std::vector<int>{49, 99, 99}));
+}
+
+TEST(TreeWalkerHostileTest, TruncatedIndexesEndTheWalk) {
+  TreeBuilder tree;
+  tree.Dir("sub")
+      .File("a.txt", ToBytes("hello"))
+      .File("e.txt", {})
+      .End()
+      .File("z", {1})
+      .End(ENTRY_END);
+  const Bytes index(tree.index.begin(), tree.index.end());
+  for (size_t cut = 0; cut <= index.size(); ++cut) {
+    Bytes shorter(index.begin(), index.begin() + static_cast<std::ptrdiff_t>(cut));
+    Extraction run(TreeBuilder::MakeSection(0, shorter, tree.data));
+    EXPECT_TRUE(run.output.unsafePaths.empty());
+    // Cut inside an entry: reported; cut between entries: a shorter tree.
+    const bool atBoundary = cut == 0 || cut == 9 || cut == 36 || cut == 59 || cut == 60 ||
+                            cut == 83 || cut == index.size();
+    EXPECT_EQ(run.stats.indexCutShort, !atBoundary) << cut;
+    if (cut >= 36) {
+      EXPECT_EQ(run.FileBytes(u"sub\\a.txt"), ToBytes("hello")) << cut;
+    }
+  }
+
+  // The declared index length past the end of the file: read what is there.
+  Bytes section = tree.Section();
+  EncodeU32(section.data() + 1, 0xFFFFFFF0u);
+  Extraction run(section);
+  EXPECT_TRUE(run.output.unsafePaths.empty());
+  EXPECT_NE(run.output.Find(u"sub"), nullptr);
+
+  // Sections cut inside their header.
+  for (size_t cut = 0; cut < 5; ++cut) {
+    Extraction headless(Bytes(section.begin(), section.begin() + static_cast<std::ptrdiff_t>(cut)));
+    EXPECT_EQ(headless.Paths(), std::vector<std::u16string>{u""});
+  }
+}

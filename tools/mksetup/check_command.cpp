@@ -1,0 +1,119 @@
+#include "check_command.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "display.h"
+#include "package/package_writer.h"
+#include "script/script_lint.h"
+#include "tree_scan.h"
+
+namespace {
+
+constexpr char kDescription[] =
+    "Lint a setup script before a build. Each finding is printed as\n"
+    "FILE:LINE: error|warning: MESSAGE (FILE: ... for the script as a whole;\n"
+    "a tree the build would refuse is one error, and its picture is not looked up),\n"
+    "then a summary line; a clean script prints only \"OK\".\n"
+    "Exit code: 0 without errors (warnings alone included), 1 with errors,\n"
+    "2 when the script or the tree cannot be read.";
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
+  if (std::ferror(file.get())) return std::nullopt;
+  return bytes;
+}
+
+// Paths as the setup looks them up: components joined by backslashes.
+void CollectFiles(const TreeEntry& directory, const std::string& prefix, TreeFileNames* names) {
+  for (const TreeEntry& child : directory.children) {
+    const std::string path = prefix.empty() ? child.name : prefix + "\\" + child.name;
+    if (child.isDirectory) {
+      CollectFiles(child, path, names);
+    } else {
+      names->insert(path);
+    }
+  }
+}
+
+void PrintFinding(const std::string& subject, const LintFinding& finding) {
+  std::cout << subject;
+  if (finding.line != 0) std::cout << ':' << finding.line;
+  std::cout << (finding.severity == LintSeverity::kError ? ": error: " : ": warning: ")
+            << finding.message << '\n';
+}
+
+void PrintSummary(size_t errors, size_t warnings) {
+  if (errors == 0 && warnings == 0) {
+    std::cout << "OK\n";
+    return;
+  }
+  std::cout << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+            << (warnings == 1 ? " warning\n" : " warnings\n");
+}
+
+}  // namespace
+
+void setup_check(CLI::App& app) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* command = app.add_subcommand("check", "Lint a setup script and its picture");
+  command->footer(kDescription);
+  command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
+  command->add_option("--tree", options->tree,
+                      "The folder to install; without it the picture is not looked up");
+  command->callback([options] {
+    if (const int code = run_check(*options); code != 0) throw CLI::RuntimeError(code);
+  });
+}
+
+int run_check(const CheckOptions& options) {
+  const std::string subject = DisplayPath(options.script);
+  const std::optional<std::string> script = ReadFile(options.script);
+  if (!script) {
+    PrintError(subject, std::string("cannot read the script: ") + std::strerror(errno));
+    return CHECK_UNREADABLE;
+  }
+  TreeFileNames files;
+  const TreeFileNames* lookUp = nullptr;
+  size_t errors = 0;
+  if (!options.tree.empty()) {
+    struct stat status;
+    if (stat(options.tree.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+      PrintError(DisplayPath(options.tree), "cannot read the tree: not a folder");
+      return CHECK_UNREADABLE;
+    }
+    try {
+      ScannedTree tree = ScanTree(options.tree);
+      ValidateTree(tree.root);
+      CollectFiles(tree.root, "", &files);
+      lookUp = &files;
+    } catch (const PackageError& error) {
+      // The build would refuse this tree; the script is still checked, but
+      // its picture cannot be looked up.
+      const std::string where =
+          error.path().empty() ? options.tree : options.tree + "/" + error.path();
+      std::cout << DisplayPath(where) << ": error: " << error.what() << '\n';
+      ++errors;
+    }
+  }
+  const std::vector<LintFinding> findings = LintScript(*script, lookUp);
+  size_t warnings = 0;
+  for (const LintFinding& finding : findings) {
+    PrintFinding(subject, finding);
+    ++(finding.severity == LintSeverity::kError ? errors : warnings);
+  }
+  PrintSummary(errors, warnings);
+  return errors == 0 ? CHECK_CLEAN : CHECK_ERRORS;
+}

@@ -1,0 +1,64 @@
+#include "extract_command.h"
+
+#include <iostream>
+#include <memory>
+
+#include "display.h"
+#include "native_input_file.h"
+#include "package/tree_walker.h"
+#include "platform/posix/tree_output_posix.h"
+#include "script/utf8.h"
+
+namespace {
+
+// Names each entry that was skipped or came out incomplete.
+class IssuePrinter final : public ExtractObserver {
+ public:
+  void OnIssue(ExtractIssue issue, std::u16string_view parent, std::string_view name,
+               bool isDirectory) override {
+    std::string path = WideToUtf8(parent);
+    for (char& c : path) {
+      if (c == '\\') c = '/';
+    }
+    if (!path.empty() && !name.empty()) path += '/';
+    path += DisplayPath(name);
+    if (isDirectory) path += '/';
+    PrintError(path, DescribeExtractIssue(issue));
+  }
+};
+
+}  // namespace
+
+void setup_extract(CLI::App& app) {
+  auto options = std::make_shared<ExtractCommandOptions>();
+  CLI::App* command = app.add_subcommand(
+      "extract", "Write the file tree of a setup program into a folder, as the setup would");
+  command->add_option("file", options->file, "The setup program")->required();
+  command->add_option("directory", options->directory, "The folder to extract into (created)")
+      ->required();
+  command->add_flag("-q,--quiet", options->quiet, "No summary");
+  command->callback([options] {
+    if (const int code = run_extract(*options); code != 0) throw CLI::RuntimeError(code);
+  });
+}
+
+int run_extract(const ExtractCommandOptions& options) {
+  std::unique_ptr<InputFile> file;
+  PackageInfo info;
+  if (const int code = OpenVerifiedPackage(options.file, &file, &info); code != 0) return code;
+
+  std::unique_ptr<TreeOutput> output = OpenNativeTreeOutput(options.directory.c_str());
+  IssuePrinter printer;
+  ExtractOptions extractOptions;
+  extractOptions.observer = &printer;
+  const ExtractStats stats = ExtractTree(*file, info.treeOffset, *output, extractOptions);
+
+  if (!options.quiet || !stats.Clean()) {
+    std::cerr << "mksetup: extracted " << stats.filesWritten << " files into "
+              << DisplayPath(options.directory);
+    if (stats.skipped != 0) std::cerr << "; " << stats.skipped << " entries skipped";
+    if (stats.failed != 0) std::cerr << "; " << stats.failed << " files failed";
+    std::cerr << '\n';
+  }
+  return stats.Clean() ? 0 : EXTRACT_EXIT_INCOMPLETE;
+}

@@ -1,0 +1,254 @@
+#include "list_command.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "display.h"
+#include "native_input_file.h"
+#include "package/entry_name.h"
+#include "package/tree_walker.h"
+#include "script/utf8.h"
+
+namespace {
+
+// Counts what a file inflates to, so that sizes are the real ones.
+class CountingSink final : public OutputFile {
+ public:
+  bool Write(const void*, size_t size) override {
+    bytes += size;
+    return true;
+  }
+  bool Close() override { return true; }
+  uint64_t bytes = 0;
+};
+
+struct Listed {
+  std::string path;  // '/'-separated, escaped for display
+  bool isDirectory = false;
+  IndexEntry entry;
+  uint64_t size = 0;
+  const char* problem = nullptr;  // why extract would skip or fail it
+};
+
+struct Listing {
+  std::vector<Listed> entries;
+  bool indexCutShort = false;
+  uint64_t files = 0;
+  uint64_t bytes = 0;
+  uint64_t stored = 0;
+};
+
+// Why the walker would refuse this name in a folder whose relative path has
+// `parentUnits` units; null when it would not.
+const char* NameProblem(const IndexEntry& entry, size_t parentUnits, size_t* units) {
+  if (entry.nameLength > MAX_ENTRY_NAME_BYTES) return DescribeExtractIssue(EXTRACT_NAME_TOO_LONG);
+  char16_t name[MAX_ENTRY_NAME_BYTES + 2];
+  *units = Utf8ToWide(name, sizeof name / sizeof name[0], entry.name, entry.nameLength);
+  if (!IsSafeEntryName(std::u16string_view(name, *units))) {
+    return DescribeExtractIssue(EXTRACT_UNSAFE_NAME);
+  }
+  if (parentUnits + (parentUnits != 0) + *units > MAX_RELATIVE_PATH_UNITS) {
+    return DescribeExtractIssue(EXTRACT_PATH_TOO_LONG);
+  }
+  return nullptr;
+}
+
+// Walks the index as the extraction does, but keeps every entry, each with
+// the problem extraction would have with it.
+Listing ListTree(InputFile& file, const PackageTree& tree) {
+  struct Level {
+    size_t pathBytes;
+    size_t pathUnits;
+    const char* problem;
+  };
+  Listing listing;
+  std::vector<Level> levels;
+  std::string path;
+  size_t units = 0;
+  const char* inherited = nullptr;
+  CopyBuffers buffers;
+  size_t position = 0;
+  while (position < tree.indexLength) {
+    Listed item;
+    const size_t length =
+        DecodeIndexEntry(tree.index + position, tree.indexLength - position, &item.entry);
+    if (length == 0) {
+      listing.indexCutShort = true;
+      break;
+    }
+    position += length;
+    const IndexEntry& entry = item.entry;
+    if (entry.type == ENTRY_END || entry.type == ENTRY_DIRECTORY_END) {
+      if (levels.empty()) break;
+      path.resize(levels.back().pathBytes);
+      units = levels.back().pathUnits;
+      inherited = levels.back().problem;
+      levels.pop_back();
+      continue;
+    }
+    if (entry.type != ENTRY_DIRECTORY && entry.type != ENTRY_FILE) continue;
+
+    size_t nameUnits = 0;
+    const char* problem = NameProblem(entry, units, &nameUnits);
+    if (inherited != nullptr) problem = "skipped: inside a skipped directory";
+    item.problem = problem;
+    item.isDirectory = entry.type == ENTRY_DIRECTORY;
+    const std::string name = DisplayPath(std::string_view(entry.name, entry.nameLength));
+    item.path = path.empty() ? name : path + "/" + name;
+    if (item.isDirectory) {
+      levels.push_back({path.size(), units, inherited});
+      path = item.path;
+      units += (units != 0) + nameUnits;
+      inherited = problem;
+    } else {
+      ++listing.files;
+      listing.stored += entry.storedSize;
+      CountingSink sink;
+      const CopyResult result = CopyEntryData(file, tree.dataBase, entry, sink, buffers);
+      item.size = sink.bytes;
+      listing.bytes += sink.bytes;
+      if (result != COPY_OK && item.problem == nullptr) {
+        item.problem = DescribeExtractIssue(static_cast<ExtractIssue>(result));
+      }
+    }
+    listing.entries.push_back(std::move(item));
+  }
+  return listing;
+}
+
+std::string FormatTime(const EntryTime& time) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%02u", time.year, time.month,
+                time.day, time.hour, time.minute, time.second, time.hundredths);
+  return text;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing& listing) {
+  std::cout << "Script (" << info.script.length << " bytes):\n";
+  std::cout.write(reinterpret_cast<const char*>(info.script.bytes), info.script.length);
+  if (info.script.length != 0 && info.script.bytes[info.script.length - 1] != '\n') {
+    std::cout << '\n';
+  }
+  std::cout << "\nTree (index " << tree.indexLength << " bytes"
+            << (tree.indexCompressed ? ", compressed" : "") << "):\n";
+  std::printf("%12s %12s  %-7s  %-22s  %s\n", "Size", "Stored", "Method", "Modified (UTC)", "Path");
+  std::fflush(stdout);
+  for (const Listed& item : listing.entries) {
+    char line[160];
+    if (item.isDirectory) {
+      std::snprintf(line, sizeof line, "%12s %12s  %-7s  %-22s  ", "-", "-", "-", "-");
+      std::cout << line << item.path << "/";
+    } else {
+      const bool compressed = (item.entry.flags & ENTRY_COMPRESSED) != 0;
+      std::snprintf(line, sizeof line, "%12llu %12u  %-7s  %-22s  ",
+                    static_cast<unsigned long long>(item.size), item.entry.storedSize,
+                    compressed ? "deflate" : "stored", FormatTime(item.entry.time).c_str());
+      std::cout << line << item.path;
+    }
+    if (item.problem != nullptr) std::cout << "  [" << item.problem << "]";
+    std::cout << '\n';
+  }
+  std::cout << listing.files << " files, " << listing.bytes << " bytes (" << listing.stored
+            << " stored)\n";
+  if (listing.indexCutShort) std::cout << DescribeExtractIssue(EXTRACT_INDEX_CUT_SHORT) << '\n';
+}
+
+void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& listing) {
+  std::string out = "{\n  \"script\": ";
+  // A script that is not UTF-8 (a hand-made package) is shown escaped.
+  const std::string_view script(reinterpret_cast<const char*>(info.script.bytes),
+                                info.script.length);
+  out += JsonString(FindInvalidUtf8(script.data(), script.size()) == script.size()
+                        ? std::string(script)
+                        : DisplayPath(script));
+  out += ",\n  \"indexCompressed\": ";
+  out += tree.indexCompressed ? "true" : "false";
+  out += ",\n  \"indexCutShort\": ";
+  out += listing.indexCutShort ? "true" : "false";
+  out += ",\n  \"files\": " + std::to_string(listing.files);
+  out += ",\n  \"bytes\": " + std::to_string(listing.bytes);
+  out += ",\n  \"storedBytes\": " + std::to_string(listing.stored);
+  out += ",\n  \"entries\": [";
+  const char* separator = "\n";
+  for (const Listed& item : listing.entries) {
+    out += separator;
+    separator = ",\n";
+    out += "    {\"path\": " + JsonString(item.path);
+    out += ", \"type\": ";
+    out += item.isDirectory ? "\"directory\"" : "\"file\"";
+    if (!item.isDirectory) {
+      const EntryTime& t = item.entry.time;
+      char time[48];
+      std::snprintf(time, sizeof time, "\"%04u-%02u-%02uT%02u:%02u:%02u.%02uZ\"", t.year, t.month,
+                    t.day, t.hour, t.minute, t.second, t.hundredths);
+      out += ", \"size\": " + std::to_string(item.size);
+      out += ", \"storedSize\": " + std::to_string(item.entry.storedSize);
+      if (item.entry.storedSize != 0) out += ", \"offset\": " + std::to_string(item.entry.offset);
+      out += ", \"compressed\": ";
+      out += (item.entry.flags & ENTRY_COMPRESSED) != 0 ? "true" : "false";
+      out += ", \"time\": ";
+      out += time;
+    }
+    if (item.problem != nullptr) out += ", \"problem\": " + JsonString(item.problem);
+    out += "}";
+  }
+  out += "\n  ]\n}\n";
+  std::cout << out;
+}
+
+}  // namespace
+
+void setup_list(CLI::App& app) {
+  auto options = std::make_shared<ListOptions>();
+  CLI::App* command =
+      app.add_subcommand("list", "Show the script and the file tree of a setup program");
+  command->add_option("file", options->file, "The setup program")->required();
+  command->add_flag("--json", options->json, "Machine-readable output");
+  command->callback([options] {
+    if (const int code = run_list(*options); code != 0) throw CLI::RuntimeError(code);
+  });
+}
+
+int run_list(const ListOptions& options) {
+  std::unique_ptr<InputFile> file;
+  PackageInfo info;
+  if (const int code = OpenVerifiedPackage(options.file, &file, &info); code != 0) return code;
+  PackageTree tree;
+  if (!OpenPackageTree(*file, info.treeOffset, &tree)) {
+    PrintError(DisplayPath(options.file), "out of memory reading the index");
+    return 2;
+  }
+  const Listing listing = ListTree(*file, tree);
+  if (options.json) {
+    PrintJson(info, tree, listing);
+  } else {
+    PrintTable(info, tree, listing);
+  }
+  return 0;
+}
