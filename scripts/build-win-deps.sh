@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Builds static i686 MinGW libpng and libjpeg-turbo for the stub from Debian's
+# Builds static MinGW libpng and libjpeg-turbo for the stub from Debian's
 # sources (there are no MinGW packages of them). Debian's patches carry the
 # security fixes, so the sources come through apt and dpkg-source, not from
 # upstream tarballs. Idempotent: a stamp holding this script's checksum skips
 # the work while the installed libraries match it.
 #
-#   build/deps/src    unpacked sources and their build trees
-#   build/deps/i686   include/ and lib/ (libpng.a, libjpeg.a)
+#   build/deps/src      unpacked sources and their build trees
+#   build/deps/ARCH     include/ and lib/ (libpng.a, libjpeg.a)
+#
+# ARCH is the first argument: i686 (the stub; the default) or x86_64 (the
+# 64-bit build of the Windows tests).
 set -euo pipefail
+
+arch="${1:-i686}"
+case "$arch" in
+  i686 | x86_64) ;;
+  *)
+    echo "build-win-deps: unknown architecture $arch (i686 or x86_64)" >&2
+    exit 2
+    ;;
+esac
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 deps="$root/build/deps"
 src="$deps/src"
-prefix="$deps/i686"
+prefix="$deps/$arch"
 stamp="$prefix/.stamp"
-toolchain="$root/cmake/mingw-i686.cmake"
-mingw_zlib=/usr/i686-w64-mingw32/lib/libz.a
+toolchain="$root/cmake/mingw-$arch.cmake"
+mingw_zlib=/usr/$arch-w64-mingw32/lib/libz.a
 
 want_stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want_stamp" ] &&
@@ -81,7 +93,7 @@ configure_and_build() {
 }
 
 build_jpeg() {
-  local dir="$src/libjpeg-turbo" build="$src/libjpeg-turbo-build"
+  local dir="$src/libjpeg-turbo" build="$src/libjpeg-turbo-build-$arch"
   # SIMD would cost about 60 KB of stub for speed the installer's pictures
   # do not need.
   configure_and_build "$dir" "$build" jpeg-static \
@@ -121,13 +133,13 @@ EOF
 }
 
 build_png() {
-  local dir="$src/libpng1.6" build="$src/libpng1.6-build"
+  local dir="$src/libpng1.6" build="$src/libpng1.6-build-$arch"
   local options="$src/png-read-only.dfa"
   write_png_options "$options"
   configure_and_build "$dir" "$build" png_static \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DDFA_XTRA="$options" \
-    -DZLIB_LIBRARY="$mingw_zlib" -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include
+    -DZLIB_LIBRARY="$mingw_zlib" -DZLIB_INCLUDE_DIR=/usr/$arch-w64-mingw32/include
   local lib
   lib="$(find "$build" -maxdepth 1 -name 'libpng*.a' | head -n 1)"
   install -m 644 "$lib" "$prefix/lib/libpng.a"

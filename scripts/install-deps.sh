@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make ninja-build pkg-config g++ clang libclang-rt-14-dev clang-format
-  g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev nasm dpkg-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev nasm dpkg-dev
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
   libjpeg62-turbo-dev libdeflate-dev libcli11-dev nsis openssl time

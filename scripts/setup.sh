@@ -7,4 +7,5 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 bash "$here/install-deps.sh"
 bash "$here/enable-i386.sh"
-bash "$here/build-win-deps.sh"
+bash "$here/build-win-deps.sh" i686
+bash "$here/build-win-deps.sh" x86_64

@@ -18,6 +18,16 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export HOME="$root/wine-home"
 export TMPDIR="$root/wine-tmp"
 
+# True when $1 is a PE file for x86-64 (machine 0x8664 in its COFF header).
+is_pe64() {
+  [ -f "$1" ] || return 1
+  local offset machine
+  offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ -n "$offset" ] || return 1
+  machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ "$machine" = 8664 ]
+}
+
 case "${1:-}" in
   --server)
     # `wine-run.sh --server ARGS` runs wineserver in the same environment.
@@ -33,4 +43,7 @@ case "${1:-}" in
     exec wine "$@"
     ;;
 esac
+# A 64-bit program goes straight to the 64-bit loader: the plain `wine` starts
+# the 32-bit loader first, which may run under emulation (see wine-fixture.sh).
+if is_pe64 "${1:-}" && [ -x /usr/lib/wine/wine64 ]; then exec /usr/lib/wine/wine64 "$@"; fi
 exec wine "$@"
