@@ -18,40 +18,13 @@
 #include "package/byte_buffer.h"
 #include "package/inflate.h"
 #include "package/package_reader.h"
+#include "scratch_dir.h"
 #include "test_support.h"
 #include "tree_scan.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("writer-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 void SetTime(const fs::path& path, time_t seconds, long nanoseconds) {
   const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};

@@ -20,6 +20,7 @@
 #include "package/package_reader.h"
 #include "package/package_writer.h"
 #include "package/tree_walker.h"
+#include "scratch_dir.h"
 #include "test_support.h"
 #include "tree_scan.h"
 
@@ -29,34 +30,6 @@ namespace {
 
 constexpr EntryTime kTime{2022, 11, 3, 0, 0, 0, 0};
 constexpr time_t kTimeSeconds = 1667433600;
-
-class Scratch {
- public:
-  Scratch() {
-    static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("tree-output-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~Scratch() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 struct timespec ModificationTime(const fs::path& path) {
   struct stat status {};
@@ -116,7 +89,7 @@ ExtractStats Extract(const Bytes& file, uint64_t treeOffset, const fs::path& tar
 }  // namespace
 
 TEST(TreeOutputPosixTest, NeverWritesThroughLinksPlantedInTheTarget) {
-  Scratch scratch;
+  ScratchDir scratch;
   const fs::path target = scratch.path() / "target";
   const fs::path outside = scratch.path() / "outside";
   fs::create_directories(target);
@@ -154,7 +127,7 @@ TEST(TreeOutputPosixTest, NeverWritesThroughLinksPlantedInTheTarget) {
 }
 
 TEST(TreeOutputPosixTest, TimesLandOnFilesAndBadTimesLeaveThem) {
-  Scratch scratch;
+  ScratchDir scratch;
   const fs::path target = scratch.path() / "t";
   Section section;
   section.File("dated", "d", {2022, 11, 3, 0, 0, 0, 57})
@@ -176,7 +149,7 @@ TEST(TreeOutputPosixTest, TimesLandOnFilesAndBadTimesLeaveThem) {
 }
 
 TEST(TreeOutputPosixTest, WriterOutputComesBackByteForByteWithItsTimes) {
-  Scratch scratch;
+  ScratchDir scratch;
   const fs::path tree = scratch.path() / "tree";
   WriteFile(tree / "readme.txt", TextLikeBytes(20000, 1));
   WriteFile(tree / "bin" / "tool.exe", RandomBytes(700000, 2));
