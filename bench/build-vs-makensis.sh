@@ -14,7 +14,6 @@ export LC_ALL=C
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mksetup="${MKSETUP:-$root/build/bin/mksetup}"
-scratch="$root/build/bench-build"
 quick=0
 levels=""
 extra=()
@@ -31,30 +30,9 @@ done
 command -v makensis >/dev/null || { echo "makensis not found (Debian package nsis)" >&2; exit 2; }
 [ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
 
-stage() {  # stage NAME SOURCE...
-  local dir="$scratch/$1"
-  shift
-  [ -e "$dir/.staged" ] && return
-  rm -rf "$dir"
-  mkdir -p "$dir/payload"
-  for source in "$@"; do cp -al "$source" "$dir/payload/"; done
-  find "$dir/payload" -type l -delete
-  # Of names equal but for case, keep the first in byte order.
-  (cd "$dir/payload" && find . -mindepth 1 | LC_ALL=C sort |
-    awk '{ key = tolower($0); if (key in seen) print; else seen[key] = 1 }' |
-    while IFS= read -r path; do rm -rf -- "$path"; done)
-  touch "$dir/.staged"
-}
-
-if [ "$quick" = 1 ]; then
-  name=quick
-  stage quick /usr/include
-else
-  name=p1
-  stage p1 /usr/lib/i386-linux-gnu/wine/i386-windows /usr/include
-fi
-work="$scratch/$name"
-payload="$work/payload"
+# shellcheck source=bench/payload.sh
+. "$root/bench/payload.sh"
+stage_payload "$quick"
 out="$work/out"
 mkdir -p "$out"
 

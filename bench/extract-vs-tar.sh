@@ -6,7 +6,7 @@
 #   bench/extract-vs-tar.sh [--quick] [--runs N]
 #
 # Payload P1 (wine's i386 PE DLLs plus /usr/include), staged under
-# build/bench-build/ by bench/build-vs-makensis.sh's rules; --quick uses
+# build/bench-build/ by bench/payload.sh; --quick uses
 # /usr/include alone. The setup program and the archive are made once and
 # kept. Each extraction goes into an empty folder after a sync, and the best
 # of N runs (default 3) counts for each side.
@@ -15,7 +15,6 @@ export LC_ALL=C
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mksetup="${MKSETUP:-$root/build/bin/mksetup}"
-scratch="$root/build/bench-build"
 quick=0
 runs=3
 while [ $# -gt 0 ]; do
@@ -30,31 +29,9 @@ done
 [ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "/usr/bin/time not found (Debian package time)" >&2; exit 2; }
 
-# The same staging as build-vs-makensis.sh: hard links, no symbolic links,
-# of names equal but for case only the first in byte order.
-stage() {  # stage NAME SOURCE...
-  local dir="$scratch/$1"
-  shift
-  [ -e "$dir/.staged" ] && return
-  rm -rf "$dir"
-  mkdir -p "$dir/payload"
-  for source in "$@"; do cp -al "$source" "$dir/payload/"; done
-  find "$dir/payload" -type l -delete
-  (cd "$dir/payload" && find . -mindepth 1 | LC_ALL=C sort |
-    awk '{ key = tolower($0); if (key in seen) print; else seen[key] = 1 }' |
-    while IFS= read -r path; do rm -rf -- "$path"; done)
-  touch "$dir/.staged"
-}
-
-if [ "$quick" = 1 ]; then
-  name=quick
-  stage quick /usr/include
-else
-  name=p1
-  stage p1 /usr/lib/i386-linux-gnu/wine/i386-windows /usr/include
-fi
-work="$scratch/$name"
-payload="$work/payload"
+# shellcheck source=bench/payload.sh
+. "$root/bench/payload.sh"
+stage_payload "$quick"
 out="$work/extract"
 mkdir -p "$out"
 

@@ -1,0 +1,30 @@
+# Sourced by the benchmarks: stages a reference payload by hard links under
+# build/bench-build/NAME/payload, once.
+#
+#   stage_payload QUICK   sets $name, $work and $payload
+#
+# P1 is wine's i386 PE DLLs plus /usr/include; QUICK=1 takes /usr/include
+# alone. Symbolic links are dropped (the builder refuses them), and of names
+# equal but for case only the first in byte order is kept (Windows could not
+# hold both).
+stage_payload() {
+  local quick=$1 sources
+  if [ "$quick" = 1 ]; then
+    name=quick
+    sources=(/usr/include)
+  else
+    name=p1
+    sources=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/include)
+  fi
+  work="$root/build/bench-build/$name"
+  payload="$work/payload"
+  [ -e "$work/.staged" ] && return
+  rm -rf "$work"
+  mkdir -p "$payload"
+  for source in "${sources[@]}"; do cp -al "$source" "$payload/"; done
+  find "$payload" -type l -delete
+  (cd "$payload" && find . -mindepth 1 | LC_ALL=C sort |
+    awk '{ key = tolower($0); if (key in seen) print; else seen[key] = 1 }' |
+    while IFS= read -r path; do rm -rf -- "$path"; done)
+  touch "$work/.staged"
+}
