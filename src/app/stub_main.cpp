@@ -1,10 +1,12 @@
-// The stub's entry: guards the DLL search path, then reads the package
-// appended to its own file.
+// The stub's entry: guards the DLL search path, then runs the application
+// object, which for now reads the package appended to its own file.
 #include <windows.h>  // brings shellapi.h (CommandLineToArgvW) too
 
 #include <cstdlib>
 #include <memory>
 
+#include "app/app_base.h"
+#include "app/app_entry.h"
 #include "installer/picture_decode.h"
 #include "package/package_reader.h"
 #include "platform/input_file.h"
@@ -91,19 +93,40 @@ int RunSetup() {
   return EXIT_FAILED;
 }
 
+// Until the installer window lands: does the whole job in InitInstance and
+// ends the run through an empty message loop with the job's exit code.
+class StubApp : public AppBase {
+ public:
+  int InitInstance() override {
+    exitCode_ = RunJob();
+    if (exitCode_ != EXIT_DONE) return exitCode_;
+    PostQuitMessage(0);
+    return 0;
+  }
+  int ExitInstance() override { return exitCode_; }
+
+ private:
+  static int RunJob() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    int exitCode;
+    if (argv != nullptr && argc == 3 && lstrcmpiW(argv[1], L"/decode-picture") == 0) {
+      exitCode = DecodePictureFile(argv[2]);
+    } else {
+      exitCode = RunSetup();
+    }
+    LocalFree(argv);
+    return exitCode;
+  }
+
+  int exitCode_ = EXIT_DONE;
+};
+
+StubApp theApp;
+
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
   RestrictDllSearchToSystem32();
-
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  int exitCode;
-  if (argv != nullptr && argc == 3 && lstrcmpiW(argv[1], L"/decode-picture") == 0) {
-    exitCode = DecodePictureFile(argv[2]);
-  } else {
-    exitCode = RunSetup();
-  }
-  LocalFree(argv);
-  return exitCode;
+  return RunApplication(instance, commandLine, showCommand);
 }

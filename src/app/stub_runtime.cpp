@@ -91,3 +91,7 @@ void __throw_system_error(int) { abort(); }
 void __throw_future_error(int) { abort(); }
 void __throw_bad_function_call() { abort(); }
 }  // namespace std
+
+// A pure virtual call can only be a bug; libstdc++'s handler would report it
+// through the verbose terminate handler and its demangler (about 40 KB).
+extern "C" void __cxa_pure_virtual() { abort(); }

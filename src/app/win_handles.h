@@ -1,0 +1,13 @@
+// Owners of the kernel objects the shell holds: handles and mapped views.
+#pragma once
+
+#include <windows.h>
+
+#include "app/unique_handle.h"
+
+inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void UnmapView(void* view) { UnmapViewOfFile(view); }
+
+// Handles whose failure value is null (events, file mappings, tokens).
+using KernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
+using MappedView = UniqueHandle<void*, UnmapView>;

@@ -1,0 +1,128 @@
+// The application shell inside one process: the message loop and its filter
+// chain, the one-window pump and the module path.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_base.h"
+#include "app/app_globals.h"
+#include "app/message_pump.h"
+#include "app/module_path.h"
+#include "ui/toolkit.h"
+
+namespace {
+
+constexpr UINT kDispatched = WM_APP + 1;
+constexpr UINT kConsumed = WM_APP + 2;
+
+std::vector<UINT> received;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= WM_APP) received.push_back(message);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A plain (unregistered) window that records the WM_APP messages it gets.
+// Message-only unless it is a child.
+HWND CreateRecordingWindow(HWND parent = HWND_MESSAGE) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"app_shell_test_recorder";
+    registered = RegisterClassW(&windowClass) != 0;
+  }
+  return CreateWindowExW(0, L"app_shell_test_recorder", L"", parent != HWND_MESSAGE ? WS_CHILD : 0,
+                         0, 0, 10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+class FilteringApp : public AppBase {
+ public:
+  int InitInstance() override { return 0; }
+  int ExitInstance() override { return 0; }
+  int PreTranslateMessage(MSG* message) override {
+    if (message->message == kConsumed) return 1;
+    return AppBase::PreTranslateMessage(message);
+  }
+};
+
+class AnsweringFrame : public FrameWindow {
+ public:
+  int PreTranslateMessage(MSG* message) override { return message->message == kConsumed ? 7 : 0; }
+};
+
+TEST(AppShellTest, TheLoopDispatchesWhatTheFilterLeaves) {
+  FilteringApp app;
+  ASSERT_EQ(g_app, &app);
+  HWND window = CreateRecordingWindow();
+  ASSERT_NE(window, nullptr) << GetLastError();
+  received.clear();
+  PostMessageW(window, kConsumed, 0, 0);
+  PostMessageW(window, kDispatched, 0, 0);
+  PostQuitMessage(0);
+  app.MessageLoop();
+  EXPECT_EQ(received, std::vector<UINT>({kDispatched}));
+  DestroyWindow(window);
+}
+
+TEST(AppShellTest, TheFilterAsksTheFirstRegisteredWindowUpTheParents) {
+  FilteringApp app;
+  MSG message{};
+  message.message = kConsumed;
+  EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 0);  // no window at all
+
+  HWND loose = CreateRecordingWindow();
+  message.hwnd = loose;
+  EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 0);  // nobody registered
+
+  ToolkitInit();
+  {
+    AnsweringFrame frame;
+    ASSERT_NE(frame.Create(nullptr, L"frame", WS_POPUP, nullptr, nullptr), 0);
+    ASSERT_NE(frame.hwnd, nullptr);
+    message.hwnd = frame.hwnd;
+    EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 7);
+    HWND child = CreateRecordingWindow(frame.hwnd);
+    HWND grandchild = CreateRecordingWindow(child);
+    ASSERT_NE(grandchild, nullptr);
+    message.hwnd = grandchild;
+    EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 7);
+    message.message = kDispatched;
+    EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 0);
+  }
+  ToolkitShutdown();
+  DestroyWindow(loose);
+}
+
+TEST(AppShellTest, PumpHandlesOnlyItsWindowAndNeverBlocks) {
+  HWND mine = CreateRecordingWindow();
+  HWND other = CreateRecordingWindow();
+  received.clear();
+  PumpWindowMessages(mine);  // nothing queued: returns at once
+  EXPECT_TRUE(received.empty());
+  PostMessageW(other, kConsumed, 0, 0);
+  PostMessageW(mine, kDispatched, 0, 0);
+  PumpWindowMessages(mine);
+  EXPECT_EQ(received, std::vector<UINT>({kDispatched}));
+  MSG message;
+  EXPECT_TRUE(PeekMessageW(&message, other, 0, 0, PM_REMOVE));  // left queued
+  DestroyWindow(mine);
+  DestroyWindow(other);
+}
+
+TEST(AppShellTest, ModulePathIsTheLongPathOfTheProgram) {
+  wchar_t path[kModulePathUnits];
+  ASSERT_EQ(GetModulePath(path), 1);
+  wchar_t expected[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, expected, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  GetLongPathNameW(expected, expected, MAX_PATH);
+  EXPECT_EQ(lstrcmpiW(path, expected), 0);
+  std::wstring text(path);
+  EXPECT_EQ(text.substr(text.size() - 4), L".exe");
+}
+
+}  // namespace
