@@ -1,6 +1,7 @@
 # Tests of the portable core: built natively (tests/unit) and for Windows,
 # where ctest runs them under Wine (tests/win).
 set(SETUP_PORTABLE_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/batch_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control_rules_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/channel_block_test.cpp
@@ -10,9 +11,12 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/locale_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/registry_line_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/run_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_lint_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/shortcut_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/unique_handle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp

@@ -18,6 +18,29 @@ start_server() {
   "$run" --server -p </dev/null >>"$log" 2>&1 || true
 }
 
+# One Xvfb for the whole run, on the first free display from 90 up; tests
+# that set SETUP_WINE_DISPLAY=1 get it through wine-run.sh.
+display_file="$root/xvfb.display"
+start_display() {
+  stop_display
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -nolisten tcp -screen 0 1280x1024x24 </dev/null >>"$root/xvfb.log" 2>&1 &
+  echo $! >"$root/xvfb.pid"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  echo "$n" >"$display_file"
+}
+stop_display() {
+  if [ -f "$root/xvfb.pid" ]; then
+    kill "$(cat "$root/xvfb.pid")" 2>/dev/null || true
+    rm -f "$root/xvfb.pid"
+  fi
+  rm -f "$display_file"
+}
+
 case "${1:-}" in
   setup)
     if [ ! -f "$stamp" ] || [ ! -d "$prefix" ]; then
@@ -33,6 +56,7 @@ case "${1:-}" in
     else
       start_server
     fi
+    start_display
     # Fail here, not in every test, when wine cannot run at all.
     "$run" --64 cmd /c exit 0 </dev/null >>"$log" 2>&1 || {
       echo "wine cannot run programs in $prefix; see $log" >&2
@@ -51,6 +75,7 @@ case "${1:-}" in
     ;;
   cleanup)
     "$run" --server -k </dev/null >>"$log" 2>&1 || true
+    stop_display
     ;;
   *)
     echo "usage: $0 setup|cleanup" >&2

@@ -17,6 +17,13 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export HOME="$root/wine-home"
 export TMPDIR="$root/wine-tmp"
+# GUI tests ask for the display the wine fixture keeps; the others run
+# without one, as a setup started from a service would.
+if [ "${SETUP_WINE_DISPLAY:-0}" = 1 ] && [ -f "$root/xvfb.display" ]; then
+  export DISPLAY=":$(cat "$root/xvfb.display")"
+else
+  unset DISPLAY
+fi
 
 # True when $1 is a PE file for x86-64 (machine 0x8664 in its COFF header).
 is_pe64() {

@@ -1,0 +1,48 @@
+// One [shortcuts] line: LINK=TARGET[;DESCRIPTION], turned into the three
+// properties a shortcut gets and the file it is saved to. The Windows layer
+// only drives the shell link object.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "script/setup_script.h"
+
+// Why a line makes no shortcut.
+enum class ShortcutSkip : uint8_t {
+  kNone,
+  kEmptyLine,
+  kNoEquals,
+  kFieldTooLong,  // a field, or the target path, over kShortcutFieldUnits
+};
+
+// The longest link path, target, description and composed target path, in
+// UTF-16 units.
+inline constexpr size_t kShortcutFieldUnits = 511;
+
+struct ShortcutLine {
+  std::u16string linkPath;    // used as written: relative to the current directory
+  std::u16string targetPath;  // targetDir, a backslash, TARGET
+  std::u16string workingDirectory;
+  std::u16string description;  // empty without ";", and still set
+};
+
+// Splits `line` (its text ends at its first NUL, if any) at its first "=" and
+// the rest at its first ";", and composes the target path under `targetDir`
+// (the install folder without a trailing backslash, "D:" for a drive root).
+// On success returns kNone and fills *out; otherwise returns the reason the
+// line is skipped and leaves *out alone.
+ShortcutSkip ParseShortcutLine(std::string_view line, std::u16string_view targetDir,
+                               ShortcutLine* out);
+
+// The target path up to its last backslash; the backslash is kept after a
+// drive ("D:\run.exe" gives "D:\"). A path without a backslash gives itself.
+std::u16string ShortcutWorkingDirectory(std::u16string_view targetPath);
+
+// The first byte of the [shortcuts] body (or its locale variant), or null when
+// the section is absent. Unlike the other sections, the body starts exactly
+// one byte after the header's closing bracket: text behind the bracket, less
+// its first byte, is the first line, and a CR LF header gives an empty first
+// line.
+uint8_t* FindShortcutsSection(ScriptText script, const LocaleName& localeName);
