@@ -8,8 +8,11 @@ namespace {
 
 // Fields of registry and shortcut lines go through 512-unit buffers.
 constexpr size_t kFieldUnits = 511;
-// [run] lines and batch lines go through 1024-unit (or byte) buffers.
+// [run] lines go through 1024-unit buffers.
 constexpr size_t kLongLineUnits = 1023;
+// Batch lines are written whole, but cmd.exe reads at most 8191 characters
+// of one line.
+constexpr size_t kBatchLineUnits = 8191;
 // The shortest target folder is a drive ("C:"), and a backslash follows it.
 constexpr size_t kShortestTargetPrefix = 3;
 // A shortcut's target path goes through a MAX_PATH buffer.
@@ -198,10 +201,10 @@ void LintRunLine(std::string_view line, const LintReport& report) {
 
 void LintBatchLine(std::string_view line, bool waitedFor, const LintReport& report) {
   const size_t units = WideUnits(line);
-  if (units > kLongLineUnits) {
+  if (units > kBatchLineUnits) {
     report(LintSeverity::kError, "the batch line is " + std::to_string(units) +
-                                     " UTF-16 units long; at most " +
-                                     std::to_string(kLongLineUnits) + " bytes fit");
+                                     " UTF-16 units long; cmd.exe reads at most " +
+                                     std::to_string(kBatchLineUnits) + " characters of a line");
   }
   if (line != kShellFolderMarker && line.find(kShellFolderMarker) != std::string_view::npos) {
     report(LintSeverity::kWarning,
