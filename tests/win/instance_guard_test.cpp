@@ -9,49 +9,12 @@
 #include <string>
 
 #include "app/instance_name.h"
+#include "child_process.h"
 
 namespace {
 
-constexpr DWORD kNotEnded = 0xBAD0BAD0;
 constexpr DWORD kExitMinus1 = 0xFFFFFFFF;
 constexpr DWORD kWaitMs = 30000;
-
-class Process {
- public:
-  Process(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    started_ = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, nullptr, &startup, &info_) != 0;
-    if (started_) CloseHandle(info_.hThread);
-  }
-  ~Process() {
-    if (!started_) return;
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(info_.hProcess, 99);
-      WaitForSingleObject(info_.hProcess, kWaitMs);
-    }
-    CloseHandle(info_.hProcess);
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  bool started() const { return started_; }
-  DWORD Wait(DWORD timeoutMs = kWaitMs) const {
-    if (!started_ || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-      return kNotEnded;
-    }
-    DWORD code = kNotEnded;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return code;
-  }
-
- private:
-  bool started_ = false;
-  PROCESS_INFORMATION info_{};
-};
 
 std::wstring LongTempDirectory() {
   wchar_t buffer[MAX_PATH + 1];
@@ -85,10 +48,10 @@ class ProbeCopy {
   const std::wstring& program() const { return program_; }
 
   // Started with this copy's log in its environment.
-  Process* Start(const std::wstring& arguments, DWORD busyMs = 0) {
+  ChildProcess* Start(const std::wstring& arguments, DWORD busyMs = 0) {
     SetEnvironmentVariableW(L"GUARD_PROBE_LOG", log_.c_str());
     SetNumber(L"GUARD_PROBE_DELAY_MS", busyMs);
-    return new Process(program_, arguments);
+    return new ChildProcess(program_, arguments);
   }
   // A setting of the probe for every later start; 0 removes it.
   static void SetNumber(const wchar_t* name, DWORD value) {
@@ -103,8 +66,8 @@ class ProbeCopy {
               ULONGLONG* elapsedMs = nullptr) {
     SetEnvironmentVariableW(L"GUARD_PROBE_LOG", log_.c_str());
     ULONGLONG begin = GetTickCount64();
-    Process process(program, arguments);
-    DWORD code = process.Wait();
+    ChildProcess process(program, arguments);
+    DWORD code = process.Wait(kWaitMs);
     if (elapsedMs != nullptr) *elapsedMs = GetTickCount64() - begin;
     return code;
   }
@@ -165,7 +128,7 @@ class InstanceGuardTest : public ::testing::Test {
   // Ends the first instance through the channel; returns its log.
   std::string StopFirst() {
     EXPECT_EQ(probe_.Run(L"stop"), 1u);
-    EXPECT_EQ(first_->Wait(), 0u);
+    EXPECT_EQ(first_->Wait(kWaitMs), 0u);
     return probe_.WaitForLog("exit\n");
   }
 
@@ -175,7 +138,7 @@ class InstanceGuardTest : public ::testing::Test {
   }
 
   ProbeCopy probe_;
-  std::unique_ptr<Process> first_;
+  std::unique_ptr<ChildProcess> first_;
 };
 
 TEST_F(InstanceGuardTest, SecondStartsForwardTheirCommandLineAndExit1) {
@@ -211,7 +174,7 @@ TEST_F(InstanceGuardTest, OnlyTheExactQuitWordIsAQuitRequest) {
   EXPECT_GE(elapsed, 1900u);
   probe_.WaitForLog("---quit\n");
   // The running instance decides what a quit request means; the probe goes on.
-  EXPECT_EQ(first_->Wait(0), kNotEnded);
+  EXPECT_EQ(first_->Wait(0), kChildNotEnded);
 
   EXPECT_EQ(probe_.Run(L"---quit ", &elapsed), 1u);
   EXPECT_LT(elapsed, 1500u);
@@ -265,7 +228,7 @@ TEST_F(InstanceGuardTest, WithoutItsBlockTheFirstInstanceRunsDeaf) {
   ProbeCopy::SetNumber(L"GUARD_PROBE_LIFETIME_MS", 1500);
   StartFirst();
   EXPECT_EQ(probe_.Run(L"stop"), 1u);  // still a second start, its text lost
-  EXPECT_EQ(first_->Wait(), 0u);
+  EXPECT_EQ(first_->Wait(kWaitMs), 0u);
   EXPECT_EQ(probe_.WaitForLog("exit\n"), "start\nexit\n");
   CloseHandle(squatter);
 }
@@ -281,15 +244,15 @@ TEST(InstanceGuardPathsTest, CopiesAtTwoPathsRunSideBySide) {
   ProbeCopy one;
   ProbeCopy two;
   ASSERT_TRUE(one.copied() && two.copied());
-  std::unique_ptr<Process> a(one.Start(L""));
-  std::unique_ptr<Process> b(two.Start(L""));
+  std::unique_ptr<ChildProcess> a(one.Start(L""));
+  std::unique_ptr<ChildProcess> b(two.Start(L""));
   EXPECT_EQ(one.WaitForLog("start\n"), "start\n");
   EXPECT_EQ(two.WaitForLog("start\n"), "start\n");
   EXPECT_EQ(one.Run(L"stop"), 1u);
-  EXPECT_EQ(a->Wait(), 0u);
-  EXPECT_EQ(b->Wait(0), kNotEnded);
+  EXPECT_EQ(a->Wait(kWaitMs), 0u);
+  EXPECT_EQ(b->Wait(0), kChildNotEnded);
   EXPECT_EQ(two.Run(L"stop"), 1u);
-  EXPECT_EQ(b->Wait(), 0u);
+  EXPECT_EQ(b->Wait(kWaitMs), 0u);
   EXPECT_EQ(one.WaitForLog("exit\n"), "start\nrepeat stop\nexit\n");
   EXPECT_EQ(two.WaitForLog("exit\n"), "start\nrepeat stop\nexit\n");
 }

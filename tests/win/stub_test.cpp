@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "package/package_format.h"
 #include "package/sha1.h"
 #include "picture_samples.h"
@@ -18,7 +19,6 @@ namespace {
 
 // Generous: under i386 emulation one start of the stub takes over a minute.
 constexpr DWORD kRunTimeoutMs = 600000;
-constexpr DWORD kStillRunning = 0xFFFFFFFF;
 
 std::wstring TempDirectory() {
   wchar_t buffer[MAX_PATH + 1];
@@ -75,43 +75,10 @@ Bytes WithPackage(const Bytes& stub, const std::string& script) {
   return out;
 }
 
-class Process {
- public:
-  Process(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    started_ = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, nullptr, &startup, &info_) != 0;
-    if (started_) CloseHandle(info_.hThread);
-  }
-  ~Process() {
-    if (!started_) return;
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
-      TerminateProcess(info_.hProcess, 99);
-    CloseHandle(info_.hProcess);
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-
-  bool started() const { return started_; }
-  // The exit code, or kStillRunning when the process outlives the wait.
-  DWORD Wait(DWORD timeoutMs = kRunTimeoutMs) const {
-    if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return kStillRunning;
-    DWORD code = kStillRunning;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return code;
-  }
-
- private:
-  bool started_ = false;
-  PROCESS_INFORMATION info_{};
-};
-
 DWORD RunStub(const std::wstring& program, const std::wstring& arguments = L"") {
-  Process process(program, arguments);
-  if (!process.started()) return kStillRunning;
-  return process.Wait();
+  ChildProcess process(program, arguments);
+  if (!process.started()) return kChildNotEnded;
+  return process.Wait(kRunTimeoutMs);
 }
 
 TEST(StubTest, ShippedStubIsPaddedToExactlyStubSize) {
