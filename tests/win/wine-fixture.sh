@@ -25,7 +25,8 @@ start_display() {
   stop_display
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -nolisten tcp -screen 0 1280x1024x24 </dev/null >>"$root/xvfb.log" 2>&1 &
+  # In a session of its own: ctest ends the fixture's process group with it.
+  setsid Xvfb ":$n" -nolisten tcp -screen 0 1280x1024x24 </dev/null >>"$root/xvfb.log" 2>&1 &
   echo $! >"$root/xvfb.pid"
   for _ in $(seq 50); do
     [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -43,6 +44,12 @@ stop_display() {
 
 case "${1:-}" in
   setup)
+    # The display comes first, and the fixture's own wine calls use it too:
+    # whatever starts Wine's desktop process (wineboot does) binds it to its
+    # display for as long as the server lives, and a desktop without one
+    # makes every later window creation fail.
+    start_display
+    export SETUP_WINE_DISPLAY=1
     if [ ! -f "$stamp" ] || [ ! -d "$prefix" ]; then
       # A half-made prefix (an interrupted run) is made anew.
       "$run" --server -k </dev/null >>"$log" 2>&1 || true
@@ -56,7 +63,6 @@ case "${1:-}" in
     else
       start_server
     fi
-    start_display
     # Fail here, not in every test, when wine cannot run at all.
     "$run" --64 cmd /c exit 0 </dev/null >>"$log" 2>&1 || {
       echo "wine cannot run programs in $prefix; see $log" >&2
