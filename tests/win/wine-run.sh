@@ -17,8 +17,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export HOME="$root/wine-home"
 export TMPDIR="$root/wine-tmp"
-# GUI tests ask for the display the wine fixture keeps; the others run
-# without one, as a setup started from a service would.
+# Tests ask for the display the wine fixture keeps (see tests/win/CMakeLists.txt).
 if [ "${SETUP_WINE_DISPLAY:-0}" = 1 ] && [ -f "$root/xvfb.display" ]; then
   export DISPLAY=":$(cat "$root/xvfb.display")"
 else
