@@ -72,8 +72,8 @@ case "${1:-}" in
     # program. A kernel without 32-bit support runs it only through a
     # qemu-i386 binfmt handler, where each start takes a minute or more.
     if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-      echo "wine's 32-bit loader cannot run on this machine: 32-bit tests will fail" >&2
-      exit 1
+      # Only the 32-bit build's tests need it; the 64-bit build's run on.
+      echo "note: wine's 32-bit loader cannot run on this machine; 32-bit programs will not start"
     fi
     if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
       echo "note: i386 programs run under qemu-i386 here; each 32-bit test process is slow"
