@@ -1,21 +1,5 @@
 # Cross build for 64-bit Windows with MinGW-w64 (posix threads variant): the
 # Windows tests in a form that 64-bit Wine runs natively. The stub ships as
 # the 32-bit build only.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-# Static libpng and libjpeg built from Debian's sources by scripts/setup.sh.
-get_filename_component(SETUP_DEFAULT_DEPS_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../build/deps/x86_64" ABSOLUTE)
-set(SETUP_DEPS_PREFIX "${SETUP_DEFAULT_DEPS_PREFIX}" CACHE PATH "MinGW static libraries")
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${SETUP_DEPS_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# ctest runs the Windows test programs through Wine, in the project's prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tests/win/wine-run.sh")
+set(SETUP_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
