@@ -11,3 +11,6 @@ inline void UnmapView(void* view) { UnmapViewOfFile(view); }
 // Handles whose failure value is null (events, file mappings, tokens).
 using KernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
 using MappedView = UniqueHandle<void*, UnmapView>;
+
+inline void CloseRegistryKey(HKEY key) { RegCloseKey(key); }
+using RegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;

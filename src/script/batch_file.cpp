@@ -12,7 +12,7 @@ constexpr BatchSection kBin64 = {"bin_64", u"install_bin.bat", "del install_bin.
 constexpr BatchSection kInstall = {"install", u"install.bat", "del install.bat\r\n", true};
 constexpr BatchSection kUninstall = {"uninstall", u"uninstall.bat", nullptr, false};
 
-void AppendShellFolders(std::string* batch, const ShellFolders& folders, WideToOemFn toOem) {
+void WriteShellFolderVars(std::string* batch, const ShellFolders& folders, WideToOemFn toOem) {
   if (!folders.keyOpened) return;
   for (size_t i = 0; i < kShellFolderVars.size(); ++i) {
     batch->append("set ").append(kShellFolderVars[i].variable).append(1, '=');
@@ -48,7 +48,7 @@ void AppendBatchLine(std::string* batch, std::string_view line, const ShellFolde
   // would read them.
   const std::string converted = toOem(Utf8ToWide(line));
   if (converted == kShellFolderMarker) {
-    AppendShellFolders(batch, folders, toOem);
+    WriteShellFolderVars(batch, folders, toOem);
   } else {
     batch->append(converted).append(kLineEnd);
   }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "platform/input_file.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -43,9 +44,9 @@ class Win32InputFile final : public InputFile {
 
 std::unique_ptr<InputFile> OpenInputFile(const char16_t* path) {
   // Others may read the file while we do (a second start of the same setup).
-  HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle =
+      CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   auto* file = new (std::nothrow) Win32InputFile(handle);
   if (file == nullptr) CloseHandle(handle);

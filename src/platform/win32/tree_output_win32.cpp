@@ -10,10 +10,9 @@
 
 #include "package/entry_time.h"
 #include "platform/tree_output.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
-
-const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 class Win32OutputFile final : public OutputFile {
  public:

@@ -1,0 +1,159 @@
+#include <windows.h>
+// windows.h first: the shell header builds on it.
+#include <shellapi.h>
+
+#include <climits>
+
+#include "app/win_handles.h"
+#include "platform/win32/wide_text.h"
+#include "script/utf8.h"
+#include "script/win32/script_actions.h"
+
+namespace {
+
+// How often the waiter looks for the batch file.
+constexpr DWORD kPollMilliseconds = 200;
+
+bool FileExists(const std::u16string& path) {
+  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::u16string PathIn(const std::u16string& directory, std::u16string_view name) {
+  std::u16string path = directory;
+  path.append(1, u'\\').append(name);
+  return path;
+}
+
+// Replaces any file of that name. A file that cannot be written whole is
+// removed rather than run: a cut batch would run half its commands and
+// never reach its closing del line.
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
+  const HANDLE handle = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool whole =
+      bytes.size() <= MAXDWORD &&
+      WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
+  const bool closed = CloseHandle(handle);
+  if (whole && closed) return true;
+  DeleteFileW(AsWide(path));
+  return false;
+}
+
+std::u16string ReadShellFolder(HKEY key, const char16_t* name) {
+  // One unit more than the query may fill, so that a value without its own
+  // zero unit still ends.
+  char16_t buffer[kShellFolderValueBytes / sizeof(char16_t) + 1] = {};
+  DWORD size = kShellFolderValueBytes;
+  if (RegQueryValueExW(key, AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                       &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  const std::u16string_view value(buffer, size / sizeof(char16_t));
+  return std::u16string(value.substr(0, value.find(u'\0')));
+}
+
+}  // namespace
+
+bool IsWow64() {
+#ifdef _WIN64
+  return true;
+#else
+  // Looked up by name: older systems have no IsWow64Process and are 32-bit.
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process");
+  if (found == nullptr) return false;
+  const auto isWow64Process =
+      reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void (*)()>(found));
+  BOOL wow64 = FALSE;
+  return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+std::string WideToOem(std::u16string_view text) {
+  if (text.empty() || text.size() > INT_MAX / 4) return {};
+  const int units = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_OEMCP, 0, AsWide(text.data()), units, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string oem(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_OEMCP, 0, AsWide(text.data()), units, oem.data(), length, nullptr,
+                      nullptr);
+  return oem;
+}
+
+std::string Utf8ToOem(std::string_view text) { return WideToOem(Utf8ToWide(text)); }
+
+ShellFolders ReadShellFolders() {
+  ShellFolders folders;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWide(kShellFoldersKey), 0, KEY_READ, &opened) !=
+      ERROR_SUCCESS) {
+    return folders;
+  }
+  const RegistryKey key(opened);
+  folders.keyOpened = true;
+  for (size_t i = 0; i < kShellFolderVars.size(); ++i) {
+    folders.values[i] = ReadShellFolder(key.Get(), kShellFolderVars[i].registryName);
+  }
+  return folders;
+}
+
+BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory) {
+  SetCurrentDirectoryW(AsWide(directory));
+  const std::u16string parameters = BatchCommandParameters(fileName);
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  // The process handle tells a batch that ended early (exit, a changed
+  // directory) from one still running: its file alone would be waited for
+  // forever.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = L"open";
+  info.lpFile = L"cmd.exe";
+  info.lpParameters = AsWide(parameters);
+  info.lpDirectory = AsWide(directory);
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&info)) return BatchRun::kNotStarted;
+  const KernelHandle process(info.hProcess);
+
+  // The batch's closing line deletes its file: that is the end signal. Once
+  // cmd.exe has gone, one more poll lets a deletion in flight land.
+  const std::u16string path = PathIn(directory, fileName);
+  bool interpreterEnded = false;
+  for (;;) {
+    Sleep(kPollMilliseconds);
+    if (!FileExists(path)) return BatchRun::kFinished;
+    if (interpreterEnded) return BatchRun::kLeftBehind;
+    interpreterEnded = process && WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+  }
+}
+
+BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSection& section) {
+  uint8_t* body = FindSection(context.script, context.localeName, section.sectionName);
+  if (body == nullptr) return BatchRun::kAbsent;
+  const std::string bytes =
+      ComposeBatchFile(context.script, body, section, ReadShellFolders(), WideToOem);
+  if (!WriteWholeFile(PathIn(context.targetDir, section.fileName), bytes)) {
+    return BatchRun::kNotWritten;
+  }
+  if (!section.runAndWait) return BatchRun::kWritten;
+  return RunBatchAndWait(section.fileName, context.targetDir);
+}
+
+BatchRun DoPrepareSection(const ScriptActionContext& context) {
+  return WriteBatchSection(context, BatchSectionOf(BatchKind::kPrepare, false));
+}
+
+BatchRun DoBinSection(const ScriptActionContext& context) {
+  return WriteBatchSection(context, BatchSectionOf(BatchKind::kBin, IsWow64()));
+}
+
+BatchRun DoInstallSection(const ScriptActionContext& context) {
+  return WriteBatchSection(context, BatchSectionOf(BatchKind::kInstall, false));
+}
+
+BatchRun DoUninstallSection(const ScriptActionContext& context) {
+  return WriteBatchSection(context, BatchSectionOf(BatchKind::kUninstall, false));
+}

@@ -1,0 +1,49 @@
+#include <windows.h>
+
+#include "app/win_handles.h"
+#include "platform/win32/wide_text.h"
+#include "script/registry_line.h"
+#include "script/win32/script_actions.h"
+
+namespace {
+
+HKEY RootKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RegistryRoot::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case RegistryRoot::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::kUsers:
+      break;
+  }
+  return HKEY_USERS;
+}
+
+}  // namespace
+
+bool SetRegistryLine(std::string_view line) {
+  RegistryLine value;
+  if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
+  // No view flag: the 32-bit stub writes where the system redirects 32-bit
+  // programs, which is where the installed 32-bit software reads.
+  HKEY opened = nullptr;
+  if (RegCreateKeyExW(RootKey(value.root), AsWide(value.keyPath), 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &opened,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const RegistryKey key(opened);
+  const BYTE* data = value.type == RegistryValueType::kDword
+                         ? reinterpret_cast<const BYTE*>(&value.number)
+                         : reinterpret_cast<const BYTE*>(value.text.c_str());
+  const DWORD type = value.type == RegistryValueType::kDword ? REG_DWORD : REG_SZ;
+  return RegSetValueExW(key.Get(), AsWide(value.valueName), 0, type, data, value.DataSize()) ==
+         ERROR_SUCCESS;
+}
+
+void DoRegisterSection(const ScriptActionContext& context) {
+  WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
+           [](char* line, size_t length) { SetRegistryLine(std::string_view(line, length)); });
+}

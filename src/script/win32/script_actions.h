@@ -1,0 +1,76 @@
+// The script's actions on the machine: registry values, shortcuts, batch
+// files and programs to run. Each section's lines are read by the portable
+// parsers; these functions only make the system calls. No failure stops a
+// section or is reported: a line that cannot be carried out is skipped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "script/batch_file.h"
+#include "script/locale_name.h"
+#include "script/setup_script.h"
+
+// What the actions read of the installer: its script (lines are ended in
+// place as they are read), the locale name the variants are chosen by, and
+// the install folder without a trailing backslash ("D:" for a drive root).
+struct ScriptActionContext {
+  ScriptText script;
+  LocaleName localeName;
+  std::u16string targetDir;
+};
+
+// [register]: each line's value is written under its key (created if
+// missing), in the 32-bit view for the 32-bit stub.
+void DoRegisterSection(const ScriptActionContext& context);
+// True when the value was set.
+bool SetRegistryLine(std::string_view line);
+
+// [shortcuts]: each line saves one .lnk file, relative to the current
+// directory.
+void DoShortcutsSection(const ScriptActionContext& context);
+void MakeShortcutLine(std::string_view line, std::u16string_view targetDir);
+// Saves a shell link with exactly these three properties. True when saved.
+bool CreateShortcut(const std::u16string& linkPath, const std::u16string& targetPath,
+                    const std::u16string& workingDirectory, const std::u16string& description);
+
+// [run]: each line's file is opened by the shell, not waited for.
+void DoRunSection(const ScriptActionContext& context);
+void RunProgramLine(std::string_view line, std::u16string_view targetDir);
+
+// The batch sections. Each writes its file into targetDir; the first three
+// run it hidden and return once it is done. The caller has made targetDir
+// the current directory.
+enum class BatchRun : uint8_t {
+  kAbsent,      // no such section: nothing written or run
+  kNotWritten,  // the file could not be created or written whole: not run
+  kWritten,     // left behind, not run
+  kFinished,    // ran and deleted itself
+  kLeftBehind,  // cmd.exe ended without deleting it (exit, cd, an error)
+  kNotStarted,  // cmd.exe could not be started
+};
+BatchRun DoPrepareSection(const ScriptActionContext& context);
+// [bin_64] on 64-bit Windows, else [bin_32]; neither stands in for the other.
+BatchRun DoBinSection(const ScriptActionContext& context);
+BatchRun DoInstallSection(const ScriptActionContext& context);
+BatchRun DoUninstallSection(const ScriptActionContext& context);
+
+BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSection& section);
+
+// Runs `fileName` in `directory` with a hidden cmd.exe and returns once the
+// file is gone (kFinished) or once cmd.exe has ended and the file is still
+// there one poll later (kLeftBehind).
+BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory);
+
+// True on 64-bit Windows: under WOW64 for the 32-bit stub, always for a
+// 64-bit build.
+bool IsWow64();
+
+// The batch files' code page: the OEM one, best-fit or default characters
+// for what it lacks.
+std::string WideToOem(std::u16string_view text);
+std::string Utf8ToOem(std::string_view text);
+
+// The machine's common shell folders from HKEY_LOCAL_MACHINE.
+ShellFolders ReadShellFolders();

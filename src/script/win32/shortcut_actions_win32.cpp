@@ -1,0 +1,55 @@
+#include <windows.h>
+// windows.h first: the shell headers build on it.
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "app/com_handles.h"
+#include "platform/win32/wide_text.h"
+#include "script/shortcut_line.h"
+#include "script/win32/script_actions.h"
+
+namespace {
+
+// Spelled out rather than taken from libuuid, which would bring its whole
+// table of identifiers into the stub.
+constexpr CLSID kShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kShellLinkW = {
+    0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+}  // namespace
+
+bool CreateShortcut(const std::u16string& linkPath, const std::u16string& targetPath,
+                    const std::u16string& workingDirectory, const std::u16string& description) {
+  const ComScope com;
+  void* object = nullptr;
+  if (FAILED(CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kShellLinkW, &object))) {
+    return false;
+  }
+  const ComPtr<IShellLinkW> link(static_cast<IShellLinkW*>(object));
+  object = nullptr;
+  if (FAILED(link.Get()->QueryInterface(kPersistFile, &object))) return false;
+  const ComPtr<IPersistFile> file(static_cast<IPersistFile*>(object));
+
+  // Exactly these three properties; the shell's defaults hold for the rest.
+  link.Get()->SetPath(AsWide(targetPath));
+  link.Get()->SetDescription(AsWide(description));
+  link.Get()->SetWorkingDirectory(AsWide(workingDirectory));
+  return SUCCEEDED(file.Get()->Save(AsWide(linkPath), TRUE));
+}
+
+void MakeShortcutLine(std::string_view line, std::u16string_view targetDir) {
+  ShortcutLine shortcut;
+  if (ParseShortcutLine(line, targetDir, &shortcut) != ShortcutSkip::kNone) return;
+  CreateShortcut(shortcut.linkPath, shortcut.targetPath, shortcut.workingDirectory,
+                 shortcut.description);
+}
+
+void DoShortcutsSection(const ScriptActionContext& context) {
+  WalkBody(context.script, FindShortcutsSection(context.script, context.localeName),
+           [&](char* line, size_t length) {
+             MakeShortcutLine(std::string_view(line, length), context.targetDir);
+           });
+}
