@@ -1,5 +1,8 @@
-// The line checks of the linter, one per kind of section body. Each reports
-// through `report` and knows nothing of the line's position.
+// The line checks of the linter, one per kind of section body. Whether a line
+// is skipped, and why, is what the setup's own line parsers say; the checks
+// add what those parsers accept without complaint but the author hardly
+// meant. Each reports through `report` and knows nothing of the line's
+// position.
 #pragma once
 
 #include <cstddef>
@@ -16,5 +19,5 @@ size_t WideUnits(std::string_view text);
 void LintRegisterLine(std::string_view line, const LintReport& report);
 void LintShortcutLine(std::string_view line, const LintReport& report);
 void LintRunLine(std::string_view line, const LintReport& report);
-// `waitedFor`: the setup runs the batch and waits for its closing line.
-void LintBatchLine(std::string_view line, bool waitedFor, const LintReport& report);
+// `hasClosingLine`: the batch ends in a line that deletes the batch file.
+void LintBatchLine(std::string_view line, bool hasClosingLine, const LintReport& report);

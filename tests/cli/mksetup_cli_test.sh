@@ -161,10 +161,11 @@ case "$case_name" in
     contains out.txt "nolocale.txt: error: no plain [locale] section"
     ;;
   check_warnings_only)
-    printf '[locale] texts\nT\nP\nC:\\x\nS\nB\nF\n' >lint.txt
+    printf '[locale] texts\nT\nP\nC:\\x\nS\nB\nF\n[install]\nexit /b 0\n' >lint.txt
     expect 0 "$mksetup" check --script lint.txt --tree tree
     contains out.txt "lint.txt:1: warning: text behind the bracket"
-    contains out.txt "0 errors, 1 warning"
+    contains out.txt "lint.txt:9: warning: \"exit\" ends the batch before its closing del line"
+    contains out.txt "0 errors, 2 warnings"
     ;;
   check_unreadable)
     expect 2 "$mksetup" check --script nothing.txt --tree tree

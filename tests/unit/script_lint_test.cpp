@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -113,53 +114,137 @@ TEST(ScriptLintTest, SectionsNeverReadForAnyLocale) {
              "form ll or ll-CC");
 }
 
-TEST(ScriptLintTest, RegisterLines) {
-  const std::string head = std::string(kLocale) + "[register]\n";  // body from line 10
-  ExpectOnly(head + "HKEY_CURRENT_USER\\Software\\X\n", 10, kError, "without \"=\"");
-  ExpectOnly(head + "Software=1\n", 10, kError, "without a backslash");
-  ExpectOnly(head + "HKEY_USERS\\=1\n", 10, kError, "nothing after the root key");
-  ExpectOnly(head + "HKEY_CURRENT_USER\\Name=1\n", 10, kError, "without a key path");
-  ExpectOnly(head + "HKLM\\Software\\X\\N=1\n", 10, kError, "unknown root key \"HKLM\"");
-  ExpectOnly(head + "HKEY_USERS\\S\\N=DWORD:0x10\n", 10, kError, "stops at \"x\"");
-  ExpectOnly(head + "HKEY_USERS\\S\\N=DWORD:\n", 10, kError, "without digits");
-  ExpectOnly(head + "HKEY_USERS\\S\\N=DWORD:1FFFFFFFF\n", 10, kWarning, "last eight");
-  ExpectOnly(head + "HKEY_USERS\\S\\N=dword:5\n", 10, kWarning, "in capitals");
-  ExpectOnly(head + "HKEY_USERS\\S\\N=" + std::string(512, 'v') + "\n", 10, kError,
-             "string value is 512");
-  ExpectOnly(head + "HKEY_USERS\\" + std::string(512, 'k') + "\\N=1\n", 10, kError,
-             "key path is 512");
-  EXPECT_EQ(Describe(Lint(head + "HKEY_USERS\\S\\N=DWORD:00000000FF\n\nHKEY_USERS\\S\\N=a=b\n")),
-            "");
+struct LineCase {
+  std::string line;
+  LintSeverity severity;
+  std::string part;
+};
+
+// Each line alone in `header`'s body, which starts on line 10.
+void ExpectEach(const std::string& header, const std::vector<LineCase>& cases) {
+  for (const LineCase& c : cases) {
+    SCOPED_TRACE(c.line.substr(0, 40));
+    ExpectOnly(std::string(kLocale) + header + "\n" + c.line + "\n", 10, c.severity, c.part);
+  }
 }
 
-TEST(ScriptLintTest, ShortcutLines) {
-  const std::string head = std::string(kLocale) + "[shortcuts]\n";
-  ExpectOnly(head + "a.lnk\n", 10, kError, "without \"=\"");
-  ExpectOnly(head + "=app.exe\n", 10, kError, "no file name");
-  ExpectOnly(head + "a.lnk=;desc\n", 10, kError, "no target");
-  ExpectOnly(head + "a.lnk=app.exe;" + std::string(512, 'd') + "\n", 10, kError,
-             "description is 512");
-  ExpectOnly(head + "a.lnk=" + std::string(257, 't') + "\n", 10, kError, "259-unit");
+void ExpectClean(const std::string& header, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    EXPECT_EQ(Describe(Lint(std::string(kLocale) + header + "\n" + line + "\n")), "")
+        << line.substr(0, 40);
+  }
 }
 
-TEST(ScriptLintTest, RunLines) {
+TEST(ScriptLintTest, RegisterLinesTheSetupSkips) {
+  ExpectEach("[register]",
+             {
+                 {"HKEY_CURRENT_USER\\Software\\X", kError, "without \"=\" is skipped"},
+                 {"Software=1", kError, "without a backslash before \"=\""},
+                 {"HKEY_USERS\\=1", kError, "nothing after the root key"},
+                 {"HKEY_CURRENT_USER\\Name=1", kError, "without a key path"},
+                 {"HKLM\\Software\\X\\N=1", kError, "unknown root key \"HKLM\""},
+                 {"hkey_users\\S\\N=1", kError, "unknown root key \"hkey_users\""},
+                 {"HKEY_USERS\\" + std::string(512, 'k') + "\\N=1", kError,
+                  "key path is 512 UTF-16 units long; at most 511 fit: the line is skipped"},
+                 {"HKEY_USERS\\S\\" + std::string(512, 'n') + "=1", kError, "value name is 512"},
+                 {"HKEY_USERS\\S\\N=" + std::string(512, 'v'), kError, "string value is 512"},
+             });
+  // Text after a NUL is not part of the line, so its "=" does not count.
+  const auto findings =
+      Lint(std::string(kLocale) + "[register]\nHKEY_USERS\\S\\N" + std::string(1, '\0') + "=1\n");
+  ASSERT_EQ(findings.size(), 2u) << Describe(findings);
+  EXPECT_NE(findings[1].message.find("without \"=\""), std::string::npos) << Describe(findings);
+}
+
+TEST(ScriptLintTest, RegisterLinesTheSetupTakes) {
+  std::string umlauts;  // 511 units in 1022 bytes
+  for (int i = 0; i < 511; ++i) umlauts += "\xC3\xBC";
+  ExpectClean("[register]", {
+                                "",
+                                "HKEY_USERS\\S\\N=a=b",
+                                "HKEY_USERS\\S\\" + umlauts + "=" + umlauts,
+                                "HKEY_USERS\\S\\N=DWORD:00000000FF",
+                                // A number has no length limit of its own.
+                                "HKEY_USERS\\S\\N=DWORD:" + std::string(600, '0') + "1",
+                            });
+}
+
+TEST(ScriptLintTest, RegisterValueAdvice) {
+  ExpectEach("[register]", {
+                               {"HKEY_USERS\\S\\N=DWORD:0x10", kError, "stops at \"x\""},
+                               {"HKEY_USERS\\S\\N=DWORD: 1", kError, "stops at \" \""},
+                               {"HKEY_USERS\\S\\N=DWORD:", kError, "without digits"},
+                               {"HKEY_USERS\\S\\N=DWORD:1FFFFFFFF", kWarning, "last eight"},
+                               {"HKEY_USERS\\S\\N=dword:5", kWarning, "in capitals"},
+                           });
+}
+
+TEST(ScriptLintTest, ShortcutLinesTheSetupSkips) {
+  ExpectEach(
+      "[shortcuts]",
+      {
+          {"a.lnk", kError, "without \"=\" is skipped"},
+          {std::string(512, 'l') + "=app.exe", kError, "file name is 512"},
+          {"a.lnk=" + std::string(512, 't'), kError, "shortcut target is 512"},
+          {"a.lnk=app.exe;" + std::string(512, 'd'), kError, "description is 512"},
+          // "C:\" and 509 units make 512.
+          {"a.lnk=" + std::string(509, 't'), kError, "\"C:\\\", in front, the target path is 512"},
+      });
+}
+
+TEST(ScriptLintTest, ShortcutLineAdvice) {
+  ExpectEach("[shortcuts]", {
+                                {"=app.exe", kError, "no file name"},
+                                {"a.lnk=;desc", kError, "no target"},
+                                // Not skipped, but beyond what IShellLinkW::SetPath takes.
+                                {"a.lnk=" + std::string(508, 't'), kError, "259-unit"},
+                                {"a.lnk=" + std::string(257, 't'), kError, "target is 257"},
+                            });
+  ExpectClean("[shortcuts]", {"", "a.lnk=" + std::string(256, 't') + ";" + std::string(511, 'd')});
+}
+
+TEST(ScriptLintTest, RunLinesTheSetupSkips) {
+  ExpectEach("[run]", {
+                          {std::string(1024, 'r'), kError,
+                           "1024 UTF-16 units long; at most 1023 fit: the line is skipped"},
+                          // "C:\" and 509 units make 512.
+                          {std::string(509, 'p') + " -x", kError, "program path is 509"},
+                      });
+  ExpectClean("[run]", {std::string(508, 'p'), "a.exe " + std::string(1017, 'x')});
+}
+
+TEST(ScriptLintTest, RunLineAdvice) {
   const std::string head = std::string(kLocale) + "[run]\n";
   ExpectOnly(head + "a.exe\n\n", 11, kError, "empty [run] line");
-  ExpectOnly(head + " a.exe\n", 10, kError, "begins with a blank");
-  ExpectOnly(head + "a.exe -a -b\n", 10, kWarning, "\"-a\" is dropped");
-  ExpectOnly(head + "a.exe \n", 10, kWarning, "empty parameter");
-  ExpectOnly(head + std::string(1024, 'r') + "\n", 10, kError, "1024 UTF-16 units");
+  ExpectEach("[run]", {
+                          {" a.exe", kError, "begins with a blank"},
+                          {"a.exe -a -b", kWarning, "\"-b\", is passed as the parameter; \"-a\""},
+                          {"a.exe \xC3\xA9 -a -b c", kWarning, "\"\xC3\xA9 -a -b\" is dropped"},
+                          {"a.exe ", kWarning, "empty parameter"},
+                          {"a.exe \"x\"", kWarning, "double quotes"},
+                      });
 }
 
 TEST(ScriptLintTest, BatchLines) {
-  ExpectOnly(std::string(kLocale) + "[install]\necho\nexit /b 0\n", 11, kError, "waits");
-  EXPECT_TRUE(Lint(std::string(kLocale) + "[uninstall]\nexit\n").empty());
   ExpectOnly(std::string(kLocale) + "[bin_32]\nset_system_directory_here \n", 10, kWarning,
              "marker");
   // Long batch lines are written whole; only cmd.exe's own limit is an error.
   EXPECT_TRUE(Lint(std::string(kLocale) + "[prepare]\n" + std::string(1024, 'b') + "\n").empty());
   ExpectOnly(std::string(kLocale) + "[prepare]\n" + std::string(8192, 'b') + "\n", 10, kError,
              "8192");
+}
+
+TEST(ScriptLintTest, ExitLeavesTheBatchFileBehind) {
+  for (const char* section : {"[prepare]", "[bin_32]", "[bin_64]", "[install]"}) {
+    ExpectEach(section, {
+                            {"exit", kWarning, "before its closing del line"},
+                            {"@EXIT /b 0", kWarning, "left in the target folder"},
+                            {" \texit/b", kWarning, "rest of the batch does not run"},
+                        });
+    ExpectClean(section, {"exitcode", "echo exit", "rem exit"});
+  }
+  // The uninstall batch has no closing line to miss.
+  ExpectClean("[uninstall]", {"exit"});
 }
 
 TEST(ScriptLintTest, Encoding) {
