@@ -7,8 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "script/batch_file.h"
+#include "script/registry_line.h"
+#include "script/run_line.h"
 #include "script/script_lint.h"
 #include "script/setup_script.h"
+#include "script/shortcut_line.h"
 #include "script/utf8.h"
 
 namespace {
@@ -27,6 +31,42 @@ void Convert(const char* line, size_t length) {
   if (std::strlen(narrow) >= sizeof narrow) std::abort();
 }
 
+std::string Latin1(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t unit : text) bytes += static_cast<char>(unit);
+  return bytes;
+}
+
+// Each line through the parser its section's actions use, under a long
+// install folder so that the composed paths reach their limits.
+void ParseLine(const char* section, const char* line, size_t length) {
+  const std::string_view text(line, length);
+  const std::u16string targetDir(500, u'd');
+  if (std::strcmp(section, "register") == 0) {
+    RegistryLine value;
+    if (ParseRegistryLine(text, &value) == RegistrySkip::kNone &&
+        (value.keyPath.size() > kRegistryFieldUnits || value.text.size() > kRegistryFieldUnits)) {
+      std::abort();
+    }
+  } else if (std::strcmp(section, "shortcuts") == 0) {
+    ShortcutLine shortcut;
+    if (ParseShortcutLine(text, targetDir, &shortcut) == ShortcutSkip::kNone &&
+        shortcut.targetPath.size() > kShortcutFieldUnits) {
+      std::abort();
+    }
+  } else if (std::strcmp(section, "run") == 0) {
+    RunLine run;
+    if (ParseRunLine(text, targetDir, &run) == RunSkip::kNone && run.file.size() > kRunPathUnits) {
+      std::abort();
+    }
+  } else {
+    std::string batch;
+    ShellFolders folders;
+    folders.keyOpened = true;
+    AppendBatchLine(&batch, text, folders, Latin1);
+  }
+}
+
 void ReadScript(const uint8_t* data, size_t size, const char* systemLocale) {
   // Exactly the input's size on the heap: any read past it is caught.
   auto* bytes = static_cast<uint8_t*>(std::malloc(size == 0 ? 1 : size));
@@ -40,9 +80,10 @@ void ReadScript(const uint8_t* data, size_t size, const char* systemLocale) {
     for (int i = 0; i < 7 && reader.Next(&line, &length); ++i) Convert(line, length);
   }
   for (const char* name : kSections) {
-    WalkBody(script, FindSection(script, locale, name), [](char* line, size_t length) {
+    WalkBody(script, FindSection(script, locale, name), [name](char* line, size_t length) {
       if (line[length] != 0) std::abort();
       Convert(line, length);
+      ParseLine(name, line, length);
     });
     if (uint8_t* afterBracket = FindSectionHeader(script, locale, name)) {
       if (afterBracket > script.end()) std::abort();
