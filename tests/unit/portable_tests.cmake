@@ -9,11 +9,13 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/instance_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_name_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/locale_texts_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_lint_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/setup_layout_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shortcut_line_test.cpp

@@ -1,0 +1,14 @@
+#include "installer/install_target.h"
+
+std::u16string TargetFromCommandLine(std::u16string_view tail) {
+  if (tail.size() >= 2 && tail.front() == u'"' && tail.back() == u'"') {
+    tail = tail.substr(1, tail.size() - 2);
+  }
+  return std::u16string(tail);
+}
+
+std::u16string TargetFromField(std::u16string_view text) {
+  if (text.size() > kTargetDirUnits) return {};
+  if (!text.empty() && text.back() == u'\\') text.remove_suffix(1);
+  return std::u16string(text);
+}
