@@ -1,0 +1,118 @@
+// The install, in its fixed order: progress mode, the target folder, the
+// prepare batch, the extraction with progress, then with the window hidden
+// the bin, uninstall, register, shortcuts, install and run sections.
+#include <windows.h>
+// windows.h first: the control header builds on it.
+#include <commctrl.h>
+
+#include "app/message_pump.h"
+#include "installer/install_target.h"
+#include "installer/progress_window_win32.h"
+#include "installer/setup_app.h"
+#include "package/tree_walker.h"
+#include "platform/win32/wide_text.h"
+
+namespace {
+
+// Lets programs started by [run] come up before the setup goes away.
+constexpr DWORD kFinalPauseMs = 1000;
+
+constexpr wchar_t kTargetUnusable[] =
+    L"The target directory cannot be used. Please choose another one.";
+
+std::u16string WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+  const int copied = GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+}  // namespace
+
+void SetupApp::DoInstall() {
+  // A timer tick or a click that arrives while the install runs (its
+  // messages are dispatched during the extraction) only asks the loop to
+  // end; the running install goes on.
+  if (InstallStarted != 0) {
+    PostQuitMessage(0);
+    return;
+  }
+  InstallStarted = 1;
+  ShowProgressMode();
+  PumpWindowMessages(hwnd);
+  if (!EnterTarget()) {
+    RefuseTarget();
+    return;
+  }
+
+  DoPrepareSection(context);
+  SetCurrentDirectoryW(AsWide(context.targetDir));
+  ProgressWindow progress(hwnd);
+  ExtractStats stats;
+  ExtractPackageTree(context.targetDir.c_str(), package.stubPath.c_str(), package.treeOffset,
+                     &progress, &stats);
+  if (!stats.Clean()) exitCode_ = SETUP_EXIT_INCOMPLETE;
+  SetCurrentDirectoryW(AsWide(context.targetDir));
+
+  ShowWindow(hwnd, SW_HIDE);
+  RunSections();
+  Sleep(kFinalPauseMs);
+  PostQuitMessage(0);
+}
+
+void SetupApp::ShowProgressMode() {
+  SetWindowTextW(StartButton.hwnd, AsWide(texts.busyCaption));
+  ShowWindow(StartButton.hwnd, SW_HIDE);
+  ShowWindow(TargetEdit.hwnd, SW_HIDE);
+  ShowWindow(BrowseButton.hwnd, SW_HIDE);
+  ShowWindow(ProgressBar.hwnd, SW_SHOW);
+  SendMessageW(ProgressBar.hwnd, PBM_SETPOS, 0, 0);
+  SetWindowTextW(StatusLabel.hwnd, nullptr);
+}
+
+// Back to choosing a folder, whatever mode the window started in: an
+// automatic start with a folder that cannot be used needs the field too.
+void SetupApp::ShowChoiceMode() {
+  ShowWindow(ProgressBar.hwnd, SW_HIDE);
+  SetWindowTextW(StatusLabel.hwnd, AsWide(texts.prompt));
+  SetWindowTextW(StartButton.hwnd, AsWide(texts.startCaption));
+  ShowWindow(TargetEdit.hwnd, SW_SHOW);
+  if (texts.mode != TargetMode::kFixed) ShowWindow(BrowseButton.hwnd, SW_SHOW);
+  ShowWindow(StartButton.hwnd, SW_SHOW);
+}
+
+// The folder from the field, created if missing (only its last component)
+// and made current. False when there is nothing usable to install into:
+// every later step would otherwise work in whatever folder is current.
+bool SetupApp::EnterTarget() {
+  context.targetDir = TargetFromField(WindowText(TargetEdit.hwnd));
+  if (context.targetDir.empty()) return false;
+  CreateDirectoryW(AsWide(context.targetDir), nullptr);  // it may exist already
+  return SetCurrentDirectoryW(AsWide(context.targetDir)) != 0;
+}
+
+void SetupApp::RefuseTarget() {
+  if (silent_) {
+    // Nobody can choose again: end without a window. Later timer ticks
+    // find the install started and only ask the loop to end.
+    exitCode_ = SETUP_EXIT_TARGET_UNUSABLE;
+    PostQuitMessage(0);
+    return;
+  }
+  // No tick may start another attempt behind the message box.
+  KillTimer(hwnd, INSTALL_TIMER_ID);
+  ShowChoiceMode();
+  MessageBoxW(hwnd, kTargetUnusable, AsWide(texts.title), MB_OK | MB_ICONWARNING);
+  InstallStarted = 0;
+}
+
+void SetupApp::RunSections() {
+  DoBinSection(context);
+  DoUninstallSection(context);
+  DoRegisterSection(context);
+  DoShortcutsSection(context);
+  DoInstallSection(context);
+  DoRunSection(context);
+}
