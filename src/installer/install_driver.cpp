@@ -101,8 +101,17 @@ void SetupApp::RefuseTarget() {
     PostQuitMessage(0);
     return;
   }
-  // No tick may start another attempt behind the message box.
+  // The window was closed while the progress mode was painted: nobody is
+  // left to choose.
+  if (hwnd == nullptr) {
+    PostQuitMessage(0);
+    return;
+  }
+  // No tick may start another attempt behind the message box, and a quit
+  // request that a tick of this attempt made would close the box at once.
   KillTimer(hwnd, INSTALL_TIMER_ID);
+  MSG quit;
+  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
   ShowChoiceMode();
   MessageBoxW(hwnd, kTargetUnusable, AsWide(texts.title), MB_OK | MB_ICONWARNING);
   InstallStarted = 0;

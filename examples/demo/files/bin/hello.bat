@@ -1,2 +1,3 @@
 @echo off
-echo Hello from the demo application
+rem Started by the setup's [run] section with one parameter.
+echo Hello from the demo application (%1)> "%~dp0hello.log"
