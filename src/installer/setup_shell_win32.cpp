@@ -7,6 +7,7 @@
 
 #include "app/com_handles.h"
 #include "installer/setup_app.h"
+#include "installer/win32/picture_bitmap.h"
 #include "package/tree_walker.h"
 #include "platform/win32/wide_text.h"
 
@@ -15,6 +16,28 @@ namespace {
 constexpr wchar_t kBrowseTitle[] = L"Select Target Directory";
 constexpr UINT kBrowseFlags = BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
 constexpr size_t kFolderUnits = 512;
+
+using PictureLoader = HBITMAP (*)(const wchar_t* path);
+
+// The loader and the temporary file's name for a picture name's extension,
+// which is compared exactly: ".PNG" and ".jpeg" are not recognised.
+bool ChoosePictureLoader(std::u16string_view name, PictureLoader* loader,
+                         const char16_t** fileName) {
+  const size_t dot = name.rfind(u'.');
+  if (dot == std::u16string_view::npos) return false;
+  const std::u16string_view extension = name.substr(dot);
+  if (extension == u".png") {
+    *loader = LoadPngBitmap;
+    *fileName = u"temp_install.png";
+    return true;
+  }
+  if (extension == u".jpg") {
+    *loader = LoadJpegBitmap;
+    *fileName = u"temp_install.jpg";
+    return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -57,8 +80,29 @@ void SetupApp::BrowseForTarget() {
 }
 
 void SetupApp::LoadBackgroundPicture() {
-  PictureWidth = 0;
-  PictureHeight = 0;
-  // Decoding lands with the picture loaders.
-  ShowWindow(PicturePane.hwnd, SW_HIDE);
+  PictureLoader loader = nullptr;
+  const char16_t* fileName = nullptr;
+  if (!texts.pictureName.empty() && ChoosePictureLoader(texts.pictureName, &loader, &fileName)) {
+    // The decoders read files: the picture goes through the templates
+    // folder and is removed as soon as it is decoded.
+    std::u16string path = GetShellFolderPath(CSIDL_TEMPLATES);
+    if (!path.empty()) {
+      path.append(1, u'\\').append(fileName);
+      ExtractPackageFile(package.stubPath.c_str(), package.treeOffset, texts.pictureName.c_str(),
+                         path.c_str());
+      PictureBitmap = loader(AsWide(path));
+      DeleteFileW(AsWide(path));
+    }
+  }
+  BITMAP facts;
+  if (PictureBitmap == nullptr || GetObjectW(PictureBitmap, sizeof(facts), &facts) == 0) {
+    // No picture, or one that could not be had: the pane goes, and the
+    // window takes its default width.
+    ShowWindow(PicturePane.hwnd, SW_HIDE);
+    PictureWidth = 0;
+    PictureHeight = 0;
+    return;
+  }
+  PictureWidth = facts.bmWidth;
+  PictureHeight = facts.bmHeight;
 }

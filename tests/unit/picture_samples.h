@@ -18,6 +18,7 @@ struct PngSample {
   Bytes rows;               // height packed rows, no filter bytes
 };
 
+// A sample of all-zero rows.
 PngSample MakePngSample(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colorType);
 
 // A complete PNG file; rows are stored unfiltered and deflated with zlib.
@@ -26,3 +27,8 @@ Bytes EncodePng(const PngSample& sample);
 // A JPEG of `components` samples per pixel (1 grey, 3 RGB, 4 CMYK) at
 // quality 100 without chroma subsampling, made with libjpeg.
 Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels);
+
+// A progressive RGB JPEG of one DC scan and 189 * `acPasses` AC scans: each
+// of the 63 coefficients of each component in a scan of its own, first with
+// its low `acPasses` - 1 bits left out, then refined one bit at a time.
+Bytes EncodeProgressiveJpeg(uint32_t width, uint32_t height, const Bytes& rgb, int acPasses);

@@ -86,6 +86,7 @@ PngSample MakePngSample(uint32_t width, uint32_t height, uint8_t bitDepth, uint8
   sample.height = height;
   sample.bitDepth = bitDepth;
   sample.colorType = colorType;
+  sample.rows.assign(RowBytes(sample) * height, 0);
   return sample;
 }
 
@@ -113,7 +114,25 @@ Bytes EncodePng(const PngSample& sample) {
   return out;
 }
 
-Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels) {
+namespace {
+
+std::vector<jpeg_scan_info> ProgressiveScans(int acPasses) {
+  std::vector<jpeg_scan_info> scans;
+  scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+  for (int pass = 0; pass < acPasses; ++pass) {
+    int high = pass == 0 ? 0 : acPasses - pass;  // bit position the pass refines
+    int low = acPasses - pass - 1;
+    for (int coefficient = 1; coefficient < 64; ++coefficient) {
+      for (int component = 0; component < 3; ++component) {
+        scans.push_back({1, {component, 0, 0, 0}, coefficient, coefficient, high, low});
+      }
+    }
+  }
+  return scans;
+}
+
+Bytes Compress(uint32_t width, uint32_t height, int components, const Bytes& pixels,
+               const std::vector<jpeg_scan_info>* scans) {
   if (pixels.size() != size_t{width} * height * static_cast<size_t>(components)) {
     throw std::invalid_argument("pixels");
   }
@@ -134,6 +153,10 @@ Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& p
     info.comp_info[c].h_samp_factor = 1;
     info.comp_info[c].v_samp_factor = 1;
   }
+  if (scans != nullptr) {
+    info.scan_info = scans->data();
+    info.num_scans = static_cast<int>(scans->size());
+  }
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < height) {
     JSAMPROW row = const_cast<JSAMPROW>(pixels.data()) +
@@ -145,4 +168,15 @@ Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& p
   Bytes out(buffer, buffer + size);
   free(buffer);
   return out;
+}
+
+}  // namespace
+
+Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels) {
+  return Compress(width, height, components, pixels, nullptr);
+}
+
+Bytes EncodeProgressiveJpeg(uint32_t width, uint32_t height, const Bytes& rgb, int acPasses) {
+  std::vector<jpeg_scan_info> scans = ProgressiveScans(acPasses);
+  return Compress(width, height, 3, rgb, &scans);
 }

@@ -1,0 +1,15 @@
+// The installer window's background picture: a PNG or JPEG file made into a
+// GDI bitmap the window copies with BitBlt.
+#pragma once
+
+#include <windows.h>
+
+// Each decodes the file at `path` (opened with _wfopen, "rb") and returns a
+// DIB section the caller owns and deletes with DeleteObject: biHeight
+// positive (bottom-up), BI_RGB, 24 bits per pixel, or 32 for a PNG with
+// alpha (the alpha byte kept as stored; BitBlt ignores it). Returns null when
+// the file cannot be opened or decoded, for pictures the installer does not
+// show (grey ones, CMYK JPEGs; picture_rows.h), past the size bounds of
+// picture_image.h, or when GDI has no memory for the bitmap.
+HBITMAP LoadPngBitmap(const wchar_t* path);
+HBITMAP LoadJpegBitmap(const wchar_t* path);
