@@ -12,9 +12,9 @@
 #include <string>
 #include <utility>
 
-#include "picture_samples.h"
 #include "installer/picture_dib.h"
 #include "installer/picture_rows.h"
+#include "picture_samples.h"
 
 namespace {
 
