@@ -21,8 +21,7 @@ for preset in "${presets[@]}"; do
 done
 
 test_presets=(native asan win64)
-if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 ||
-  ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+if ! scripts/native-i386.sh; then
   echo "== test: win32 skipped: 32-bit programs do not run natively on this machine"
 else
   test_presets=(native asan win32 win64)
