@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# A target that cannot be used (empty, a missing parent, an invalid name) is
+# never installed around: silently the setup ends with exit code 2 and no
+# window, having run nothing; interactively a message box says so and the
+# user chooses again, and the next, usable target installs normally.
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_begin unusable
+
+title="Unusable Target E2E"
+e2e_make_tree
+e2e_order_script "$title
+Prompt
+$scratch_win\\missing\\deeper
+Start
+Working
+Copying
+pic\\back.png" "$title"
+e2e_build
+
+# Nothing of the package or the sections anywhere but in the payload.
+expect_nothing_installed() {
+  [ ! -e "$scratch/order.log" ] || fail "$1: sections ran: $(text_of "$scratch/order.log")"
+  local stray
+  stray=$(find "$scratch" -path "$scratch/tree" -prune -o \( -name readme.txt -o -name '*.bat' \) -print)
+  [ -z "$stray" ] || fail "$1: files were written: $stray"
+}
+
+for target in "$scratch_win\\missing\\deeper" "$scratch_win\\bad|name" "$scratch_win\\readme.txt\\"; do
+  note "silent, target $target"
+  [ "${target##*\\}" = "" ] && printf 'a file\n' >"$scratch/readme.txt"
+  e2e_run_silent "$target"
+  expect_eq "exit code for $target" 2 "$setup_rc"
+  rm -f "$scratch/readme.txt"
+  expect_nothing_installed "$target"
+done
+
+note "interactive: an empty target, a missing parent, then a usable one"
+e2e_start
+e2e_wait_window "$title" >/dev/null
+e2e_rects "$title"
+edit=$(e2e_child edit)
+e2e_type_into "$title" "$edit" ""
+e2e_click_child "$(e2e_child button Start)"
+for attempt in empty missing; do
+  e2e_dialog
+  printf '%s' "$dialog_text" | grep -qi target || fail "the box does not speak of the target: $dialog_text"
+  expect_nothing_installed "$attempt target"
+  e2e_answer_dialog
+  # Back to the choice: field, browse button and start button again.
+  e2e_rects "$title"
+  edit=$(e2e_child edit)
+  expect_shown "target field after the box" "$edit" 1
+  expect_shown "browse button after the box" "$(e2e_child button "...")" 1
+  expect_shown "progress bar after the box" "$(e2e_child msctls_progress32)" 0
+  start=$(e2e_child button Start)
+  expect_shown "start button after the box" "$start" 1
+  next="$scratch_win\\chosen"
+  [ "$attempt" = missing ] || next="$scratch_win\\missing\\deeper"
+  e2e_type_into "$title" "$edit" "$next"
+  e2e_click_child "$start"
+done
+e2e_wait_exit
+expect_eq "exit code" 0 "$setup_rc"
+e2e_check_order "$scratch_win\\chosen"
+e2e_check_installed "$scratch_win\\chosen"
+echo "PASS"
