@@ -16,6 +16,8 @@ namespace {
 
 // Lets programs started by [run] come up before the setup goes away.
 constexpr DWORD kFinalPauseMs = 1000;
+// The label and bar change at most this often: fast enough to look live.
+constexpr DWORD kProgressIntervalMs = 30;
 
 constexpr wchar_t kTargetUnusable[] =
     L"The target directory cannot be used. Please choose another one.";
@@ -49,7 +51,7 @@ void SetupApp::DoInstall() {
 
   DoPrepareSection(context);
   SetCurrentDirectoryW(AsWide(context.targetDir));
-  ProgressWindow progress(hwnd);
+  ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
   ExtractStats stats;
   ExtractPackageTree(context.targetDir.c_str(), package.stubPath.c_str(), package.treeOffset,
                      &progress, &stats);

@@ -247,9 +247,10 @@ struct ExtractingVisitor {
       result = buffers.input == nullptr ? COPY_CUT_SHORT
                                         : CopyEntryData(file, tree.dataBase, entry, *out, buffers);
     }
+    const bool timeSet = IsValidEntryTime(entry.time) && out->SetTime(entry.time);
     if (!out->Close() && result == COPY_OK) result = COPY_WRITE_FAILED;
     out.reset();
-    if (IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
+    if (!timeSet && IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
     if (result != COPY_OK) Report(static_cast<ExtractIssue>(result), path, entry, false);
     return true;
   }
@@ -295,9 +296,10 @@ struct FindingVisitor {
       CopyBuffers buffers;
       if (buffers.input != nullptr) CopyEntryData(file, tree.dataBase, entry, *out, buffers);
     }
+    const bool timeSet = IsValidEntryTime(entry.time) && out->SetTime(entry.time);
     out->Close();
     out.reset();
-    if (IsValidEntryTime(entry.time)) output.SetEntryTime(destination, entry.time);
+    if (!timeSet && IsValidEntryTime(entry.time)) output.SetEntryTime(destination, entry.time);
     return false;
   }
   void OnSkipped(ExtractIssue, std::u16string_view, const IndexEntry&, bool) {}

@@ -23,6 +23,11 @@ class OutputFile {
   // Writes what is buffered and closes the file. False when that failed.
   // Further calls do nothing and return the first result.
   virtual bool Close() = 0;
+  // Writes what is buffered and gives the still open file all its times
+  // (UTC; the caller checked IsValidEntryTime), so that no second open is
+  // needed. Nothing may be written afterwards. False when this output cannot
+  // do it: the caller then uses TreeOutput::SetEntryTime after closing.
+  virtual bool SetTime(const EntryTime&) { return false; }
 };
 
 class TreeOutput {

@@ -185,3 +185,32 @@ TEST(TreeExtractWin32Test, WritesFilesFoldersAndTimesWithProgressMessages) {
   DeleteFileW(single.c_str());
   DeleteFileW(stub.c_str());
 }
+
+TEST(TreeExtractWin32Test, ProgressIntervalReportsTheFirstFileThenOnlyWhenDue) {
+  SamplePackage package;
+  std::wstring stub = package.WriteTo(L"tree_extract_interval.exe");
+  std::wstring target = TempFolder(L"tree_extract_interval");
+
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = RecordingProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"TreeExtractIntervalRecorder";
+  ASSERT_NE(RegisterClassW(&windowClass), 0);
+  HWND window = CreateWindowW(L"TreeExtractIntervalRecorder", L"", 0, 0, 0, 10, 10, HWND_MESSAGE,
+                              nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  g_messages.clear();
+
+  // Four files well within a minute: only the first one's pair arrives, and
+  // every file is still written.
+  ProgressWindow progress(window, WM_SETUP_PROGRESS, 60000);
+  ExtractStats stats;
+  EXPECT_EQ(ExtractPackageTree(U16(target), U16(stub), package.TreeOffset(), &progress, &stats), 0);
+  DestroyWindow(window);
+  EXPECT_EQ(stats.filesWritten, 4u);
+  ASSERT_EQ(g_messages.size(), 2u);
+  EXPECT_EQ(g_messages[0].second, L"a.txt");
+  EXPECT_EQ(g_messages[1].first, static_cast<WPARAM>(PROGRESS_PERCENT));
+  EXPECT_EQ(ReadFileBytes(target + L"\\top.txt"), package.top);
+  DeleteFileW(stub.c_str());
+}

@@ -66,6 +66,14 @@ class PosixOutputFile final : public OutputFile {
     return ok_;
   }
 
+  // On the open descriptor: no second path lookup per file.
+  bool SetTime(const EntryTime& time) override {
+    if (fd_ < 0 || !Flush()) return false;
+    timespec times[2];
+    ToTimespecs(time, times);
+    return futimens(fd_, times) == 0;
+  }
+
  private:
   bool Flush() {
     const size_t used = std::exchange(used_, 0);
