@@ -40,18 +40,7 @@ mkdir -p "$out"
 stub="$out/stub.exe"
 [ -f "$stub" ] || truncate -s 310272 "$stub"
 printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
-cat >"$out/peer.nsi" <<EOF
-Unicode true
-SetCompressor zlib
-OutFile "$out/peer.exe"
-InstallDir "\$PROGRAMFILES\\Benchmark"
-SilentInstall silent
-RequestExecutionLevel user
-Section
-  SetOutPath \$INSTDIR
-  File /r "$payload/*"
-SectionEnd
-EOF
+write_peer_nsi "$out/peer.nsi" "$out/peer.exe" '$PROGRAMFILES\Benchmark' "SilentInstall silent"
 
 files=$(find "$payload" -type f | wc -l)
 bytes=$(du -sb --apparent-size "$payload" | cut -f1)

@@ -57,18 +57,7 @@ mkdir -p "$out"
 cp "$stub" "$out/stub.exe"
 
 printf '[locale]\nBenchmark\nInstalling\nC:\\bench\\default\nStart\nBusy\nCopying\n[end]\n' >"$out/setup.txt"
-cat >"$out/peer.nsi" <<EOF
-Unicode true
-Target $nsis_target
-SetCompressor zlib
-OutFile "$out/peer.exe"
-InstallDir "C:\\bench\\default"
-RequestExecutionLevel user
-Section
-  SetOutPath \$INSTDIR
-  File /r "$payload/*"
-SectionEnd
-EOF
+write_peer_nsi "$out/peer.nsi" "$out/peer.exe" 'C:\bench\default' "Target $nsis_target"
 
 files=$(find "$payload" -type f | wc -l)
 bytes_of() { find "$1" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }'; }

@@ -28,3 +28,23 @@ stage_payload() {
     while IFS= read -r path; do rm -rf -- "$path"; done)
   touch "$work/.staged"
 }
+
+# write_peer_nsi FILE OUTPUT_EXE INSTALL_DIR [LINES...]: NSIS's script for the
+# staged $payload with zlib, the peer of every comparison; LINES go into its
+# header (Target, SilentInstall, ...).
+write_peer_nsi() {
+  local file=$1 output=$2 install_dir=$3 line
+  shift 3
+  {
+    echo "Unicode true"
+    for line in "$@"; do echo "$line"; done
+    echo "SetCompressor zlib"
+    echo "OutFile \"$output\""
+    echo "InstallDir \"$install_dir\""
+    echo "RequestExecutionLevel user"
+    echo "Section"
+    echo "  SetOutPath \$INSTDIR"
+    echo "  File /r \"$payload/*\""
+    echo "SectionEnd"
+  } >"$file"
+}

@@ -130,6 +130,18 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A message-only window of a class of its own that records what it gets.
+HWND MakeRecorderWindow(const wchar_t* className) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = RecordingProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = className;
+  if (RegisterClassW(&windowClass) == 0) return nullptr;
+  g_messages.clear();
+  return CreateWindowW(className, L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
+                       windowClass.hInstance, nullptr);
+}
+
 }  // namespace
 
 TEST(TreeExtractWin32Test, WritesFilesFoldersAndTimesWithProgressMessages) {
@@ -137,13 +149,7 @@ TEST(TreeExtractWin32Test, WritesFilesFoldersAndTimesWithProgressMessages) {
   std::wstring stub = package.WriteTo(L"tree_extract_test.exe");
   std::wstring target = TempFolder(L"tree_extract_target");
 
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = RecordingProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"TreeExtractRecorder";
-  ASSERT_NE(RegisterClassW(&windowClass), 0);
-  HWND window = CreateWindowW(L"TreeExtractRecorder", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
-                              windowClass.hInstance, nullptr);
+  HWND window = MakeRecorderWindow(L"TreeExtractRecorder");
   ASSERT_NE(window, nullptr);
 
   ProgressWindow progress(window);
@@ -191,15 +197,8 @@ TEST(TreeExtractWin32Test, ProgressIntervalReportsTheFirstFileThenOnlyWhenDue) {
   std::wstring stub = package.WriteTo(L"tree_extract_interval.exe");
   std::wstring target = TempFolder(L"tree_extract_interval");
 
-  WNDCLASSW windowClass = {};
-  windowClass.lpfnWndProc = RecordingProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"TreeExtractIntervalRecorder";
-  ASSERT_NE(RegisterClassW(&windowClass), 0);
-  HWND window = CreateWindowW(L"TreeExtractIntervalRecorder", L"", 0, 0, 0, 10, 10, HWND_MESSAGE,
-                              nullptr, windowClass.hInstance, nullptr);
+  HWND window = MakeRecorderWindow(L"TreeExtractIntervalRecorder");
   ASSERT_NE(window, nullptr);
-  g_messages.clear();
 
   // Four files well within a minute: only the first one's pair arrives, and
   // every file is still written.
