@@ -44,18 +44,6 @@ PngSample RgbSample(uint32_t width, uint32_t height) {
   return sample;
 }
 
-// The same file claiming another size in its IHDR (with a valid CRC), so that
-// size bounds can be tried without megabytes of pixels.
-Bytes WithClaimedPngSize(Bytes png, uint32_t width, uint32_t height) {
-  for (int i = 0; i < 4; ++i) {
-    png[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
-    png[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
-  }
-  uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
-  for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
-  return png;
-}
-
 // The same JPEG claiming another size in its baseline frame header.
 Bytes WithClaimedJpegSize(Bytes jpeg, uint16_t width, uint16_t height) {
   for (size_t i = 2; i + 9 < jpeg.size(); ++i) {

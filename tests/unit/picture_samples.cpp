@@ -180,3 +180,13 @@ Bytes EncodeProgressiveJpeg(uint32_t width, uint32_t height, const Bytes& rgb, i
   std::vector<jpeg_scan_info> scans = ProgressiveScans(acPasses);
   return Compress(width, height, 3, rgb, &scans);
 }
+
+Bytes WithClaimedPngSize(Bytes png, uint32_t width, uint32_t height) {
+  for (int i = 0; i < 4; ++i) {
+    png[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+    png[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+  }
+  const auto crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
+  for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  return png;
+}

@@ -23,6 +23,9 @@ PngSample MakePngSample(uint32_t width, uint32_t height, uint8_t bitDepth, uint8
 
 // A complete PNG file; rows are stored unfiltered and deflated with zlib.
 Bytes EncodePng(const PngSample& sample);
+// The same PNG claiming another size in its IHDR (with a valid CRC), so that
+// size bounds can be tried without megabytes of pixels.
+Bytes WithClaimedPngSize(Bytes png, uint32_t width, uint32_t height);
 
 // A JPEG of `components` samples per pixel (1 grey, 3 RGB, 4 CMYK) at
 // quality 100 without chroma subsampling, made with libjpeg.

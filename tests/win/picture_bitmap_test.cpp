@@ -233,17 +233,6 @@ TEST(PictureBitmapTest, AsymmetricPicturesKeepTheirCornersWhenCopied) {
   ExpectCorners(CopiedByBitBlt(jpegBitmap.get(), 21, 16), 21, 16, 4);
 }
 
-// The same file claiming another size in its IHDR (with a valid CRC).
-Bytes WithClaimedSize(Bytes png, uint32_t width, uint32_t height) {
-  for (int i = 0; i < 4; ++i) {
-    png[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
-    png[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
-  }
-  uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
-  for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
-  return png;
-}
-
 TEST(PictureBitmapTest, PicturesTheWindowDoesNotShowGiveNoBitmap) {
   PngSample grey = MakePngSample(4, 2, 8, 0);
   PngSample greyAlpha = MakePngSample(4, 2, 8, 4);
@@ -259,7 +248,7 @@ TEST(PictureBitmapTest, PicturesTheWindowDoesNotShowGiveNoBitmap) {
   EXPECT_EQ(LoadPng(jpeg), nullptr);
   EXPECT_EQ(LoadJpeg(png), nullptr);
   EXPECT_EQ(LoadPng(Bytes(png.begin(), png.end() - 30)), nullptr);  // IDAT cut
-  EXPECT_EQ(LoadPng(WithClaimedSize(png, 5000, 4000)), nullptr);
+  EXPECT_EQ(LoadPng(WithClaimedPngSize(png, 5000, 4000)), nullptr);
   EXPECT_EQ(LoadPng({}), nullptr);
   EXPECT_EQ(LoadPngBitmap(L"Z:\\no\\such\\picture.png"), nullptr);
   EXPECT_EQ(LoadJpegBitmap(L"Z:\\no\\such\\picture.jpg"), nullptr);
