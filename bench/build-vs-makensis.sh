@@ -40,6 +40,7 @@ mkdir -p "$out"
 stub="$out/stub.exe"
 [ -f "$stub" ] || truncate -s 310272 "$stub"
 printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
+# shellcheck disable=SC2016 # $PROGRAMFILES is NSIS's, not ours
 write_peer_nsi "$out/peer.nsi" "$out/peer.exe" '$PROGRAMFILES\Benchmark' "SilentInstall silent"
 
 files=$(find "$payload" -type f | wc -l)

@@ -1,5 +1,6 @@
+# shellcheck shell=bash
 # Sourced by the benchmarks: stages a reference payload by hard links under
-# build/bench-build/NAME/payload, once.
+# build/bench-build/NAME/payload, once. The caller sets $root (the checkout).
 #
 #   stage_payload QUICK   sets $name, $work and $payload
 #
@@ -16,6 +17,7 @@ stage_payload() {
     name=p1
     sources=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/include)
   fi
+  # shellcheck disable=SC2154 # $root is the caller's
   work="$root/build/bench-build/$name"
   payload="$work/payload"
   [ -e "$work/.staged" ] && return

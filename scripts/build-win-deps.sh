@@ -139,7 +139,7 @@ build_png() {
   configure_and_build "$dir" "$build" png_static \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DDFA_XTRA="$options" \
-    -DZLIB_LIBRARY="$mingw_zlib" -DZLIB_INCLUDE_DIR=/usr/$arch-w64-mingw32/include
+    -DZLIB_LIBRARY="$mingw_zlib" -DZLIB_INCLUDE_DIR="/usr/$arch-w64-mingw32/include"
   local lib
   lib="$(find "$build" -maxdepth 1 -name 'libpng*.a' | head -n 1)"
   install -m 644 "$lib" "$prefix/lib/libpng.a"

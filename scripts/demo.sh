@@ -42,7 +42,8 @@ export SETUP_WINE_DISPLAY=1
 mkdir -p "$SETUP_WINE_ROOT"
 tests/win/wine-fixture.sh setup
 trap 'tests/win/wine-fixture.sh cleanup' EXIT
-export DISPLAY=":$(cat "$SETUP_WINE_ROOT/xvfb.display")"
+DISPLAY=":$(cat "$SETUP_WINE_ROOT/xvfb.display")"
+export DISPLAY
 drive_c=$SETUP_WINE_ROOT/wineprefix/drive_c
 wine_run=tests/win/wine-run.sh
 

@@ -19,7 +19,8 @@ export HOME="$root/wine-home"
 export TMPDIR="$root/wine-tmp"
 # Tests ask for the display the wine fixture keeps (see tests/win/CMakeLists.txt).
 if [ "${SETUP_WINE_DISPLAY:-0}" = 1 ] && [ -f "$root/xvfb.display" ]; then
-  export DISPLAY=":$(cat "$root/xvfb.display")"
+  DISPLAY=":$(cat "$root/xvfb.display")"
+  export DISPLAY
 else
   unset DISPLAY
 fi
