@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "package/entry_time.h"
+#include "platform/buffered_output_file.h"
 #include "platform/posix/native_path.h"
 
 namespace {
@@ -37,68 +38,32 @@ void ToTimespecs(const EntryTime& time, timespec times[2]) {
   times[1] = times[0];
 }
 
-class PosixOutputFile final : public OutputFile {
+class PosixOutputFile final : public BufferedOutputFile {
  public:
   static constexpr size_t kBufferSize = 256 * 1024;
 
-  explicit PosixOutputFile(int fd) : fd_(fd), buffer_(static_cast<char*>(malloc(kBufferSize))) {}
-  ~PosixOutputFile() override {
-    Close();
-    free(buffer_);
-  }
-  PosixOutputFile(const PosixOutputFile&) = delete;
-  PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+  explicit PosixOutputFile(int fd) : BufferedOutputFile(kBufferSize), fd_(fd) {}
+  ~PosixOutputFile() override { Close(); }
 
-  bool Write(const void* data, size_t size) override {
-    if (fd_ < 0 || !ok_) return false;
-    if (buffer_ == nullptr || size >= kBufferSize) return Flush() && WriteAll(data, size);
-    if (used_ + size > kBufferSize && !Flush()) return false;
-    memcpy(buffer_ + used_, data, size);
-    used_ += size;
-    return true;
+ private:
+  int64_t WriteSome(const void* data, size_t size) override {
+    for (;;) {
+      const ssize_t n = write(fd_, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      return n;
+    }
   }
 
-  bool Close() override {
-    if (fd_ < 0) return ok_;
-    Flush();
-    if (close(fd_) != 0) ok_ = false;
-    fd_ = -1;
-    return ok_;
-  }
+  bool CloseRaw() override { return close(fd_) == 0; }
 
   // On the open descriptor: no second path lookup per file.
-  bool SetTime(const EntryTime& time) override {
-    if (fd_ < 0 || !Flush()) return false;
+  bool SetTimeRaw(const EntryTime& time) override {
     timespec times[2];
     ToTimespecs(time, times);
     return futimens(fd_, times) == 0;
   }
 
- private:
-  bool Flush() {
-    const size_t used = std::exchange(used_, 0);
-    return used == 0 || WriteAll(buffer_, used);
-  }
-
-  bool WriteAll(const void* data, size_t size) {
-    const char* at = static_cast<const char*>(data);
-    while (size != 0 && ok_) {
-      const ssize_t n = write(fd_, at, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok_ = false;
-        break;
-      }
-      at += n;
-      size -= static_cast<size_t>(n);
-    }
-    return ok_;
-  }
-
   int fd_;
-  char* buffer_;
-  size_t used_ = 0;
-  bool ok_ = true;
 };
 
 class PosixTreeOutput final : public TreeOutput {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "package/entry_time.h"
+#include "platform/buffered_output_file.h"
 #include "platform/tree_output.h"
 #include "platform/win32/wide_text.h"
 
@@ -29,73 +30,33 @@ bool EntryTimeToFileTime(const EntryTime& time, FILETIME* fileTime) {
   return SystemTimeToFileTime(&system, fileTime) != 0;
 }
 
-class Win32OutputFile final : public OutputFile {
+class Win32OutputFile final : public BufferedOutputFile {
  public:
   // Fewer, larger WriteFile calls: the inflater hands over 4 KB at a time.
   static constexpr DWORD kBufferSize = 64 * 1024;
 
-  explicit Win32OutputFile(HANDLE handle)
-      : handle_(handle), buffer_(static_cast<char*>(malloc(kBufferSize))) {}
-  ~Win32OutputFile() override {
-    Close();
-    free(buffer_);
-  }
-  Win32OutputFile(const Win32OutputFile&) = delete;
-  Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+  explicit Win32OutputFile(HANDLE handle) : BufferedOutputFile(kBufferSize), handle_(handle) {}
+  ~Win32OutputFile() override { Close(); }
 
-  bool Write(const void* data, size_t size) override {
-    if (handle_ == INVALID_HANDLE_VALUE || !ok_) return false;
-    if (buffer_ == nullptr || size >= kBufferSize) return Flush() && WriteAll(data, size);
-    if (used_ + size > kBufferSize && !Flush()) return false;
-    memcpy(buffer_ + used_, data, size);
-    used_ += size;
-    return true;
+ private:
+  int64_t WriteSome(const void* data, size_t size) override {
+    const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD done = 0;
+    if (!WriteFile(handle_, data, want, &done, nullptr)) return -1;
+    return done;
   }
 
-  bool Close() override {
-    if (handle_ == INVALID_HANDLE_VALUE) return ok_;
-    Flush();
-    if (!CloseHandle(handle_)) ok_ = false;
-    handle_ = INVALID_HANDLE_VALUE;
-    return ok_;
-  }
+  bool CloseRaw() override { return CloseHandle(handle_) != 0; }
 
   // Through the open handle: a second open per file costs as much as the
   // file's own creation. A time set on a handle is not changed by its close.
-  bool SetTime(const EntryTime& time) override {
+  bool SetTimeRaw(const EntryTime& time) override {
     FILETIME fileTime;
-    if (handle_ == INVALID_HANDLE_VALUE || !Flush() || !EntryTimeToFileTime(time, &fileTime)) {
-      return false;
-    }
+    if (!EntryTimeToFileTime(time, &fileTime)) return false;
     return SetFileTime(handle_, &fileTime, &fileTime, &fileTime) != 0;
   }
 
- private:
-  bool Flush() {
-    const size_t used = used_;
-    used_ = 0;
-    return used == 0 || WriteAll(buffer_, used);
-  }
-
-  bool WriteAll(const void* data, size_t size) {
-    const char* at = static_cast<const char*>(data);
-    while (size != 0 && ok_) {
-      const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-      DWORD done = 0;
-      if (!WriteFile(handle_, at, want, &done, nullptr) || done == 0) {
-        ok_ = false;
-        break;
-      }
-      at += done;
-      size -= done;
-    }
-    return ok_;
-  }
-
   HANDLE handle_;
-  char* buffer_;
-  size_t used_ = 0;
-  bool ok_ = true;
 };
 
 class Win32TreeOutput final : public TreeOutput {
