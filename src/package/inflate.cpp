@@ -20,10 +20,13 @@ int OpenRawInflate(z_stream* stream) {
 
 }  // namespace
 
-int InflateToBuffer(const uint8_t* source, uint32_t sourceLength, ByteBuffer* buffer) {
+int InflateToBuffer(const uint8_t* source, uint32_t sourceLength, ByteBuffer* buffer,
+                    uint64_t limit) {
+  // Room for one byte past the limit tells a stream that passes it.
+  const int64_t most = limit < INT32_MAX ? static_cast<int64_t>(limit) + 1 : INT32_MAX;
   // Ten times the input plus 1 KB holds typical scripts and indexes in one go.
   int64_t reserve = static_cast<int64_t>(sourceLength) * 10 + 1024;
-  if (reserve > INT32_MAX) reserve = INT32_MAX;
+  if (reserve > most) reserve = most;
   if (!buffer->Reserve(static_cast<int32_t>(reserve))) return -1;
 
   z_stream stream;
@@ -36,6 +39,10 @@ int InflateToBuffer(const uint8_t* source, uint32_t sourceLength, ByteBuffer* bu
   for (;;) {
     int result = inflate(&stream, Z_NO_FLUSH);
     buffer->length = static_cast<int32_t>(stream.total_out);
+    if (static_cast<uint64_t>(buffer->length) > limit) {
+      inflateEnd(&stream);
+      return INFLATE_OVER_LIMIT;
+    }
     if (result == Z_STREAM_END) break;
     if (result != Z_OK) {
       inflateEnd(&stream);
@@ -46,7 +53,7 @@ int InflateToBuffer(const uint8_t* source, uint32_t sourceLength, ByteBuffer* bu
     if (stream.avail_out != 0) break;
     // Room for twice the capacity behind a full buffer: it grows fourfold.
     int64_t room = static_cast<int64_t>(buffer->capacity) * 2;
-    if (room > INT32_MAX - buffer->length) room = INT32_MAX - buffer->length;
+    if (room > most - buffer->length) room = most - buffer->length;
     if (room == 0 || !buffer->EnsureRoom(static_cast<int32_t>(room))) {
       inflateEnd(&stream);
       return -1;
@@ -62,6 +69,7 @@ int InflateStreamBegin(int32_t* count, InflateStream* context, uint8_t* window) 
   context->count = count;
   context->windowCapacity = INFLATE_WINDOW_SIZE;
   *count = 0;
+  context->ended = false;
   context->open = OpenRawInflate(&context->stream) == Z_OK;
   return context->open ? 0 : -1;
 }
@@ -87,6 +95,7 @@ int InflateStreamStep(int32_t length, InflateStream* context, const uint8_t* inp
   bool outputSpaceLeft = stream->avail_out != 0;
   context->open = false;
   int ended = inflateEnd(stream);
+  context->ended = result == Z_STREAM_END;
   if (result == Z_STREAM_END) return ended == Z_OK ? length + 1 + consumed : -1;
   // With no input and room to spare, nothing more can come: the stream is
   // over with nothing consumed.

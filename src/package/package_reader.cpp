@@ -113,8 +113,11 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
 
   if (flag != 0) {
     ByteBuffer inflated(1024);
-    // A script that fails to inflate is what it inflated to.
-    InflateToBuffer(script.bytes, script.length, &inflated);
+    // A script that fails to inflate is what it inflated to; one that grows
+    // past its ceiling is damage, not a reason to allocate gigabytes.
+    const int inflatedStatus =
+        InflateToBuffer(script.bytes, script.length, &inflated, InflateCeiling(script.length));
+    if (inflatedStatus == INFLATE_OVER_LIMIT) return PACKAGE_CORRUPTED;
     free(script.bytes);
     script.length = static_cast<uint32_t>(inflated.length);
     script.bytes = inflated.Release();

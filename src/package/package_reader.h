@@ -30,7 +30,8 @@ struct PackageInfo {
 enum PackageStatus : int {
   PACKAGE_NONE = 0,        // the file is a bare stub (exactly STUB_SIZE bytes)
   PACKAGE_VERIFIED = 1,    // digest matches; info filled in
-  PACKAGE_CORRUPTED = 2,   // digest mismatch, too short, or a script length past the end
+  PACKAGE_CORRUPTED = 2,   // digest mismatch, too short, a script length past the end, or
+                           // a script inflating past its ceiling
   PACKAGE_UNREADABLE = 3,  // the file cannot be opened or read, or memory ran out
 };
 

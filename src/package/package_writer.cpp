@@ -14,11 +14,14 @@
 #include <unordered_map>
 
 #include "package/entry_name.h"
+#include "package/inflate.h"
 #include "package/sha1.h"
+#include "package/upper_case.h"
 
 namespace {
 
 constexpr uint64_t MAX_U32 = std::numeric_limits<uint32_t>::max();
+constexpr uint64_t MAX_STORED_TOTAL = MAX_U32 - 1;
 constexpr size_t COPY_CHUNK = size_t{1} << 20;
 
 // ---------------------------------------------------------------- validation
@@ -27,29 +30,9 @@ std::string JoinPath(const std::string& parent, const std::string& name) {
   return parent.empty() ? name : parent + "/" + name;
 }
 
-// Windows compares names without regard to case through its upcase table.
-// This covers the scripts names are commonly written in: ASCII, Latin-1,
-// Latin Extended-A, Greek and Cyrillic.
-char16_t FoldCase(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-      c != 0x17F) {
-    // Latin Extended-A pairs upper/lower on even/odd code points, except in
-    // 0x139..0x148 and 0x179..0x17E where the pairs start on odd ones.
-    const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    const bool lower = oddPairs ? (c % 2 == 0) : (c % 2 == 1);
-    return lower ? static_cast<char16_t>(c - 1) : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-  return c;
-}
-
 std::u16string FoldName(const std::u16string& name) {
   std::u16string folded = name;
-  for (char16_t& c : folded) c = FoldCase(c);
+  for (char16_t& c : folded) c = ToUpperCase(c);
   return folded;
 }
 
@@ -183,7 +166,8 @@ StoredBlock StoreSmallest(std::string_view data, const WriterOptions& options) {
     std::string out(data.size() - 1, '\0');
     const size_t n = deflater.CompressSmaller(reinterpret_cast<const uint8_t*>(data.data()),
                                               data.size(), reinterpret_cast<uint8_t*>(out.data()));
-    if (n != 0) {
+    // Readers refuse a block that inflates past its ceiling as damaged.
+    if (n != 0 && data.size() <= InflateCeiling(static_cast<uint32_t>(n))) {
       out.resize(n);
       block.bytes = std::move(out);
       block.compressed = true;
@@ -587,12 +571,28 @@ void SortTree(TreeEntry& root) {
 void ValidateTree(const TreeEntry& root) { ValidateDirectory(root, "", 0); }
 
 void ValidateScript(std::string_view script) {
+  const auto lineOf = [&script](size_t at) {
+    return std::to_string(
+        1 + std::count(script.begin(), script.begin() + static_cast<ptrdiff_t>(at), '\n'));
+  };
   const size_t bad = FindInvalidUtf8(script.data(), script.size());
   if (bad < script.size()) {
-    const auto line =
-        1 + std::count(script.begin(), script.begin() + static_cast<ptrdiff_t>(bad), '\n');
-    throw PackageError("", "the script is not valid UTF-8 (line " + std::to_string(line) +
-                               ", byte offset " + std::to_string(bad) + ")");
+    throw PackageError("", "the script is not valid UTF-8 (line " + lineOf(bad) + ", byte offset " +
+                               std::to_string(bad) + ")");
+  }
+  // The same errors as the linter's: the setup cuts a line at a NUL and
+  // keeps one UTF-16 unit per character.
+  if (const size_t nul = script.find('\0'); nul != std::string_view::npos) {
+    throw PackageError("", "line " + lineOf(nul) +
+                               ": a NUL byte, at which the setup would cut the line; "
+                               "mksetup check lists every such error");
+  }
+  const auto wide = std::find_if(script.begin(), script.end(),
+                                 [](char c) { return static_cast<uint8_t>(c) >= 0xF0; });
+  if (wide != script.end()) {
+    throw PackageError("", "line " + lineOf(static_cast<size_t>(wide - script.begin())) +
+                               ": a character outside the Basic Multilingual Plane, which the "
+                               "setup cannot keep; mksetup check lists every such error");
   }
   // Stored, the script can only be smaller, but never larger than this.
   if (script.size() > MAX_U32 - SCRIPT_OFFSET) {
@@ -676,10 +676,14 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
         };
         stored[i] = area.Place(StreamFile(source, file, options, spool, fileProgress), file.path);
       }
-      // The stub adds up every entry's stored size in 32 bits for its
-      // progress, shared copies included.
+      // Readers add up every entry's stored size, shared copies included,
+      // and divide by the total + 1: that must not wrap in 32 bits.
       storedTotal += stored[i].storedSize;
-      CheckU32(storedTotal, file.path, "the stored sizes of all files together");
+      if (storedTotal > MAX_STORED_TOTAL) {
+        throw PackageError(file.path,
+                           "the stored sizes of all files together would pass 4 GiB - 2 bytes, "
+                           "the format's limit; split the tree into several setups");
+      }
       ++state.filesDone;
       state.bytesDone = bytesBefore + file.entry->size;
       compressor.Passed(i);

@@ -113,8 +113,9 @@ void SortTree(TreeEntry& root);
 // MAX_RELATIVE_PATH_UNITS.
 void ValidateTree(const TreeEntry& root);
 
-// Refuses a script that is not well-formed UTF-8 (naming line and byte) or
-// too long for the format.
+// Refuses, naming the line, a script that is not well-formed UTF-8, holds a
+// NUL byte or a character outside the BMP (what the linter calls errors of
+// encoding), or is too long for the format.
 void ValidateScript(std::string_view script);
 
 // The index for `root` (sorted) with `stored` holding every file in index

@@ -94,7 +94,9 @@ CopyResult CopyInflated(InputFile& file, uint32_t size, OutputFile& out, CopyBuf
     if (r == -1) return COPY_INFLATE_FAILED;
     if (r > 0 || !windowFull) break;
   }
-  return cutShort ? COPY_CUT_SHORT : COPY_OK;
+  if (cutShort) return COPY_CUT_SHORT;
+  // Every stored byte was fed, yet the stream never reached its end.
+  return context.ended ? COPY_OK : COPY_INFLATE_FAILED;
 }
 
 // running * 100 / divisor, rounded down, with running < divisor. The product
@@ -334,6 +336,7 @@ bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
   tree->dataBase = headerEnd + TREE_DATA_LENGTH_SIZE;
 
   uint8_t header[TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE];
+  tree->damaged = true;
   if (!file.Seek(treeOffset) || file.Read(header, sizeof header) != sizeof header) return true;
   tree->indexCompressed = header[0] != 0;
   tree->storedIndexLength = DecodeU32(header + TREE_FLAG_SIZE);
@@ -350,6 +353,7 @@ bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
   uint8_t dataLength[TREE_DATA_LENGTH_SIZE];
   if (got == stored && file.Read(dataLength, sizeof dataLength) == sizeof dataLength) {
     tree->dataAreaLength = DecodeU32(dataLength);
+    tree->damaged = stored != tree->storedIndexLength;
   }
 
   if (!tree->indexCompressed) {
@@ -357,9 +361,12 @@ bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
     tree->indexLength = got;
     return true;
   }
-  // An index that fails to inflate is what it inflated to.
+  // An index that fails to inflate is what it inflated to, up to its ceiling.
   ByteBuffer inflated(1024);
-  InflateToBuffer(bytes, static_cast<uint32_t>(got), &inflated);
+  if (InflateToBuffer(bytes, static_cast<uint32_t>(got), &inflated,
+                      InflateCeiling(tree->storedIndexLength)) != 0) {
+    tree->damaged = true;
+  }
   free(bytes);
   tree->indexLength = static_cast<size_t>(inflated.length);
   tree->index = inflated.Release();
@@ -385,6 +392,8 @@ const char* DescribeExtractIssue(ExtractIssue issue) {
       return "incomplete: the file could not be written";
     case EXTRACT_INDEX_CUT_SHORT:
       return "the index ends inside an entry; the rest of the tree is lost";
+    case EXTRACT_TREE_DAMAGED:
+      return "damaged: the file tree is missing, cut short or does not inflate";
   }
   return "failed";
 }
@@ -418,6 +427,11 @@ ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& outpu
   ExtractingVisitor extractor{file, tree, output, options, buffers, stats, counter.total + 1};
   walk.Run(extractor);
   stats.storedTotal = counter.total;
+  if (tree.damaged) {
+    stats.indexCutShort = true;
+    if (options.observer != nullptr)
+      options.observer->OnIssue(EXTRACT_TREE_DAMAGED, u"", "", false);
+  }
   if (!whole) {
     stats.indexCutShort = true;
     if (options.observer != nullptr) {

@@ -36,11 +36,15 @@ struct PackageTree {
   uint32_t storedIndexLength = 0;  // as declared in the section
   uint32_t dataAreaLength = 0;     // as declared; not trusted
   uint64_t dataBase = 0;           // absolute file offset of the data area
+  // The section is missing or cut short, or its index failed to inflate or
+  // passed its ceiling (InflateCeiling).
+  bool damaged = false;
 };
 
 // Reads the tree section at `treeOffset`. An index length past the end of
 // the file is cut to the bytes present, and an index that fails to inflate is
-// what it inflated to. False only when memory runs out.
+// what it inflated to (up to its ceiling); both mark the tree damaged. False
+// only when memory runs out.
 bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree);
 
 // Why an entry was not (fully) written.
@@ -53,6 +57,7 @@ enum ExtractIssue : int {
   EXTRACT_INFLATE_FAILED,   // the deflate stream is damaged
   EXTRACT_WRITE_FAILED,     // the output refused bytes
   EXTRACT_INDEX_CUT_SHORT,  // an entry was cut short by the end of the index
+  EXTRACT_TREE_DAMAGED,     // the tree section is missing, cut short or does not inflate
 };
 const char* DescribeExtractIssue(ExtractIssue issue);
 
@@ -71,7 +76,7 @@ struct ExtractStats {
   uint32_t filesWritten = 0;   // created, whether or not their data was whole
   uint32_t skipped = 0;        // entries refused for their name or path (a subtree counts once)
   uint32_t failed = 0;         // files not created, or written incompletely
-  bool indexCutShort = false;  // the index ended inside an entry
+  bool indexCutShort = false;  // the index ended inside an entry, or the tree is damaged
   uint64_t storedTotal = 0;    // stored sizes of the files the walk took on
   bool Clean() const { return skipped == 0 && failed == 0 && !indexCutShort; }
 };

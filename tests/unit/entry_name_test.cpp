@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+
+#include "package/upper_case.h"
 
 namespace {
 
@@ -104,5 +107,21 @@ TEST(EntryNameRuleTest, RefusesDeviceNamesWithAnyCaseAndExtension) {
        {u"CON", u"con", u"Con.txt", u"con.tar.gz", u"con .txt", u"PRN", u"aux.h", u"NuL", u"COM1",
         u"com9.log", u"Lpt1", u"LPT9", u"COM\u00B9", u"lpt\u00B3.txt"}) {
     EXPECT_EQ(CheckEntryName(name), ENTRY_NAME_DEVICE) << std::u16string(name).size();
+  }
+}
+
+TEST(UpperCaseTest, SimpleUppercaseAcrossTheBmp) {
+  const std::pair<char16_t, char16_t> cases[] = {
+      {u'a', u'A'},     {u'z', u'Z'},     {u'A', u'A'},     {u'1', u'1'},     {0x00E9, 0x00C9},
+      {0x00FF, 0x0178}, {0x00B5, 0x039C}, {0x00DF, 0x00DF},  // ß stays
+      {0x0101, 0x0100}, {0x017A, 0x0179}, {0x017F, u'S'},   {0x0131, u'I'},   {0x01C6, 0x01C4},
+      {0x01C5, 0x01C4}, {0x03C2, 0x03A3}, {0x0450, 0x0400}, {0x0561, 0x0531}, {0x10D0, 0x1C90},
+      {0x1E01, 0x1E00}, {0x1F80, 0x1F88}, {0x1FB3, 0x1FBC}, {0x1FB2, 0x1FB2}, {0x24D0, 0x24B6},
+      {0x2C30, 0x2C00}, {0x1D79, 0xA77D}, {0xAB70, 0x13A0}, {0xFF41, 0xFF21}, {0xFF5A, 0xFF3A},
+      {0xFF5B, 0xFF5B}, {0xD801, 0xD801}, {0xFFFF, 0xFFFF}, {0x0000, 0x0000},
+  };
+  for (const auto& [lower, upper] : cases) {
+    EXPECT_EQ(static_cast<int>(ToUpperCase(lower)), static_cast<int>(upper))
+        << std::hex << static_cast<int>(lower);
   }
 }

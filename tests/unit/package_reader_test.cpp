@@ -7,6 +7,7 @@
 #include <set>
 
 #include "package/byte_order.h"
+#include "package/inflate.h"
 #include "package/package_format.h"
 #include "package/sha1.h"
 #include "test_support.h"
@@ -64,6 +65,11 @@ TEST(ReadPackageTest, ScriptThatFailsToInflateIsWhatInflated) {
   Bytes script = ScriptOf(info);
   EXPECT_LT(script.size(), kScript.size());
   EXPECT_TRUE(std::equal(script.begin(), script.end(), kScript.begin()));
+
+  // A small block that inflates past its ceiling is damage, never allocated.
+  const Bytes bomb = RawDeflate(Bytes(4 << 20, '\n'));
+  ASSERT_LT(InflateCeiling(static_cast<uint32_t>(bomb.size())), 1u << 20);
+  EXPECT_EQ(ReadBytes(AssemblePackage(FakeStub(), 1, bomb, {}), &info), PACKAGE_CORRUPTED);
 }
 
 TEST(ReadPackageTest, DigestCoversSaltStubAndTailAsOneStream) {

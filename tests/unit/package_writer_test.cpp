@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "build_command.h"
+#include "display.h"
 #include "package/byte_buffer.h"
 #include "package/inflate.h"
 #include "package/package_reader.h"
@@ -99,11 +100,12 @@ TreeEntry Directory(const std::string& name, std::vector<TreeEntry> children = {
   return entry;
 }
 
-Bytes BuildFromMemory(const TreeEntry& root, MemorySource& source, const WriterOptions& options) {
+Bytes BuildFromMemory(const TreeEntry& root, MemorySource& source, const WriterOptions& options,
+                      const std::string& script = kScript) {
   FilePtr spool = TempFile();
   FilePtr out = TempFile();
   const Bytes stub = FakeStub();
-  WritePackage(std::string_view(reinterpret_cast<const char*>(stub.data()), stub.size()), kScript,
+  WritePackage(std::string_view(reinterpret_cast<const char*>(stub.data()), stub.size()), script,
                root, source, spool.get(), out.get(), options);
   return ReadAll(out.get());
 }
@@ -338,6 +340,15 @@ TEST(PackageWriterTest, StoreKeepsEverythingPlain) {
   EXPECT_EQ(decoded.files.at("a.txt").contents, TextLikeBytes(10000, 4));
 }
 
+TEST(PackageWriterTest, BlocksThatWouldInflatePastTheirCeilingStayPlain) {
+  const std::string script(4 << 20, '\n');  // deflates about 1000:1
+  MemorySource source;
+  const DecodedPackage decoded =
+      Decode(BuildFromMemory(Directory(""), source, WriterOptions(), script));
+  EXPECT_FALSE(decoded.scriptCompressed);
+  EXPECT_EQ(decoded.script, script);
+}
+
 TEST(PackageWriterTest, LargeFilesStreamThroughZlibAndFallBackToPlain) {
   MemorySource source;
   source.files["big.txt"] = TextLikeBytes(300000, 5);
@@ -422,6 +433,8 @@ TEST(PackageWriterTest, ValidationRefusesWhatTheStubCannotInstall) {
        "letter case"},
       {Directory("", {File("\xC3\x89t\xC3\xA9", 1), File("\xC3\xA9T\xC3\x89", 1)}),
        "\xC3\xA9T\xC3\x89", "letter case"},
+      {Directory("", {File("\xEF\xBC\xA1", 1), File("\xEF\xBD\x81", 1)}),  // full-width A, a
+       "\xEF\xBD\x81", "letter case"},
       {Directory("", {Directory(segment, {Directory(segment, {File(segment, 1)})})}),
        segment + "/" + segment + "/" + segment, "602 UTF-16 units"},
   };
@@ -524,4 +537,10 @@ TEST(BuildCommandTest, RefusesBadScriptStubAndTreeArguments) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("a stub is exactly 310272 bytes"),
             std::string::npos);
   EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(DisplayTest, ControlCharactersAndBadBytesAreEscaped) {
+  const std::string text = "a\x1B[2J\tb\nc\r\xC2\x9B\xFF\xC3\xA9";
+  EXPECT_EQ(DisplayPath(text), "a\\x1B[2J\\x09b\\x0Ac\\x0D\\xC2\\x9B\\xFF\xC3\xA9");
+  EXPECT_EQ(DisplayText(text), "a\\x1B[2J\tb\nc\\x0D\\xC2\\x9B\\xFF\xC3\xA9");
 }

@@ -12,6 +12,7 @@
 
 #include "package/byte_order.h"
 #include "package/entry_time.h"
+#include "package/inflate.h"
 #include "package/package_format.h"
 #include "platform/memory_tree_output.h"
 #include "test_support.h"
@@ -287,10 +288,13 @@ TEST(TreeWalkerCopyTest, DamagedDataEndsThatFileOnly) {
   EXPECT_EQ(cut, Bytes(text.begin(), text.begin() + cut.size()));
   EXPECT_EQ(run.FileBytes(u"trailing"), text);
   EXPECT_EQ(run.FileBytes(u"next"), ToBytes("fine"));
-  ASSERT_EQ(run.observer.issues.size(), 1u);
+  // A stream that ends before its end marker is damaged too, what came out kept.
+  ASSERT_EQ(run.observer.issues.size(), 2u);
   EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_INFLATE_FAILED);
   EXPECT_EQ(run.observer.issues[0].name, "broken");
-  EXPECT_EQ(run.stats.failed, 1u);
+  EXPECT_EQ(run.observer.issues[1].issue, EXTRACT_INFLATE_FAILED);
+  EXPECT_EQ(run.observer.issues[1].name, "cut");
+  EXPECT_EQ(run.stats.failed, 2u);
 }
 
 TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedStillCount) {
@@ -565,10 +569,19 @@ TEST(TreeWalkerHostileTest, TruncatedIndexesEndTheWalk) {
   Extraction run(section);
   EXPECT_TRUE(run.output.unsafePaths.empty());
   EXPECT_NE(run.output.Find(u"sub"), nullptr);
+  EXPECT_TRUE(run.stats.indexCutShort);  // but it is damaged
 
-  // Sections cut inside their header.
+  // Sections cut inside their header (or missing): damaged, nothing written.
   for (size_t cut = 0; cut < 5; ++cut) {
     Extraction headless(Bytes(section.begin(), section.begin() + static_cast<std::ptrdiff_t>(cut)));
     EXPECT_EQ(headless.Paths(), std::vector<std::u16string>{u""});
+    ASSERT_EQ(headless.observer.issues.size(), 1u);
+    EXPECT_EQ(headless.observer.issues[0].issue, EXTRACT_TREE_DAMAGED);
   }
+
+  // A small index that inflates past its ceiling is damaged, not allocated.
+  const Bytes bomb = RawDeflate(Bytes(4 << 20, ENTRY_DIRECTORY_END));
+  ASSERT_LT(InflateCeiling(static_cast<uint32_t>(bomb.size())), 1u << 20);
+  Extraction inflated(TreeBuilder::MakeSection(1, bomb, {}));
+  EXPECT_TRUE(inflated.stats.indexCutShort);
 }

@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr uint64_t LARGE_SETUP_BYTES = uint64_t{1} << 31;
+
 // Thrown for a failure about one of the command's own files, named in
 // `subject`.
 struct InputError {
@@ -73,12 +75,19 @@ void PrintSummary(const BuildOptions& options, const WriterResult& result, doubl
                DisplayPath(options.output).c_str(), static_cast<unsigned long long>(result.files),
                FormatMegabytes(result.inputBytes).c_str(),
                FormatMegabytes(result.outputBytes).c_str(), ratio, seconds);
+  // Past 2 GiB a file position no longer fits a signed 32-bit number.
+  if (result.outputBytes >= LARGE_SETUP_BYTES) {
+    std::fprintf(stderr,
+                 "mksetup: note: %s is 2 GiB or larger: it needs this project's stub, which "
+                 "reads 64-bit file positions; a stub with 32-bit positions cannot install it\n",
+                 DisplayPath(options.output).c_str());
+  }
 }
 
 WriterResult Build(const BuildOptions& options) {
   const std::string stub = ReadStub(options.stub.empty() ? DefaultStubPath() : options.stub);
   const std::string script = ReadScript(options.script);
-  ScannedTree tree = ScanTree(options.tree);
+  ScannedTree tree = ScanTree(options.tree, options.followLinks);
   ValidateTree(tree.root);
 
   WriterOptions writerOptions;
@@ -91,7 +100,7 @@ WriterResult Build(const BuildOptions& options) {
   TemporaryFile output(options.output, "tmp");
   TemporaryFile spool(options.output, "spool");
   spool.Unlink();
-  TreeContentSource source(options.tree);
+  TreeContentSource source(options.tree, options.followLinks);
   ProgressBar bar(!options.quiet);
   const WriterResult result =
       WritePackage(stub, script, tree.root, source, spool.file(), output.file(), writerOptions,
@@ -118,6 +127,8 @@ void setup_build(CLI::App& app) {
   command->add_flag("--store", options->store, "Store everything without compression");
   command->add_flag("--no-dedup", options->noDedup,
                     "Store every file on its own, even when its contents repeat");
+  command->add_flag("--follow-links", options->followLinks,
+                    "Store what symbolic links point at (links must stay inside the tree)");
   command->add_flag("-q,--quiet", options->quiet, "No progress bar and no summary");
   command->callback([options] {
     if (const int code = run_build(*options); code != 0) throw CLI::RuntimeError(code);

@@ -13,7 +13,8 @@ struct BuildOptions {
   int level = 0;      // 0: the writer's default
   unsigned jobs = 0;  // 0: every core
   bool store = false;
-  bool noDedup = false;  // store files with identical contents once each
+  bool noDedup = false;      // store files with identical contents once each
+  bool followLinks = false;  // store what symbolic links point at
   bool quiet = false;
 };
 

@@ -73,6 +73,8 @@ void setup_check(CLI::App& app) {
   command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
   command->add_option("--tree", options->tree,
                       "The folder to install; without it the picture is not looked up");
+  command->add_flag("--follow-links", options->followLinks,
+                    "Look into symbolic links of the tree, as build --follow-links does");
   command->callback([options] {
     if (const int code = run_check(*options); code != 0) throw CLI::RuntimeError(code);
   });
@@ -95,7 +97,7 @@ int run_check(const CheckOptions& options) {
       return CHECK_UNREADABLE;
     }
     try {
-      ScannedTree tree = ScanTree(options.tree);
+      ScannedTree tree = ScanTree(options.tree, options.followLinks);
       ValidateTree(tree.root);
       CollectFiles(tree.root, "", &files);
       lookUp = &files;

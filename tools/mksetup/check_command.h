@@ -8,7 +8,8 @@
 
 struct CheckOptions {
   std::string script;
-  std::string tree;  // empty: the picture is not looked up
+  std::string tree;          // empty: the picture is not looked up
+  bool followLinks = false;  // as build --follow-links
 };
 
 inline constexpr int CHECK_CLEAN = 0;       // no errors (warnings may have been printed)

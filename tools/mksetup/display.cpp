@@ -13,9 +13,7 @@ void AppendEscaped(std::string& out, unsigned char byte) {
   out += escaped;
 }
 
-}  // namespace
-
-std::string DisplayPath(std::string_view path) {
+std::string Escape(std::string_view path, bool keepLines) {
   std::string out;
   size_t at = 0;
   while (at < path.size()) {
@@ -25,7 +23,8 @@ std::string DisplayPath(std::string_view path) {
       AppendEscaped(out, static_cast<unsigned char>(path[at++]));
       continue;
     }
-    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+    const bool kept = keepLines && (c == '\n' || c == '\t');
+    if (!kept && (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))) {
       for (size_t i = 0; i < step; ++i) AppendEscaped(out, static_cast<unsigned char>(path[at++]));
       continue;
     }
@@ -34,6 +33,12 @@ std::string DisplayPath(std::string_view path) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string DisplayPath(std::string_view path) { return Escape(path, false); }
+
+std::string DisplayText(std::string_view text) { return Escape(text, true); }
 
 std::string FormatMegabytes(uint64_t bytes) {
   char text[32];

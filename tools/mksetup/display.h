@@ -9,6 +9,9 @@
 // as \xNN escapes, so that a refused name cannot garble the terminal.
 std::string DisplayPath(std::string_view path);
 
+// The same for a text of several lines: line feeds and tabs are kept.
+std::string DisplayText(std::string_view text);
+
 // "12.3 MB" (decimal megabytes, as file managers show them).
 std::string FormatMegabytes(uint64_t bytes);
 

@@ -11,9 +11,12 @@
 
 namespace {
 
-// Names each entry that was skipped or came out incomplete.
+// Names each entry that was skipped or came out incomplete (the package
+// itself for trouble with the whole tree), and tells damage apart.
 class IssuePrinter final : public ExtractObserver {
  public:
+  explicit IssuePrinter(std::string package) : package_(std::move(package)) {}
+
   void OnIssue(ExtractIssue issue, std::u16string_view parent, std::string_view name,
                bool isDirectory) override {
     std::string path = WideToUtf8(parent);
@@ -23,8 +26,15 @@ class IssuePrinter final : public ExtractObserver {
     if (!path.empty() && !name.empty()) path += '/';
     path += DisplayPath(name);
     if (isDirectory) path += '/';
-    PrintError(path, DescribeExtractIssue(issue));
+    PrintError(path.empty() ? package_ : path, DescribeExtractIssue(issue));
+    damaged = damaged || issue == EXTRACT_DATA_CUT_SHORT || issue == EXTRACT_INFLATE_FAILED ||
+              issue == EXTRACT_INDEX_CUT_SHORT || issue == EXTRACT_TREE_DAMAGED;
   }
+
+  bool damaged = false;
+
+ private:
+  std::string package_;
 };
 
 }  // namespace
@@ -48,7 +58,7 @@ int run_extract(const ExtractCommandOptions& options) {
   if (const int code = OpenVerifiedPackage(options.file, &file, &info); code != 0) return code;
 
   std::unique_ptr<TreeOutput> output = OpenNativeTreeOutput(options.directory.c_str());
-  IssuePrinter printer;
+  IssuePrinter printer(DisplayPath(options.file));
   ExtractOptions extractOptions;
   extractOptions.observer = &printer;
   const ExtractStats stats = ExtractTree(*file, info.treeOffset, *output, extractOptions);
@@ -60,5 +70,6 @@ int run_extract(const ExtractCommandOptions& options) {
     if (stats.failed != 0) std::cerr << "; " << stats.failed << " files failed";
     std::cerr << '\n';
   }
+  if (printer.damaged) return EXTRACT_EXIT_DAMAGED;
   return stats.Clean() ? 0 : EXTRACT_EXIT_INCOMPLETE;
 }

@@ -1,5 +1,7 @@
 #include "list_command.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -26,7 +28,7 @@ class CountingSink final : public OutputFile {
 };
 
 struct Listed {
-  std::string path;  // '/'-separated, escaped for display
+  std::string path;  // '/'-separated, the names' bytes as stored
   bool isDirectory = false;
   IndexEntry entry;
   uint64_t size = 0;
@@ -96,7 +98,7 @@ Listing ListTree(InputFile& file, const PackageTree& tree) {
     if (inherited != nullptr) problem = "skipped: inside a skipped directory";
     item.problem = problem;
     item.isDirectory = entry.type == ENTRY_DIRECTORY;
-    const std::string name = DisplayPath(std::string_view(entry.name, entry.nameLength));
+    const std::string name(entry.name, entry.nameLength);
     item.path = path.empty() ? name : path + "/" + name;
     if (item.isDirectory) {
       levels.push_back({path.size(), units, inherited});
@@ -149,9 +151,23 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
+// JSON text of a stored name or script: exact when it is UTF-8 (a hand-made
+// package may hold other bytes, shown escaped).
+std::string JsonExact(std::string_view text) {
+  return JsonString(FindInvalidUtf8(text.data(), text.size()) == text.size() ? std::string(text)
+                                                                             : DisplayPath(text));
+}
+
 void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing& listing) {
   std::cout << "Script (" << info.script.length << " bytes):\n";
-  std::cout.write(reinterpret_cast<const char*>(info.script.bytes), info.script.length);
+  const std::string_view script(reinterpret_cast<const char*>(info.script.bytes),
+                                info.script.length);
+  // A hostile script must not drive the terminal; redirected, it is exact.
+  if (isatty(STDOUT_FILENO) != 0) {
+    std::cout << DisplayText(script);
+  } else {
+    std::cout << script;
+  }
   if (info.script.length != 0 && info.script.bytes[info.script.length - 1] != '\n') {
     std::cout << '\n';
   }
@@ -163,13 +179,13 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing&
     char line[160];
     if (item.isDirectory) {
       std::snprintf(line, sizeof line, "%12s %12s  %-7s  %-22s  ", "-", "-", "-", "-");
-      std::cout << line << item.path << "/";
+      std::cout << line << DisplayPath(item.path) << "/";
     } else {
       const bool compressed = (item.entry.flags & ENTRY_COMPRESSED) != 0;
       std::snprintf(line, sizeof line, "%12llu %12u  %-7s  %-22s  ",
                     static_cast<unsigned long long>(item.size), item.entry.storedSize,
                     compressed ? "deflate" : "stored", FormatTime(item.entry.time).c_str());
-      std::cout << line << item.path;
+      std::cout << line << DisplayPath(item.path);
     }
     if (item.problem != nullptr) std::cout << "  [" << item.problem << "]";
     std::cout << '\n';
@@ -177,20 +193,19 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing&
   std::cout << listing.files << " files, " << listing.bytes << " bytes (" << listing.stored
             << " stored)\n";
   if (listing.indexCutShort) std::cout << DescribeExtractIssue(EXTRACT_INDEX_CUT_SHORT) << '\n';
+  if (tree.damaged) std::cout << DescribeExtractIssue(EXTRACT_TREE_DAMAGED) << '\n';
 }
 
 void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& listing) {
   std::string out = "{\n  \"script\": ";
-  // A script that is not UTF-8 (a hand-made package) is shown escaped.
-  const std::string_view script(reinterpret_cast<const char*>(info.script.bytes),
-                                info.script.length);
-  out += JsonString(FindInvalidUtf8(script.data(), script.size()) == script.size()
-                        ? std::string(script)
-                        : DisplayPath(script));
+  out += JsonExact(
+      std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
   out += ",\n  \"indexCompressed\": ";
   out += tree.indexCompressed ? "true" : "false";
   out += ",\n  \"indexCutShort\": ";
   out += listing.indexCutShort ? "true" : "false";
+  out += ",\n  \"treeDamaged\": ";
+  out += tree.damaged ? "true" : "false";
   out += ",\n  \"files\": " + std::to_string(listing.files);
   out += ",\n  \"bytes\": " + std::to_string(listing.bytes);
   out += ",\n  \"storedBytes\": " + std::to_string(listing.stored);
@@ -199,7 +214,7 @@ void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& 
   for (const Listed& item : listing.entries) {
     out += separator;
     separator = ",\n";
-    out += "    {\"path\": " + JsonString(item.path);
+    out += "    {\"path\": " + JsonExact(item.path);
     out += ", \"type\": ";
     out += item.isDirectory ? "\"directory\"" : "\"file\"";
     if (!item.isDirectory) {
@@ -250,5 +265,5 @@ int run_list(const ListOptions& options) {
   } else {
     PrintTable(info, tree, listing);
   }
-  return 0;
+  return tree.damaged || listing.indexCutShort ? 1 : 0;
 }

@@ -11,5 +11,6 @@ struct ListOptions {
 };
 
 void setup_list(CLI::App& app);
-// 0, or the exit codes of OpenVerifiedPackage.
+// 0, or the exit codes of OpenVerifiedPackage; 1 also when the tree section
+// or its index is damaged (what remains is still listed).
 int run_list(const ListOptions& options);

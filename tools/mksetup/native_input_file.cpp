@@ -8,7 +8,51 @@
 #include <cstring>
 
 #include "display.h"
+#include "package/byte_order.h"
+#include "package/package_format.h"
 #include "platform/posix/native_path.h"
+
+namespace {
+
+// Where a Windows program's MZ header keeps the offset of its PE signature.
+constexpr uint32_t kPeOffsetField = 0x3C;
+
+// Why `file` cannot be a setup program at all; null when it may be one (or
+// cannot be read, which the package reader reports).
+const char* WhyNotASetupProgram(InputFile& file) {
+  const int64_t size = file.Size();
+  if (size < 0) return nullptr;
+  if (size < STUB_SIZE) {
+    return "holds no package: too short to be a setup program (give the file mksetup build "
+           "wrote)";
+  }
+  uint8_t header[kPeOffsetField + 4];
+  if (!file.Seek(0) || file.Read(header, sizeof header) != sizeof header) return nullptr;
+  const uint32_t peOffset = DecodeU32(header + kPeOffsetField);
+  uint8_t signature[4] = {};
+  const bool isPe = header[0] == 'M' && header[1] == 'Z' && peOffset <= size - 4 &&
+                    file.Seek(peOffset) && file.Read(signature, 4) == 4 &&
+                    std::memcmp(signature, "PE\0\0", 4) == 0;
+  if (!isPe) {
+    return "holds no package: not a Windows program (give the file mksetup build wrote)";
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int RefuseNonSetupProgram(const std::string& path, InputFile& file) {
+  struct stat status;
+  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    PrintError(DisplayPath(path), "holds no package: a folder, not a setup program");
+    return 2;
+  }
+  if (const char* why = WhyNotASetupProgram(file)) {
+    PrintError(DisplayPath(path), why);
+    return 2;
+  }
+  return 0;
+}
 
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
                         PackageInfo* info) {
@@ -18,6 +62,7 @@ int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* fil
     PrintError(subject, std::string("cannot read the file: ") + std::strerror(errno));
     return 2;
   }
+  if (const int code = RefuseNonSetupProgram(path, **file); code != 0) return code;
   switch (ReadPackageFrom(**file, info)) {
     case PACKAGE_VERIFIED:
       return 0;

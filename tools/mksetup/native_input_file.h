@@ -13,3 +13,7 @@
 // the exit code: 1 for a damaged package, 2 for no package or no file.
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
                         PackageInfo* info);
+
+// Prints why the file at `path` cannot hold a package (a folder, a file too
+// short for a stub, not a Windows program) and returns 2; 0 when it may.
+int RefuseNonSetupProgram(const std::string& path, InputFile& file);

@@ -13,17 +13,23 @@ struct ScannedTree {
 
 // Reads the folder `directory` with every file's size and modification time.
 // Throws PackageError naming the entry for what a package cannot hold:
-// symbolic links, special files (fifos, sockets, devices), times outside
-// the years 1601 to 30827, and entries that cannot be read.
-ScannedTree ScanTree(const std::string& directory);
+// symbolic links (unless `followLinks`), special files (fifos, sockets,
+// devices), times outside the years 1601 to 30827, and entries that cannot
+// be read. With `followLinks`, a link is stored as what it points at (as
+// tar -h does); a link that points outside the folder, at nothing, or at a
+// folder that holds it (a loop) is refused.
+ScannedTree ScanTree(const std::string& directory, bool followLinks = false);
 
 // Opens the files of a scanned tree by their relative path, refusing
-// anything that is no longer a regular file.
+// anything that is no longer a regular file (or, unless `followLinks`, a
+// link).
 class TreeContentSource final : public ContentSource {
  public:
-  explicit TreeContentSource(std::string directory) : directory_(std::move(directory)) {}
+  explicit TreeContentSource(std::string directory, bool followLinks = false)
+      : directory_(std::move(directory)), followLinks_(followLinks) {}
   std::unique_ptr<ContentReader> Open(const std::string& path) override;
 
  private:
   std::string directory_;
+  bool followLinks_;
 };

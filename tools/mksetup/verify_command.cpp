@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "display.h"
+#include "native_input_file.h"
 #include "package/package_format.h"
 #include "package/package_reader.h"
 
@@ -58,7 +59,8 @@ std::string DescribeCorruption(InputFile& file) {
     return "digest mismatch: the package is damaged (stored " + Hex(stored, sizeof stored) +
            ", computed " + Hex(computed, sizeof computed) + ")";
   }
-  return "the package is damaged: its script runs past the end of the file";
+  return "the package is damaged: its script runs past the end of the file or inflates to "
+         "more than its size allows";
 }
 
 }  // namespace
@@ -80,6 +82,7 @@ int run_verify(const VerifyOptions& options) {
     return VERIFY_NO_PACKAGE;
   }
   StdioInputFile file(handle);
+  if (const int code = RefuseNonSetupProgram(options.file, file); code != 0) return code;
   PackageInfo info;
   switch (ReadPackageFrom(file, &info)) {
     case PACKAGE_VERIFIED:
