@@ -252,6 +252,13 @@ TABLE
     grep -qE '^ +6 +6 +stored +[0-9-]+ [0-9:.]+ +sub/a.txt$' out.txt || fail "no row for sub/a.txt"
     grep -qE '^ +23893 +[0-9]+ +deflate .*numbers.txt$' out.txt || fail "no row for numbers.txt"
     contains out.txt "4 files, 43899 bytes"
+    # A script that would drive a terminal: exact when redirected, escaped on a tty.
+    printf 'T=\033]0;owned\007\n' >script.txt
+    expect 0 build esc.exe --quiet
+    expect 0 "$mksetup" list esc.exe
+    contains out.txt "$(printf 'T=\033]0;owned\007')"
+    script -qec "$mksetup list esc.exe" /dev/null >tty.txt || fail "list on a terminal failed"
+    contains tty.txt 'T=\x1B]0;owned\x07'
     ;;
   list_json)
     expect 0 build setup.exe --quiet
