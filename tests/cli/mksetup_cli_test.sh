@@ -248,6 +248,19 @@ PY
     expect 2 "$mksetup" list nothing.exe
     contains err.txt "nothing.exe: cannot read the file"
     ;;
+  same_bytes_as_native)
+    # Run as mksetup.exe under Wine, which shows dot files as hidden.
+    printf 'secret' >tree/.hidden
+    printf 'x' >"tree/sub/Ünï çødé ✓.txt"
+    touch -d '1969-07-20 20:17:40.25' tree/sub/a.txt
+    expect 0 build win.exe --quiet
+    expect 0 "${MKSETUP_NATIVE:?}" build --script script.txt --tree tree -o native.exe \
+      --stub stub.exe --quiet
+    cmp -s win.exe native.exe || fail "this mksetup and the native one wrote different bytes"
+    expect 0 "$MKSETUP_NATIVE" list win.exe
+    contains out.txt "Ünï çødé ✓.txt"
+    contains out.txt ".hidden"
+    ;;
   *)
     fail "no such case"
     ;;

@@ -1,21 +1,15 @@
 #include "native_input_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "display.h"
-#include "platform/posix/native_path.h"
+#include "native_fs.h"
 
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
                         PackageInfo* info) {
   const std::string subject = DisplayPath(path);
-  *file = OpenNativeInputFile(path.c_str());
+  std::string error;
+  *file = OpenPackageFile(path, &error);
   if (!*file) {
-    PrintError(subject, std::string("cannot read the file: ") + std::strerror(errno));
+    PrintError(subject, "cannot read the file: " + error);
     return 2;
   }
   switch (ReadPackageFrom(**file, info)) {
