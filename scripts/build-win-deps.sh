@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Builds static MinGW libpng and libjpeg-turbo for the stub from Debian's
-# sources (there are no MinGW packages of them). Debian's patches carry the
+# Builds static MinGW libpng and libjpeg-turbo for the stub, and libdeflate
+# for the Windows mksetup.exe, from Debian's sources (there are no MinGW
+# packages of them). libdeflate is the very version the native mksetup links,
+# so that both builders write the same bytes. Debian's patches carry the
 # security fixes, so the sources come through apt and dpkg-source, not from
 # upstream tarballs. Idempotent: a stamp holding this script's checksum skips
 # the work while the installed libraries match it.
 #
 #   build/deps/src      unpacked sources and their build trees
-#   build/deps/ARCH     include/ and lib/ (libpng.a, libjpeg.a)
+#   build/deps/ARCH     include/ and lib/ (libpng.a, libjpeg.a; libdeflate.a
+#                       for x86_64)
 #
 # ARCH is the first argument: i686 (the stub; the default) or x86_64 (the
-# 64-bit build of the Windows tests).
+# 64-bit build of the Windows tests and of mksetup.exe).
 set -euo pipefail
 
 arch="${1:-i686}"
@@ -31,7 +34,8 @@ mingw_zlib=/usr/$arch-w64-mingw32/lib/libz.a
 
 want_stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want_stamp" ] &&
-  [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ]; then
+  [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ] &&
+  { [ "$arch" != x86_64 ] || [ -f "$prefix/lib/libdeflate.a" ]; }; then
   exit 0
 fi
 
@@ -146,6 +150,20 @@ build_png() {
   install -m 644 "$dir/png.h" "$dir/pngconf.h" "$build/pnglibconf.h" "$prefix/include/"
 }
 
+# Its own makefile knows MinGW; the build happens in a copy of the source.
+build_deflate() {
+  local build="$src/libdeflate-build-$arch"
+  rm -rf "$build"
+  cp -r "$src/libdeflate" "$build"
+  make -C "$build" -j2 CC="$arch-w64-mingw32-gcc-posix" AR="$arch-w64-mingw32-ar" \
+    libdeflatestatic.lib >"$build.log" 2>&1 || {
+    tail -n 40 "$build.log" >&2
+    return 1
+  }
+  install -m 644 "$build/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
+  install -m 644 "$build/libdeflate.h" "$prefix/include/"
+}
+
 if [ ! -f "$mingw_zlib" ]; then
   echo "build-win-deps: $mingw_zlib is missing; run scripts/install-deps.sh" >&2
   exit 1
@@ -154,11 +172,13 @@ fi
 mkdir -p "$src"
 fetch_source libjpeg-turbo
 fetch_source libpng1.6
+[ "$arch" = x86_64 ] && fetch_source libdeflate
 
 rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib"
 start=$SECONDS
 build_jpeg
 build_png
+[ "$arch" = x86_64 ] && build_deflate
 echo "$want_stamp" >"$stamp"
-echo "build-win-deps: libpng and libjpeg built into $prefix in $((SECONDS - start)) s"
+echo "build-win-deps: libraries built into $prefix in $((SECONDS - start)) s"

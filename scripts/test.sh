@@ -20,6 +20,11 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
 done
 
+# The .deb and the Windows zip from the builds above (their install-and-build
+# tests run with ctest).
+echo "== packages"
+scripts/package.sh
+
 test_presets=(native asan win64)
 if ! scripts/native-i386.sh; then
   echo "== test: win32 skipped: 32-bit programs do not run natively on this machine"

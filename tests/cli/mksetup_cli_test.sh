@@ -121,13 +121,16 @@ case "$case_name" in
     contains err.txt "mksetup: sub/con.txt: "
     [ "$(cat setup.exe)" = old ] || fail "the existing output was touched"
     rm setup.exe
-    ln -s a.txt tree/sub/link
-    rm tree/sub/con.txt
     expect 1 build setup.exe
-    contains err.txt "mksetup: sub/link: a symbolic link"
     [ -e setup.exe ] && fail "an output was left behind"
     [ -z "$(ls -A | grep -v -e '^err.txt$' -e '^out.txt$' -e '^script.txt$' -e '^stub.exe$' -e '^tree$')" ] ||
       fail "temporaries left behind: $(ls -A | tr '\n' ' ')"
+    ;;
+  refused_link)
+    ln -s a.txt tree/sub/link
+    expect 1 build setup.exe
+    contains err.txt "mksetup: sub/link: a symbolic link"
+    [ -e setup.exe ] && fail "an output was left behind"
     ;;
   wrong_stub_size)
     truncate -s 310271 stub.exe
@@ -323,6 +326,19 @@ PY
     contains err.txt "the package is damaged"
     expect 2 "$mksetup" list nothing.exe
     contains err.txt "nothing.exe: cannot read the file"
+    ;;
+  same_bytes_as_native)
+    # Run as mksetup.exe under Wine, which shows dot files as hidden.
+    printf 'secret' >tree/.hidden
+    printf 'x' >"tree/sub/Ünï çødé ✓.txt"
+    touch -d '1969-07-20 20:17:40.25' tree/sub/a.txt
+    expect 0 build win.exe --quiet
+    expect 0 "${MKSETUP_NATIVE:?}" build --script script.txt --tree tree -o native.exe \
+      --stub stub.exe --quiet
+    cmp -s win.exe native.exe || fail "this mksetup and the native one wrote different bytes"
+    expect 0 "$MKSETUP_NATIVE" list win.exe
+    contains out.txt "Ünï çødé ✓.txt"
+    contains out.txt ".hidden"
     ;;
   *)
     fail "no such case"

@@ -4,11 +4,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "display.h"
+#include "native_fs.h"
 #include "package/package_writer.h"
 #include "progress_bar.h"
 #include "temporary_file.h"
@@ -26,8 +26,7 @@ struct InputError {
 };
 
 std::string ReadWholeFile(const std::string& path, const char* what) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path, "rb"), &std::fclose);
   if (!file)
     throw InputError{path, std::string("cannot read the ") + what + ": " + std::strerror(errno)};
   std::string bytes;
@@ -40,11 +39,20 @@ std::string ReadWholeFile(const std::string& path, const char* what) {
   return bytes;
 }
 
+// Beside mksetup (a build tree, the Windows zip), else where an installation
+// keeps it: <prefix>/share/mksetup beside <prefix>/bin.
 std::string DefaultStubPath() {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "setup-stub.exe";
-  return (self.parent_path() / "setup-stub.exe").string();
+  const std::string folder = ExecutableFolder();
+  if (folder.empty()) return "setup-stub.exe";
+  const std::string beside = folder + "/setup-stub.exe";
+  const std::string installed = folder + "/../share/mksetup/setup-stub.exe";
+  std::FILE* probe = OpenNativeFile(beside, "rb");
+  if (probe == nullptr && (probe = OpenNativeFile(installed, "rb")) != nullptr) {
+    std::fclose(probe);
+    return installed;
+  }
+  if (probe != nullptr) std::fclose(probe);
+  return beside;
 }
 
 std::string ReadStub(const std::string& path) {

@@ -1,7 +1,5 @@
 #include "check_command.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <optional>
 
 #include "display.h"
+#include "native_fs.h"
 #include "package/package_writer.h"
 #include "script/script_lint.h"
 #include "tree_scan.h"
@@ -25,8 +24,7 @@ constexpr char kDescription[] =
     "2 when the script or the tree cannot be read.";
 
 std::optional<std::string> ReadFile(const std::string& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path, "rb"), &std::fclose);
   if (!file) return std::nullopt;
   std::string bytes;
   char buffer[1 << 16];
@@ -91,8 +89,7 @@ int run_check(const CheckOptions& options) {
   const TreeFileNames* lookUp = nullptr;
   size_t errors = 0;
   if (!options.tree.empty()) {
-    struct stat status;
-    if (stat(options.tree.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    if (!IsNativeFolder(options.tree)) {
       PrintError(DisplayPath(options.tree), "cannot read the tree: not a folder");
       return CHECK_UNREADABLE;
     }

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "display.h"
+#include "native_fs.h"
 #include "native_input_file.h"
 #include "package/tree_walker.h"
-#include "platform/posix/tree_output_posix.h"
 #include "script/utf8.h"
 
 namespace {
@@ -57,7 +57,7 @@ int run_extract(const ExtractCommandOptions& options) {
   PackageInfo info;
   if (const int code = OpenVerifiedPackage(options.file, &file, &info); code != 0) return code;
 
-  std::unique_ptr<TreeOutput> output = OpenNativeTreeOutput(options.directory.c_str());
+  std::unique_ptr<TreeOutput> output = OpenExtractTarget(options.directory);
   IssuePrinter printer(DisplayPath(options.file));
   ExtractOptions extractOptions;
   extractOptions.observer = &printer;

@@ -2,12 +2,14 @@
 // file with a setup_X that declares it and a run_X that carries it out.
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "CLI/CLI.hpp"
 #include "build_command.h"
 #include "check_command.h"
 #include "extract_command.h"
 #include "list_command.h"
+#include "native_fs.h"
 #include "verify_command.h"
 
 namespace {
@@ -35,8 +37,13 @@ std::string CommandName(const CLI::App& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareConsole();
+  std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
   CLI::App app{"mksetup: builds and checks setup programs"};
   app.footer(kExitCodes);
+  app.set_version_flag("--version", "mksetup " MKSETUP_VERSION);
   setup_build(app);
   setup_verify(app);
   setup_check(app);
@@ -45,7 +52,7 @@ int main(int argc, char** argv) {
   // Not require_subcommand(): it would answer a mistyped subcommand with "a
   // subcommand is required" instead of naming the word it did not expect.
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::RuntimeError& error) {
     return error.get_exit_code();  // a command's own result, already reported
   } catch (const CLI::ParseError& error) {

@@ -1,16 +1,11 @@
 #include "native_input_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "display.h"
+#include "native_fs.h"
 #include "package/byte_order.h"
 #include "package/package_format.h"
-#include "platform/posix/native_path.h"
 
 namespace {
 
@@ -41,14 +36,20 @@ const char* WhyNotASetupProgram(InputFile& file) {
 
 }  // namespace
 
-int RefuseNonSetupProgram(const std::string& path, InputFile& file) {
-  struct stat status;
-  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-    PrintError(DisplayPath(path), "holds no package: a folder, not a setup program");
+int OpenSetupProgram(const std::string& path, std::unique_ptr<InputFile>* file) {
+  const std::string subject = DisplayPath(path);
+  if (IsNativeFolder(path)) {
+    PrintError(subject, "holds no package: a folder, not a setup program");
     return 2;
   }
-  if (const char* why = WhyNotASetupProgram(file)) {
-    PrintError(DisplayPath(path), why);
+  std::string error;
+  *file = OpenPackageFile(path, &error);
+  if (!*file) {
+    PrintError(subject, "cannot read the file: " + error);
+    return 2;
+  }
+  if (const char* why = WhyNotASetupProgram(**file)) {
+    PrintError(subject, why);
     return 2;
   }
   return 0;
@@ -57,12 +58,7 @@ int RefuseNonSetupProgram(const std::string& path, InputFile& file) {
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
                         PackageInfo* info) {
   const std::string subject = DisplayPath(path);
-  *file = OpenNativeInputFile(path.c_str());
-  if (!*file) {
-    PrintError(subject, std::string("cannot read the file: ") + std::strerror(errno));
-    return 2;
-  }
-  if (const int code = RefuseNonSetupProgram(path, **file); code != 0) return code;
+  if (const int code = OpenSetupProgram(path, file); code != 0) return code;
   switch (ReadPackageFrom(**file, info)) {
     case PACKAGE_VERIFIED:
       return 0;

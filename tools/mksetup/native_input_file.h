@@ -14,6 +14,7 @@
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
                         PackageInfo* info);
 
-// Prints why the file at `path` cannot hold a package (a folder, a file too
-// short for a stub, not a Windows program) and returns 2; 0 when it may.
-int RefuseNonSetupProgram(const std::string& path, InputFile& file);
+// Opens the file at `path` for the reader when it may hold a package. On
+// success returns 0 and fills `file`; otherwise prints why (cannot be read, a
+// folder, too short for a stub, not a Windows program) and returns 2.
+int OpenSetupProgram(const std::string& path, std::unique_ptr<InputFile>* file);

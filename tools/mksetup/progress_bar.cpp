@@ -1,10 +1,9 @@
 #include "progress_bar.h"
 
-#include <unistd.h>
-
 #include <string>
 
 #include "display.h"
+#include "native_fs.h"
 
 namespace {
 
@@ -14,7 +13,7 @@ constexpr int BAR_WIDTH = 30;
 }  // namespace
 
 ProgressBar::ProgressBar(bool enabled, std::FILE* stream)
-    : stream_(stream), active_(enabled && isatty(fileno(stream)) != 0) {}
+    : stream_(stream), active_(enabled && IsTerminal(stream)) {}
 
 void ProgressBar::Update(const WriterProgress& progress) {
   if (!active_) return;

@@ -1,6 +1,7 @@
 // Files created next to the output so that the finished setup program
 // appears under its name in one rename, or not at all. Temporaries left by
-// an error, an exception or SIGINT/SIGTERM/SIGHUP are removed.
+// an error, an exception or SIGINT/SIGTERM/SIGHUP are removed (on Windows,
+// win32/temporary_file_win32.cpp: Ctrl+C, Ctrl+Break, a closed console).
 #pragma once
 
 #include <cstdio>

@@ -1,4 +1,6 @@
-// Walking the folder that becomes a package's file tree (POSIX).
+// Walking the folder that becomes a package's file tree: tree_scan.cpp on
+// POSIX systems, win32/tree_scan_win32.cpp on Windows (where reparse points,
+// symbolic links and junctions alike, are what is refused as links).
 #pragma once
 
 #include <cstdint>

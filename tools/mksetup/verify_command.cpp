@@ -1,42 +1,17 @@
 #include "verify_command.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
 
 #include "display.h"
+#include "native_fs.h"
 #include "native_input_file.h"
 #include "package/package_format.h"
 #include "package/package_reader.h"
 
 namespace {
-
-// The reader's view of a file opened by its native (byte string) path, so
-// that any name the shell passes works.
-class StdioInputFile final : public InputFile {
- public:
-  explicit StdioInputFile(std::FILE* file) : file_(file) {}
-  ~StdioInputFile() override { std::fclose(file_); }
-  StdioInputFile(const StdioInputFile&) = delete;
-  StdioInputFile& operator=(const StdioInputFile&) = delete;
-
-  int64_t Size() override {
-    struct stat status;
-    if (fstat(fileno(file_), &status) != 0) return -1;
-    return static_cast<int64_t>(status.st_size);
-  }
-  bool Seek(uint64_t offset) override {
-    return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
-  }
-  size_t Read(void* buffer, size_t size) override { return std::fread(buffer, 1, size, file_); }
-
- private:
-  std::FILE* file_;
-};
 
 std::string Hex(const uint8_t* bytes, size_t size) {
   std::string text;
@@ -76,13 +51,9 @@ void setup_verify(CLI::App& app) {
 
 int run_verify(const VerifyOptions& options) {
   const std::string subject = DisplayPath(options.file);
-  std::FILE* handle = std::fopen(options.file.c_str(), "rb");
-  if (handle == nullptr) {
-    PrintError(subject, std::string("cannot read the file: ") + std::strerror(errno));
-    return VERIFY_NO_PACKAGE;
-  }
-  StdioInputFile file(handle);
-  if (const int code = RefuseNonSetupProgram(options.file, file); code != 0) return code;
+  std::unique_ptr<InputFile> opened;
+  if (const int code = OpenSetupProgram(options.file, &opened); code != 0) return code;
+  InputFile& file = *opened;
   PackageInfo info;
   switch (ReadPackageFrom(file, &info)) {
     case PACKAGE_VERIFIED:
