@@ -336,11 +336,19 @@ e2e_check_shortcut() { # LINK TARGET WORKDIR DESCRIPTION (Windows paths)
   expect_eq "shortcut description" "description=$4" "$(echo "$info" | grep '^description=')"
 }
 
+# The user's templates folder (Unix path): the prefix may link it elsewhere.
+e2e_templates_dir() {
+  local link
+  link=$(find "$drive_c/users" -name Templates 2>/dev/null | head -1)
+  [ -n "$link" ] || fail "no templates folder in the prefix"
+  readlink -f "$link"
+}
+
 # The picture goes through a private temporary file in the templates folder,
 # which must not outlive the start-up.
 e2e_check_no_temp_picture() {
   local left
-  left=$(find "$drive_c/users" -name 'temp_install-*' 2>/dev/null | head -1)
+  left=$(find "$(e2e_templates_dir)" -maxdepth 1 -name 'temp_install-*' | head -1)
   [ -z "$left" ] || fail "temporary picture left behind: $left"
 }
 

@@ -60,8 +60,7 @@ expect_no_picture() {
   expect_window_for 500 0
 }
 
-templates=$(find "$drive_c/users" -type d -name Templates | head -1)
-[ -n "$templates" ] || fail "no templates folder in the prefix"
+templates=$(e2e_templates_dir)
 for planted in temp_install.png temp_install.jpg; do
   convert -size 201x81 xc:'#ff00ff' "PNG24:$templates/$planted"
   cp "$templates/$planted" "$artifacts/$planted"
