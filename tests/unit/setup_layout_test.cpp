@@ -57,7 +57,7 @@ TEST(InstallTargetTest, FieldLosesOneTrailingBackslashAndMustFit) {
 
 TEST(InstallTargetTest, WindowsPathForms) {
   const std::pair<std::u16string_view, size_t> roots[] = {
-      {u"C:\\a", 3},      {u"c:", 2},           {u"C:a", 0},       {u"a\\b", 0},
+      {u"Z:\\a", 3},      {u"a:", 2},           {u"C:a", 0},       {u"a\\b", 0},
       {u"\\a", 0},        {u"\\\\s\\sh\\a", 7}, {u"\\\\s\\sh", 6}, {u"\\\\s", 0},
       {u"\\\\s\\\\a", 0}, {u"\\\\?\\C:\\a", 7}, {u"\\\\?\\x", 0},  {u"1:\\a", 0}};
   for (const auto& [path, root] : roots) {
