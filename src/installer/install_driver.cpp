@@ -11,6 +11,7 @@
 #include "installer/setup_app.h"
 #include "package/tree_walker.h"
 #include "platform/win32/wide_text.h"
+#include "platform/windows_path.h"
 
 namespace {
 
@@ -31,6 +32,27 @@ std::u16string WindowText(HWND window) {
   return text;
 }
 
+// The typed or given folder made absolute against the current directory,
+// once, before anything moves that directory. Empty when it names none: a
+// blank field would otherwise be the current directory itself, and a path
+// that does not fit is not cut to some other folder.
+std::u16string FullTargetPath(const std::u16string& text) {
+  if (text.find_first_not_of(u" \t") == std::u16string::npos) return {};
+  wchar_t full[kTargetDirUnits + 1];
+  const DWORD length = GetFullPathNameW(AsWide(text), kTargetDirUnits + 1, full, nullptr);
+  if (length == 0 || length > kTargetDirUnits) return {};
+  return std::u16string(reinterpret_cast<const char16_t*>(full), length);
+}
+
+// Creates every missing folder of the absolute `path`, outermost first; one
+// that cannot be made shows when the folder is entered.
+void MakeFolderChain(const std::u16string& path) {
+  for (size_t i = PathRootLength(path); i < path.size(); ++i) {
+    if (path[i] == u'\\') CreateDirectoryW(AsWide(LongPathForm(path.substr(0, i))), nullptr);
+  }
+  CreateDirectoryW(AsWide(LongPathForm(path)), nullptr);  // it may exist already
+}
+
 }  // namespace
 
 void SetupApp::DoInstall() {
@@ -49,14 +71,15 @@ void SetupApp::DoInstall() {
     return;
   }
 
+  const std::u16string directory = DirectoryForm(context.targetDir);
   DoPrepareSection(context);
-  SetCurrentDirectoryW(AsWide(context.targetDir));
+  SetCurrentDirectoryW(AsWide(directory));
   ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
   ExtractStats stats;
   ExtractPackageTree(context.targetDir.c_str(), package.stubPath.c_str(), package.treeOffset,
                      &progress, &stats);
   if (!stats.Clean()) exitCode_ = SETUP_EXIT_INCOMPLETE;
-  SetCurrentDirectoryW(AsWide(context.targetDir));
+  SetCurrentDirectoryW(AsWide(directory));
 
   ShowWindow(hwnd, SW_HIDE);
   RunSections();
@@ -83,16 +106,19 @@ void SetupApp::ShowChoiceMode() {
   ShowWindow(TargetEdit.hwnd, SW_SHOW);
   if (texts.mode != TargetMode::kFixed) ShowWindow(BrowseButton.hwnd, SW_SHOW);
   ShowWindow(StartButton.hwnd, SW_SHOW);
+  // Laid out afresh, so that the choice looks as it did at the start
+  // (the start button centred) whatever the attempt changed.
+  LayOut();
 }
 
-// The folder from the field, created if missing (only its last component)
-// and made current. False when there is nothing usable to install into:
-// every later step would otherwise work in whatever folder is current.
+// The folder from the field, made absolute, created with every missing
+// parent and made current. False when there is nothing usable to install
+// into: every later step would otherwise work in whatever folder is current.
 bool SetupApp::EnterTarget() {
-  context.targetDir = TargetFromField(WindowText(TargetEdit.hwnd));
+  context.targetDir = TargetFromField(FullTargetPath(WindowText(TargetEdit.hwnd)));
   if (context.targetDir.empty()) return false;
-  CreateDirectoryW(AsWide(context.targetDir), nullptr);  // it may exist already
-  return SetCurrentDirectoryW(AsWide(context.targetDir)) != 0;
+  MakeFolderChain(context.targetDir);
+  return SetCurrentDirectoryW(AsWide(DirectoryForm(context.targetDir))) != 0;
 }
 
 void SetupApp::RefuseTarget() {

@@ -1,6 +1,7 @@
 #include "installer/install_target.h"
 
 std::u16string TargetFromCommandLine(std::u16string_view tail) {
+  while (!tail.empty() && (tail.back() == u' ' || tail.back() == u'\t')) tail.remove_suffix(1);
   if (tail.size() >= 2 && tail.front() == u'"' && tail.back() == u'"') {
     tail = tail.substr(1, tail.size() - 2);
   }

@@ -10,9 +10,10 @@
 // starts with it.
 inline constexpr size_t kTargetDirUnits = 511;
 
-// The command-line tail as the folder to install to: one pair of double
-// quotes around the whole tail is removed (a quoted path with blanks), since
-// no folder name can hold a quote. Nothing else is changed.
+// The command-line tail as the folder to install to: blanks after it are
+// dropped (`setup.exe "C:\My Dir" `), then one pair of double quotes around
+// the rest is removed (a quoted path with blanks), since no folder name can
+// hold a quote. Nothing else is changed.
 std::u16string TargetFromCommandLine(std::u16string_view tail);
 
 // The folder from the target field: one trailing backslash removed (a second

@@ -126,13 +126,8 @@ void SetupApp::LayOut() {
 }
 
 void SetupApp::StartSilently() {
-  const std::u16string tail = TargetFromCommandLine(AsU16(g_cmdLine));
-  wchar_t full[kTargetDirUnits + 1];
-  const DWORD length = GetFullPathNameW(AsWide(tail), kTargetDirUnits + 1, full, nullptr);
-  // A path that does not fit is left empty, which the install refuses,
-  // rather than cut to some other folder.
-  if (length == 0 || length > kTargetDirUnits) full[0] = L'\0';
-  SetWindowTextW(TargetEdit.hwnd, full);
+  // Made absolute when the install starts, as a typed folder is.
+  SetWindowTextW(TargetEdit.hwnd, AsWide(TargetFromCommandLine(AsU16(g_cmdLine))));
   ShowWindow(BrowseButton.hwnd, SW_HIDE);
   ShowWindow(StartButton.hwnd, SW_HIDE);
   silent_ = true;

@@ -60,6 +60,7 @@ class SetupApp : public FrameWindow, public AppBase {
   void CreateWindows();
   void ApplyLocaleTexts();
   void LoadBackgroundPicture();
+  HBITMAP DecodePackagePicture();
   void LayOut();
   void StartSilently();
   void BrowseForTarget();

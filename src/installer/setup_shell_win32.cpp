@@ -1,14 +1,20 @@
 // The installer's use of the shell: the folder dialog, the known folders and
-// the background picture, which is extracted to the templates folder and
-// decoded from there.
+// the background picture, which is extracted to a private file in the
+// templates folder and decoded from there.
 #include <windows.h>
 // windows.h first: the shell headers build on it.
+#include <fcntl.h>
+#include <io.h>
 #include <shlobj.h>
+
+#include <cstdio>
+#include <memory>
 
 #include "app/com_handles.h"
 #include "installer/setup_app.h"
 #include "installer/win32/picture_bitmap.h"
 #include "package/tree_walker.h"
+#include "platform/input_file.h"
 #include "platform/win32/wide_text.h"
 
 namespace {
@@ -17,26 +23,84 @@ constexpr wchar_t kBrowseTitle[] = L"Select Target Directory";
 constexpr UINT kBrowseFlags = BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
 constexpr size_t kFolderUnits = 512;
 
-using PictureLoader = HBITMAP (*)(const wchar_t* path);
+// Names tried for the picture's private file before giving up.
+constexpr DWORD kPrivateNameAttempts = 16;
 
-// The loader and the temporary file's name for a picture name's extension,
-// which is compared exactly: ".PNG" and ".jpeg" are not recognised.
-bool ChoosePictureLoader(std::u16string_view name, PictureLoader* loader,
-                         const char16_t** fileName) {
+using PictureLoader = HBITMAP (*)(FILE* file);
+
+// The loader for a picture name's extension, which is compared exactly:
+// ".PNG" and ".jpeg" are not recognised. Null for any other.
+PictureLoader ChoosePictureLoader(std::u16string_view name) {
   const size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos) return false;
+  if (dot == std::u16string_view::npos) return nullptr;
   const std::u16string_view extension = name.substr(dot);
-  if (extension == u".png") {
-    *loader = LoadPngBitmap;
-    *fileName = u"temp_install.png";
-    return true;
+  if (extension == u".png") return LoadPngBitmap;
+  if (extension == u".jpg") return LoadJpegBitmap;
+  return nullptr;
+}
+
+// A new file in `folder` that this process alone has open, removed when it
+// is closed: nobody can have put it there, read it or swap it. A name that
+// is taken is never opened; INVALID_HANDLE_VALUE when no name was free.
+HANDLE CreatePrivateFile(const std::u16string& folder) {
+  for (DWORD attempt = 0; attempt < kPrivateNameAttempts; ++attempt) {
+    wchar_t path[MAX_PATH + 64];
+    wsprintfW(path, L"%s\\temp_install-%lu-%lu.tmp", AsWide(folder), GetCurrentProcessId(),
+              GetTickCount() + attempt);
+    const HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
-  if (extension == u".jpg") {
-    *loader = LoadJpegBitmap;
-    *fileName = u"temp_install.jpg";
-    return true;
+  return INVALID_HANDLE_VALUE;
+}
+
+// The extraction's one file, written to an open handle that stays open.
+class HandleOutputFile final : public OutputFile {
+ public:
+  explicit HandleOutputFile(HANDLE file) : file_(file) {}
+  bool Write(const void* data, size_t size) override {
+    DWORD written = 0;
+    return size <= MAXDWORD &&
+           WriteFile(file_, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
   }
-  return false;
+  bool Close() override { return true; }
+
+ private:
+  HANDLE file_;
+};
+
+class HandleTreeOutput final : public TreeOutput {
+ public:
+  explicit HandleTreeOutput(HANDLE file) : file_(file) {}
+  DirectoryOutcome MakeDirectory(std::u16string_view) override { return DirectoryOutcome::kFailed; }
+  std::unique_ptr<OutputFile> CreateOutput(std::u16string_view) override {
+    return std::make_unique<HandleOutputFile>(file_);
+  }
+  bool SetEntryTime(std::u16string_view, const EntryTime&) override { return false; }
+
+ private:
+  HANDLE file_;
+};
+
+// Decodes the private file from its start; closing it removes it.
+HBITMAP DecodePrivateFile(HANDLE file, PictureLoader loader) {
+  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+  if (descriptor == -1) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(descriptor, "rb");
+  if (stream == nullptr) {
+    _close(descriptor);
+    return nullptr;
+  }
+  HBITMAP bitmap = loader(stream);
+  fclose(stream);
+  return bitmap;
 }
 
 }  // namespace
@@ -79,21 +143,26 @@ void SetupApp::BrowseForTarget() {
   if (BrowseForFolder(hwnd, &folder, kBrowseTitle)) SetWindowTextW(TargetEdit.hwnd, AsWide(folder));
 }
 
-void SetupApp::LoadBackgroundPicture() {
-  PictureLoader loader = nullptr;
-  const char16_t* fileName = nullptr;
-  if (!texts.pictureName.empty() && ChoosePictureLoader(texts.pictureName, &loader, &fileName)) {
-    // The decoders read files: the picture goes through the templates
-    // folder and is removed as soon as it is decoded.
-    std::u16string path = GetShellFolderPath(CSIDL_TEMPLATES);
-    if (!path.empty()) {
-      path.append(1, u'\\').append(fileName);
-      ExtractPackageFile(package.stubPath.c_str(), package.treeOffset, texts.pictureName.c_str(),
-                         path.c_str());
-      PictureBitmap = loader(AsWide(path));
-      DeleteFileW(AsWide(path));
-    }
+// The decoders read files: the picture goes through a private file in the
+// templates folder, removed as soon as it is decoded.
+HBITMAP SetupApp::DecodePackagePicture() {
+  const PictureLoader loader = ChoosePictureLoader(texts.pictureName);
+  const std::u16string folder = GetShellFolderPath(CSIDL_TEMPLATES);
+  if (loader == nullptr || folder.empty()) return nullptr;
+  const HANDLE file = CreatePrivateFile(folder);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  std::unique_ptr<InputFile> input = OpenInputFile(package.stubPath.c_str());
+  HandleTreeOutput output(file);
+  if (!input ||
+      !FindAndExtractFile(*input, package.treeOffset, texts.pictureName, output, u"picture")) {
+    CloseHandle(file);
+    return nullptr;
   }
+  return DecodePrivateFile(file, loader);
+}
+
+void SetupApp::LoadBackgroundPicture() {
+  if (!texts.pictureName.empty()) PictureBitmap = DecodePackagePicture();
   BITMAP facts;
   if (PictureBitmap == nullptr || GetObjectW(PictureBitmap, sizeof(facts), &facts) == 0) {
     // No picture, or one that could not be had: the pane goes, and the

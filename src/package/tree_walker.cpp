@@ -119,7 +119,8 @@ int Percent(uint64_t running, uint64_t divisor) {
 
 // One pass over the index. Entries with safe names and paths go to the
 // visitor; the others are reported and passed over, a directory with all
-// it holds. ENTRY_END and ENTRY_DIRECTORY_END both end the current level.
+// it holds, as is a directory the visitor refuses. ENTRY_END and
+// ENTRY_DIRECTORY_END both end the current level.
 class TreeWalk {
  public:
   // `reservedUnits`: what precedes the relative path in the path the limit
@@ -170,8 +171,12 @@ class TreeWalk {
         continue;
       }
       if (isDirectory) {
+        if (!visitor.OnDirectory(path_, entry)) {
+          path_.resize(parentLength);
+          skipDepth = 1;
+          continue;
+        }
         levels_.push_back(parentLength);
-        visitor.OnDirectory(path_);
         continue;
       }
       const bool goOn = visitor.OnFile(path_, name_, entry);
@@ -211,7 +216,10 @@ struct CountingVisitor {
   TreeOutput& output;
   uint64_t total = 0;
 
-  void OnDirectory(std::u16string_view path) { output.MakeDirectory(path); }
+  // A link in the way is passed over here and reported by the second walk.
+  bool OnDirectory(std::u16string_view path, const IndexEntry&) {
+    return output.MakeDirectory(path) != DirectoryOutcome::kLink;
+  }
   bool OnFile(std::u16string_view, const char16_t*, const IndexEntry& entry) {
     total += entry.storedSize;
     return true;
@@ -230,7 +238,12 @@ struct ExtractingVisitor {
   uint64_t divisor;
   uint64_t running = 0;
 
-  void OnDirectory(std::u16string_view path) { output.MakeDirectory(path); }
+  bool OnDirectory(std::u16string_view path, const IndexEntry& entry) {
+    if (output.MakeDirectory(path) != DirectoryOutcome::kLink) return true;
+    ++stats.skipped;
+    Tell(EXTRACT_LINK_IN_TARGET, path, entry, true);
+    return false;
+  }
 
   bool OnFile(std::u16string_view path, const char16_t* name, const IndexEntry& entry) {
     running += entry.storedSize;
@@ -270,6 +283,11 @@ struct ExtractingVisitor {
   void Report(ExtractIssue issue, std::u16string_view path, const IndexEntry& entry,
               bool isDirectory) {
     ++stats.failed;
+    Tell(issue, path, entry, isDirectory);
+  }
+
+  void Tell(ExtractIssue issue, std::u16string_view path, const IndexEntry& entry,
+            bool isDirectory) {
     if (options.observer == nullptr) return;
     const size_t cut = path.rfind(u'\\');
     const std::u16string_view parent =
@@ -288,7 +306,7 @@ struct FindingVisitor {
   std::u16string_view destination;
   bool found = false;
 
-  void OnDirectory(std::u16string_view) {}
+  bool OnDirectory(std::u16string_view, const IndexEntry&) { return true; }
   bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry& entry) {
     if (path != wanted) return true;
     std::unique_ptr<OutputFile> out = output.CreateOutput(destination);
@@ -394,6 +412,8 @@ const char* DescribeExtractIssue(ExtractIssue issue) {
       return "the index ends inside an entry; the rest of the tree is lost";
     case EXTRACT_TREE_DAMAGED:
       return "damaged: the file tree is missing, cut short or does not inflate";
+    case EXTRACT_LINK_IN_TARGET:
+      return "skipped: the folder is a link or junction in the target, with all below it";
   }
   return "failed";
 }

@@ -58,6 +58,7 @@ enum ExtractIssue : int {
   EXTRACT_WRITE_FAILED,     // the output refused bytes
   EXTRACT_INDEX_CUT_SHORT,  // an entry was cut short by the end of the index
   EXTRACT_TREE_DAMAGED,     // the tree section is missing, cut short or does not inflate
+  EXTRACT_LINK_IN_TARGET,   // a directory exists in the target as a link or junction
 };
 const char* DescribeExtractIssue(ExtractIssue issue);
 
@@ -73,9 +74,9 @@ class ExtractObserver {
 };
 
 struct ExtractStats {
-  uint32_t filesWritten = 0;   // created, whether or not their data was whole
-  uint32_t skipped = 0;        // entries refused for their name or path (a subtree counts once)
-  uint32_t failed = 0;         // files not created, or written incompletely
+  uint32_t filesWritten = 0;  // created, whether or not their data was whole
+  uint32_t skipped = 0;  // entries refused for their name, path or a link (a subtree counts once)
+  uint32_t failed = 0;   // files not created, or written incompletely
   bool indexCutShort = false;  // the index ended inside an entry, or the tree is damaged
   uint64_t storedTotal = 0;    // stored sizes of the files the walk took on
   bool Clean() const { return skipped == 0 && failed == 0 && !indexCutShort; }

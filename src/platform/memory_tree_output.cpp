@@ -56,13 +56,16 @@ const MemoryTreeOutput::Node* MemoryTreeOutput::Find(std::u16string_view path) c
   return it == nodes.end() ? nullptr : &it->second;
 }
 
-bool MemoryTreeOutput::MakeDirectory(std::u16string_view relativePath) {
-  if (!Accept(relativePath)) return false;
-  if (!relativePath.empty() && !ParentIsDirectory(relativePath)) return false;
+DirectoryOutcome MemoryTreeOutput::MakeDirectory(std::u16string_view relativePath) {
+  if (!Accept(relativePath)) return DirectoryOutcome::kFailed;
+  if (links.count(std::u16string(relativePath)) != 0) return DirectoryOutcome::kLink;
+  if (!relativePath.empty() && !ParentIsDirectory(relativePath)) return DirectoryOutcome::kFailed;
   auto [it, inserted] = nodes.try_emplace(std::u16string(relativePath));
-  if (!inserted) return false;
+  if (!inserted) {
+    return it->second.isDirectory ? DirectoryOutcome::kExisting : DirectoryOutcome::kFailed;
+  }
   it->second.isDirectory = true;
-  return true;
+  return DirectoryOutcome::kMade;
 }
 
 std::unique_ptr<OutputFile> MemoryTreeOutput::CreateOutput(std::u16string_view relativePath) {

@@ -23,12 +23,14 @@ class MemoryTreeOutput final : public TreeOutput {
     EntryTime time;
   };
 
-  bool MakeDirectory(std::u16string_view relativePath) override;
+  DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override;
   std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath) override;
   bool SetEntryTime(std::u16string_view relativePath, const EntryTime& time) override;
 
   // Paths whose CreateOutput fails, as if the file were locked.
   std::set<std::u16string> refuse;
+  // Paths that exist as links to directories elsewhere.
+  std::set<std::u16string> links;
   // Writes beyond this many bytes per file fail.
   size_t writeLimit = SIZE_MAX;
 

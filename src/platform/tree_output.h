@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -30,13 +31,22 @@ class OutputFile {
   virtual bool SetTime(const EntryTime&) { return false; }
 };
 
+// What MakeDirectory did or found in the way.
+enum class DirectoryOutcome : uint8_t {
+  kMade,
+  kExisting,  // a directory of that name was there already
+  kFailed,    // not made: the files below fail on their own
+  // A symbolic link or junction of that name was there: the tree must not
+  // go through it, since it can lead anywhere (a system folder).
+  kLink,
+};
+
 class TreeOutput {
  public:
   virtual ~TreeOutput() = default;
-  // Creates the directory (the root for an empty path). False when it could
-  // not be created; an existing directory also gives false, as with
-  // CreateDirectoryW, and callers ignore the result.
-  virtual bool MakeDirectory(std::u16string_view relativePath) = 0;
+  // Creates the directory (the root for an empty path, whose outcome is
+  // only kMade or kFailed).
+  virtual DirectoryOutcome MakeDirectory(std::u16string_view relativePath) = 0;
   // Creates the file, or empties an existing one, for writing. Null when
   // that fails, including when the path leads through or to a symbolic link.
   virtual std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath) = 0;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/windows_path.h"
 #include "script/utf8.h"
 
 RunSkip ParseRunLine(std::string_view line, std::u16string_view targetDir, RunLine* out) {
@@ -17,8 +18,8 @@ RunSkip ParseRunLine(std::string_view line, std::u16string_view targetDir, RunLi
   parsed.file.append(targetDir).append(1, u'\\').append(program);
   if (parsed.file.size() > kRunPathUnits) return RunSkip::kPathTooLong;
   if (firstBlank != std::u16string::npos) parsed.parameters = text.substr(text.rfind(u' ') + 1);
-  // No drive-root case here, unlike shortcuts: "D:" is what the shell gets.
-  parsed.workingDirectory = parsed.file.substr(0, parsed.file.rfind(u'\\'));
+  // A drive root as "D:\": "D:" would be the current directory there.
+  parsed.workingDirectory = DirectoryForm(parsed.file.substr(0, parsed.file.rfind(u'\\')));
   *out = std::move(parsed);
   return RunSkip::kNone;
 }

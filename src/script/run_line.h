@@ -23,7 +23,7 @@ struct RunLine {
   // The text after the last blank; none without a blank (the shell is given
   // null), empty when the line ends in a blank.
   std::optional<std::u16string> parameters;
-  std::u16string workingDirectory;  // the file up to its last backslash
+  std::u16string workingDirectory;  // the file up to its last backslash ("D:\" for a root)
 };
 
 // Splits `line` (its text ends at its first NUL, if any) after conversion to

@@ -1,5 +1,6 @@
 #include "script/script_lint_lines.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -17,8 +18,6 @@ constexpr std::u16string_view kShortestTargetDir = u"C:";
 // The units the shortest target folder and its backslash put in front of a
 // relative path.
 constexpr size_t kShortestTargetPrefix = kShortestTargetDir.size() + 1;
-// IShellLinkW::SetPath takes at most MAX_PATH units, its terminator included.
-constexpr size_t kShellLinkPathUnits = 259;
 // Batch lines are written whole, but cmd.exe reads at most 8191 characters
 // of one line.
 constexpr size_t kBatchLineUnits = 8191;
@@ -193,6 +192,15 @@ void ReportShortcutSkip(ShortcutSkip skip, std::string_view line, const LintRepo
     case ShortcutSkip::kFieldTooLong:
       message = ShortcutFieldTooLong(SplitShortcutLine(line));
       break;
+    case ShortcutSkip::kTooLongForShell: {
+      const ShortcutParts parts = SplitShortcutLine(line);
+      message = "the shortcut target or file name is " +
+                std::to_string(std::max(WideUnits(parts.target), WideUnits(parts.link))) +
+                " UTF-16 units long; with the target folder in front it exceeds the " +
+                std::to_string(kShellLinkPathUnits) +
+                "-unit path limit of shortcuts, and the shortcut is skipped";
+      break;
+    }
   }
   report(LintSeverity::kError, std::move(message));
 }
@@ -276,13 +284,6 @@ void LintShortcutLine(std::string_view line, const LintReport& report) {
     report(LintSeverity::kError, "the shortcut has no file name before \"=\"");
   if (parts.target.empty()) {
     report(LintSeverity::kError, "the shortcut has no target: it would point at the target folder");
-  }
-  if (parsed.targetPath.size() > kShellLinkPathUnits) {
-    report(LintSeverity::kError, "the shortcut target is " +
-                                     std::to_string(WideUnits(parts.target)) +
-                                     " UTF-16 units long; with the target folder in front it "
-                                     "exceeds the " +
-                                     std::to_string(kShellLinkPathUnits) + "-unit path limit");
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/windows_path.h"
 #include "script/utf8.h"
 
 namespace {
@@ -42,6 +43,12 @@ ShortcutSkip ParseShortcutLine(std::string_view line, std::u16string_view target
   parsed.targetPath.reserve(targetDir.size() + 1 + targetName.size());
   parsed.targetPath.append(targetDir).append(1, u'\\').append(targetName);
   if (parsed.targetPath.size() > kShortcutFieldUnits) return ShortcutSkip::kFieldTooLong;
+  const size_t linkUnits = PathRootLength(parsed.linkPath) != 0
+                               ? parsed.linkPath.size()
+                               : targetDir.size() + 1 + parsed.linkPath.size();
+  if (parsed.targetPath.size() > kShellLinkPathUnits || linkUnits > kShellLinkPathUnits) {
+    return ShortcutSkip::kTooLongForShell;
+  }
   parsed.workingDirectory = ShortcutWorkingDirectory(parsed.targetPath);
   *out = std::move(parsed);
   return ShortcutSkip::kNone;

@@ -14,12 +14,16 @@ enum class ShortcutSkip : uint8_t {
   kNone,
   kEmptyLine,
   kNoEquals,
-  kFieldTooLong,  // a field, or the target path, over kShortcutFieldUnits
+  kFieldTooLong,     // a field, or the target path, over kShortcutFieldUnits
+  kTooLongForShell,  // the target path or the link's full path over kShellLinkPathUnits
 };
 
 // The longest link path, target, description and composed target path, in
 // UTF-16 units.
 inline constexpr size_t kShortcutFieldUnits = 511;
+// IShellLinkW takes paths of at most MAX_PATH units, its terminator included:
+// a longer one would be cut into another path.
+inline constexpr size_t kShellLinkPathUnits = 259;
 
 struct ShortcutLine {
   std::u16string linkPath;    // used as written: relative to the current directory
@@ -31,6 +35,7 @@ struct ShortcutLine {
 // Splits `line` (its text ends at its first NUL, if any) at its first "=" and
 // the rest at its first ";", and composes the target path under `targetDir`
 // (the install folder without a trailing backslash, "D:" for a drive root).
+// A relative link path is measured below `targetDir`, where it is saved.
 // On success returns kNone and fills *out; otherwise returns the reason the
 // line is skipped and leaves *out alone.
 ShortcutSkip ParseShortcutLine(std::string_view line, std::u16string_view targetDir,

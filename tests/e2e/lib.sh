@@ -237,16 +237,16 @@ e2e_forget_install() {
 }
 
 # The order.log an install by e2e_order_script into TARGET (Windows path) must
-# leave on 64-bit Windows.
+# leave on 64-bit Windows; CD is what %CD% shows there (TARGET unless a root).
 e2e_expected_order() {
-  local target=$1
+  local target=$1 cd=${2:-$1}
   cat <<EOF
 prepare
-prepare cd=$target
+prepare cd=$cd
 bin_64
 bin saw the tree
 install
-install cd=$target
+install cd=$cd
 install saw uninstall.bat
 install saw the shortcut
 install saw the registry
@@ -255,16 +255,16 @@ EOF
 }
 
 # Waits (up to 15 s) for the [run] line's record, which the setup does not
-# wait for, then compares the log.
+# wait for, then compares the log. Arguments as e2e_expected_order's.
 e2e_check_order() {
-  local target=$1 log="$scratch/order.log"
+  local log="$scratch/order.log"
   for _ in $(seq 150); do
     grep -qs '^run' "$log" && break
     sleep 0.1
   done
   [ -f "$log" ] || fail "no section ran: $log missing"
   local expected actual
-  expected=$(e2e_expected_order "$target")
+  expected=$(e2e_expected_order "$@")
   actual=$(text_of "$log")
   [ "$expected" = "$actual" ] || fail "sections ran in the wrong order or place:
 --- expected
@@ -336,18 +336,27 @@ e2e_check_shortcut() { # LINK TARGET WORKDIR DESCRIPTION (Windows paths)
   expect_eq "shortcut description" "description=$4" "$(echo "$info" | grep '^description=')"
 }
 
-# The picture goes through a temporary file in the templates folder, which
-# must not outlive the start-up.
+# The user's templates folder (Unix path): the prefix may link it elsewhere.
+e2e_templates_dir() {
+  local link
+  link=$(find "$drive_c/users" -name Templates 2>/dev/null | head -1)
+  [ -n "$link" ] || fail "no templates folder in the prefix"
+  readlink -f "$link"
+}
+
+# The picture goes through a private temporary file in the templates folder,
+# which must not outlive the start-up.
 e2e_check_no_temp_picture() {
   local left
-  left=$(find "$drive_c/users" -name 'temp_install.*' 2>/dev/null | head -1)
+  left=$(find "$(e2e_templates_dir)" -maxdepth 1 -name 'temp_install-*' | head -1)
   [ -z "$left" ] || fail "temporary picture left behind: $left"
 }
 
-# C:\a\b -> $drive_c/a/b
+# C:\a\b -> $drive_c/a/b, through the prefix's drive links (any letter).
 e2e_unix_path() {
-  local path=${1#C:\\}
-  echo "$drive_c/${path//\\//}"
+  local letter=${1:0:1} path=${1:2}
+  path=${path#\\}
+  echo "$SETUP_WINE_ROOT/wineprefix/dosdevices/${letter,,}:/${path//\\//}"
 }
 
 # --- running --------------------------------------------------------------

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # An install in which an entry of the tree could not be written, or was
 # skipped as unsafe, still runs to its end but exits 3: a file whose place
-# is taken by a folder (silent), and a package whose index names a folder
-# ".." (automatic start, the interactive path), which must not write
-# outside the target.
+# is taken by a folder (silent), a folder of the tree that is a symbolic
+# link in the target (silent; never followed), and a package whose index
+# names a folder ".." (automatic start, the interactive path), which must not
+# write outside the target.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin incomplete
@@ -35,9 +36,18 @@ expect_eq "exit code with an unwritable file" 3 "$setup_rc"
 expect_rest_installed "$scratch/app"
 [ -d "$scratch/app/readme.txt" ] || fail "the folder in the file's place is gone"
 
+note "a folder of the tree that is a link in the target, silently"
+rm -f "$scratch/order.log"
+mkdir -p "$scratch/linked" "$scratch/outside"
+ln -s "$scratch/outside" "$scratch/linked/docs"
+e2e_run_silent "$scratch_win\\linked"
+expect_eq "exit code with a linked folder" 3 "$setup_rc"
+[ -z "$(ls -A "$scratch/outside")" ] || fail "written through the link: $(ls -A "$scratch/outside")"
+cmp -s "$tree/zz-last.txt" "$scratch/linked/zz-last.txt" || fail "the rest was not installed"
+
 note "an unsafe name in the index, automatic start"
 command -v python3 >/dev/null || skip "python3 is needed to forge a package"
-rm -rf "$scratch/order.log" "$scratch/app"
+rm -rf "$scratch/order.log" "$scratch/app" "$scratch/linked"
 script "$scratch_win\\auto,1" >"$scratch/setup.txt"
 "$SETUP_MKSETUP" build --quiet --store --stub "$scratch/stub.exe" --script "$scratch/setup.txt" \
   --tree "$tree" -o "$setup_exe" || fail "mksetup build failed"

@@ -3,7 +3,8 @@
 # and a 16-bit PNG converted to true colour, a JPEG, each upright with its
 # colours and not sheared (odd widths); the window as wide as the picture.
 # A picture that gives no bitmap (undecodable, grey, a name in capitals) is
-# no picture: the pane hidden, the window 500 wide and P = 0.
+# no picture: the pane hidden, the window 500 wide and P = 0. Files someone
+# left where the picture once went through are neither shown nor touched.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin pictures
@@ -59,6 +60,13 @@ expect_no_picture() {
   expect_window_for 500 0
 }
 
+templates=$(e2e_templates_dir)
+for planted in temp_install.png temp_install.jpg; do
+  convert -size 201x81 xc:'#ff00ff' "PNG24:$templates/$planted"
+  cp "$templates/$planted" "$artifacts/$planted"
+  e2e_on_exit "rm -f '$templates/$planted'"
+done
+
 note "palette PNG"
 e2e_picture "$artifacts/rgb.png" 201 81
 convert "$artifacts/rgb.png" -type Palette "PNG8:$scratch/tree/pic/palette.png"
@@ -78,6 +86,9 @@ convert "$artifacts/for-jpeg.png" -quality 95 "$scratch/tree/pic/photo.jpg"
 show_picture photo.jpg
 expect_window_for 241 97
 expect_quarters 241 97 blurred
+for planted in temp_install.png temp_install.jpg; do
+  cmp -s "$templates/$planted" "$artifacts/$planted" || fail "$planted was changed or removed"
+done
 
 note "a .png that is no PNG"
 head -c 2000 /dev/urandom >"$scratch/tree/pic/broken.png"

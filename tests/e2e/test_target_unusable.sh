@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# A target that cannot be used (empty, a missing parent, an invalid name) is
+# A target that cannot be used (empty, an invalid name, below a file) is
 # never installed around: silently the setup ends with exit code 2 and no
 # window, having run nothing; interactively a message box says so and the
-# user chooses again, and the next, usable target installs normally.
+# user chooses again, and the next, usable target installs normally: a
+# relative one with missing parents, made absolute once against the current
+# directory.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin unusable
@@ -26,7 +28,7 @@ expect_nothing_installed() {
   [ -z "$stray" ] || fail "$1: files were written: $stray"
 }
 
-for target in "$scratch_win\\missing\\deeper" "$scratch_win\\bad|name" "$scratch_win\\readme.txt\\"; do
+for target in "$scratch_win\\bad|name" "$scratch_win\\readme.txt\\"; do
   note "silent, target $target"
   [ "${target##*\\}" = "" ] && printf 'a file\n' >"$scratch/readme.txt"
   e2e_run_silent "$target"
@@ -35,14 +37,15 @@ for target in "$scratch_win\\missing\\deeper" "$scratch_win\\bad|name" "$scratch
   expect_nothing_installed "$target"
 done
 
-note "interactive: an empty target, a missing parent, then a usable one"
-e2e_start
+note "interactive: an empty target, an invalid name, then a relative one"
+mkdir -p "$scratch/cwd"
+E2E_CWD="$scratch/cwd" e2e_start
 e2e_wait_window "$title" >/dev/null
 e2e_rects "$title"
 edit=$(e2e_child edit)
 e2e_type_into "$title" "$edit" ""
 e2e_click_child "$(e2e_child button Start)"
-for attempt in empty missing; do
+for attempt in empty invalid; do
   e2e_dialog
   printf '%s' "$dialog_text" | grep -qi target || fail "the box does not speak of the target: $dialog_text"
   expect_nothing_installed "$attempt target"
@@ -55,13 +58,14 @@ for attempt in empty missing; do
   expect_shown "progress bar after the box" "$(e2e_child msctls_progress32)" 0
   start=$(e2e_child button Start)
   expect_shown "start button after the box" "$start" 1
-  next="$scratch_win\\chosen"
-  [ "$attempt" = missing ] || next="$scratch_win\\missing\\deeper"
+  next='rel\inst'
+  [ "$attempt" = invalid ] || next="$scratch_win\\bad|name"
   e2e_type_into "$title" "$edit" "$next"
   e2e_click_child "$start"
 done
 e2e_wait_exit
 expect_eq "exit code" 0 "$setup_rc"
-e2e_check_order "$scratch_win\\chosen"
-e2e_check_installed "$scratch_win\\chosen"
+e2e_check_order "$scratch_win\\cwd\\rel\\inst"
+e2e_check_installed "$scratch_win\\cwd\\rel\\inst"
+[ ! -e "$scratch/cwd/rel/inst/rel" ] || fail "installed into a doubled path"
 echo "PASS"

@@ -32,6 +32,8 @@
 //   win_probe record=FILE [ARGS...]   appends "run", the arguments and the
 //                                     working directory to FILE (one token,
 //                                     for a [run] line that passes one piece)
+//   cmd.exe /c ...                    a copy planted as cmd.exe: the same
+//                                     into planted.log beside itself
 #include <windows.h>
 // windows.h first: the headers below build on it.
 #include <objbase.h>
@@ -391,6 +393,16 @@ int Record(const wchar_t* path, int argc, wchar_t** argv) {
   return ok ? 0 : 1;
 }
 
+// A copy planted as cmd.exe, started to run a batch: leaves its trace in
+// planted.log beside itself.
+int RecordPlanted(int argc, wchar_t** argv) {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring log(path, length);
+  log.replace(log.rfind(L'\\') + 1, std::wstring::npos, L"planted.log");
+  return Record(log.c_str(), argc, argv);
+}
+
 // Answers its messages meanwhile: a window that does not would stall every
 // program that broadcasts a message to all windows.
 int Hold(DWORD ms) {
@@ -429,6 +441,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return Usage();
   const std::wstring mode = argv[1];
   if (mode.rfind(L"record=", 0) == 0) return Record(argv[1] + 7, argc - 2, argv + 2);
+  if (mode == L"/c") return RecordPlanted(argc - 1, argv + 1);
   if (mode == L"rects" && argc >= 3) {
     return PrintRects(argv[2], argc >= 4 ? Milliseconds(argv[3]) : kDefaultWaitMs);
   }

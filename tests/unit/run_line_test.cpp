@@ -50,10 +50,10 @@ TEST(RunLineTest, EmptyProgramOpensTheTargetFolder) {
   EXPECT_EQ(blankFirst.parameters, u"-x");
 }
 
-TEST(RunLineTest, WorkingDirectoryHasNoDriveRootCase) {
+TEST(RunLineTest, WorkingDirectoryOfADriveRootIsTheRoot) {
   const RunLine line = Parse("app.exe", u"D:");
   EXPECT_EQ(line.file, u"D:\\app.exe");
-  EXPECT_EQ(line.workingDirectory, u"D:");
+  EXPECT_EQ(line.workingDirectory, u"D:\\") << "D: alone is the current directory on D";
 }
 
 TEST(RunLineTest, LinesAndPathsLongerThanTheirBufferAreSkipped) {

@@ -196,9 +196,10 @@ TEST(ScriptLintTest, ShortcutLineAdvice) {
   ExpectEach("[shortcuts]", {
                                 {"=app.exe", kError, "no file name"},
                                 {"a.lnk=;desc", kError, "no target"},
-                                // Not skipped, but beyond what IShellLinkW::SetPath takes.
+                                // Beyond what IShellLinkW takes: skipped, never cut.
                                 {"a.lnk=" + std::string(508, 't'), kError, "259-unit"},
-                                {"a.lnk=" + std::string(257, 't'), kError, "target is 257"},
+                                {"a.lnk=" + std::string(257, 't'), kError, "name is 257"},
+                                {std::string(257, 'l') + "=t", kError, "skipped"},
                             });
   ExpectClean("[shortcuts]", {"", "a.lnk=" + std::string(256, 't') + ";" + std::string(511, 'd')});
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/install_target.h"
+#include "platform/windows_path.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ TEST(InstallTargetTest, CommandLineLosesOnePairOfQuotes) {
   EXPECT_EQ(TargetFromCommandLine(u"\"C:\\Tools"), u"\"C:\\Tools");
   EXPECT_EQ(TargetFromCommandLine(u"\""), u"\"");
   EXPECT_EQ(TargetFromCommandLine(u"\"\""), u"");
+  EXPECT_EQ(TargetFromCommandLine(u"\"C:\\My Dir\" \t "), u"C:\\My Dir") << "blanks after it";
 }
 
 TEST(InstallTargetTest, FieldLosesOneTrailingBackslashAndMustFit) {
@@ -51,6 +53,27 @@ TEST(InstallTargetTest, FieldLosesOneTrailingBackslashAndMustFit) {
   EXPECT_EQ(TargetFromField(longest), longest);
   EXPECT_EQ(TargetFromField(longest + u"a"), u"") << "a cut path would be another folder";
   EXPECT_EQ(TargetFromField(longest + u"\\"), u"") << "measured before the backslash goes";
+}
+
+TEST(InstallTargetTest, WindowsPathForms) {
+  const std::pair<std::u16string_view, size_t> roots[] = {
+      {u"Z:\\a", 3},      {u"a:", 2},           {u"C:a", 0},       {u"a\\b", 0},
+      {u"\\a", 0},        {u"\\\\s\\sh\\a", 7}, {u"\\\\s\\sh", 6}, {u"\\\\s", 0},
+      {u"\\\\s\\\\a", 0}, {u"\\\\?\\C:\\a", 7}, {u"\\\\?\\x", 0},  {u"1:\\a", 0}};
+  for (const auto& [path, root] : roots) {
+    EXPECT_EQ(PathRootLength(path), root) << std::string(path.begin(), path.end());
+  }
+  const std::u16string plain = u"C:\\" + std::u16string(kPlainPathUnits - 3, u'a');
+  EXPECT_EQ(LongPathForm(plain), plain);
+  EXPECT_EQ(LongPathForm(plain + u"b"), u"\\\\?\\" + plain + u"b");
+  EXPECT_EQ(LongPathForm(u"\\\\?\\" + plain + u"b"), u"\\\\?\\" + plain + u"b") << "already";
+  const std::u16string share = u"\\\\s\\sh\\" + std::u16string(kPlainPathUnits, u'a');
+  EXPECT_EQ(LongPathForm(share), u"\\\\?\\UNC\\" + share.substr(2));
+  const std::u16string relative = u"rel\\" + std::u16string(kPlainPathUnits, u'a');
+  EXPECT_EQ(LongPathForm(relative), relative) << "the form needs an absolute path";
+  EXPECT_EQ(DirectoryForm(u"R:"), u"R:\\") << "R: alone is the current directory on R";
+  EXPECT_EQ(DirectoryForm(u"R:\\x"), u"R:\\x");
+  EXPECT_EQ(DirectoryForm(u"Rx"), u"Rx");
 }
 
 }  // namespace

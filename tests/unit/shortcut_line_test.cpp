@@ -68,13 +68,21 @@ TEST(ShortcutLineTest, EmptyAndUnsplittableLinesAreSkipped) {
   EXPECT_EQ(parsed.linkPath, u"kept");
 }
 
-TEST(ShortcutLineTest, FieldsAndTargetPathLongerThanTheirBufferSkipTheLine) {
+TEST(ShortcutLineTest, PathsLongerThanTheirBufferOrTheShellTakesSkipTheLine) {
   const size_t room = kShortcutFieldUnits - kTargetDir.size() - 1;
+  const size_t shellRoom = kShellLinkPathUnits - kTargetDir.size() - 1;
   ShortcutLine parsed;
-  // Longer than MAX_PATH is fine now: the working directory needs no copy.
-  EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(room, 't'), kTargetDir, &parsed),
+  EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(shellRoom, 't'), kTargetDir, &parsed),
             ShortcutSkip::kNone);
-  EXPECT_EQ(parsed.targetPath.size(), kShortcutFieldUnits);
+  EXPECT_EQ(parsed.targetPath.size(), kShellLinkPathUnits);
+  EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(shellRoom + 1, 't'), kTargetDir, &parsed),
+            ShortcutSkip::kTooLongForShell)
+      << "a cut path would point elsewhere";
+  EXPECT_EQ(ParseShortcutLine(std::string(shellRoom + 1, 'l') + "=t", kTargetDir, &parsed),
+            ShortcutSkip::kTooLongForShell)
+      << "a relative link is saved below the target";
+  EXPECT_EQ(ParseShortcutLine("D:\\" + std::string(256, 'l') + "=t", kTargetDir, &parsed),
+            ShortcutSkip::kNone);
   EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(room + 1, 't'), kTargetDir, &parsed),
             ShortcutSkip::kFieldTooLong);
   const std::string tooLong(kShortcutFieldUnits + 1, 'x');

@@ -511,6 +511,22 @@ TEST(TreeWalkerHostileTest, DeepNestingStopsAtThePathLimit) {
   EXPECT_EQ(run.FileBytes(u"top"), ToBytes("t"));
 }
 
+TEST(TreeWalkerHostileTest, FoldersThatAreLinksInTheTargetAreSkippedWithAllBelow) {
+  TreeBuilder tree;
+  tree.Dir("linked").File("x", {1}).Dir("deeper").File("y", {2}).End().End().File("z", {3});
+  MemoryTreeOutput prepared;
+  prepared.links.insert(u"linked");
+  Extraction run(tree.Section(), 0, 2, std::move(prepared));
+  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"z"}));
+  EXPECT_EQ(run.progress.Percents(), std::vector<int>{50}) << "nothing below counts";
+  EXPECT_EQ(run.stats.skipped, 1u);
+  ASSERT_EQ(run.observer.issues.size(), 1u);
+  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_LINK_IN_TARGET);
+  EXPECT_EQ(run.observer.issues[0].parent, u"");
+  EXPECT_EQ(run.observer.issues[0].name, "linked");
+  EXPECT_TRUE(run.observer.issues[0].isDirectory);
+}
+
 TEST(TreeWalkerHostileTest, SizesAndOffsetsPastTheEndOfTheFile) {
   TreeBuilder tree;
   tree.File("whole", ToBytes("0123456789"));

@@ -1,7 +1,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/unique_handle.h"
 #include "installer/picture_dib.h"
 #include "installer/picture_rows.h"
 #include "installer/win32/picture_bitmap.h"
@@ -9,15 +8,7 @@
 
 namespace {
 
-void CloseFile(FILE* file) { fclose(file); }
-using UniqueFile = UniqueHandle<FILE*, CloseFile>;
-
 using RowsDecoder = int (*)(FILE*, PictureRows*);
-
-int DecodeFile(const wchar_t* path, RowsDecoder decode, PictureRows* rows) {
-  UniqueFile file(_wfopen(path, L"rb"));
-  return file ? decode(file.Get(), rows) : 0;
-}
 
 // The pixels are written into the section's own memory, whose layout
 // CreateDIBSection documents: the header's rows, bottom-up for a positive
@@ -47,14 +38,14 @@ HBITMAP CreatePictureBitmap(const PictureRows& rows) {
   return bitmap;
 }
 
-HBITMAP LoadPictureBitmap(const wchar_t* path, RowsDecoder decode) {
+HBITMAP LoadPictureBitmap(FILE* file, RowsDecoder decode) {
   PictureRows rows;
-  if (!DecodeFile(path, decode, &rows)) return nullptr;
+  if (file == nullptr || !decode(file, &rows)) return nullptr;
   return CreatePictureBitmap(rows);
 }
 
 }  // namespace
 
-HBITMAP LoadPngBitmap(const wchar_t* path) { return LoadPictureBitmap(path, DecodePngRows); }
+HBITMAP LoadPngBitmap(FILE* file) { return LoadPictureBitmap(file, DecodePngRows); }
 
-HBITMAP LoadJpegBitmap(const wchar_t* path) { return LoadPictureBitmap(path, DecodeJpegRows); }
+HBITMAP LoadJpegBitmap(FILE* file) { return LoadPictureBitmap(file, DecodeJpegRows); }

@@ -76,11 +76,20 @@ class PosixTreeOutput final : public TreeOutput {
   PosixTreeOutput(const PosixTreeOutput&) = delete;
   PosixTreeOutput& operator=(const PosixTreeOutput&) = delete;
 
-  bool MakeDirectory(std::u16string_view relativePath) override {
-    if (relativePath.empty()) return mkdir(root_.c_str(), 0777) == 0;
+  DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override {
+    if (relativePath.empty()) {
+      return mkdir(root_.c_str(), 0777) == 0 ? DirectoryOutcome::kMade : DirectoryOutcome::kFailed;
+    }
     std::string name;
     const int parent = OpenParent(relativePath, &name);
-    return parent >= 0 && mkdirat(parent, name.c_str(), 0777) == 0;
+    if (parent < 0) return DirectoryOutcome::kFailed;
+    if (mkdirat(parent, name.c_str(), 0777) == 0) return DirectoryOutcome::kMade;
+    struct stat status;
+    if (errno != EEXIST || fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      return DirectoryOutcome::kFailed;
+    }
+    if (S_ISLNK(status.st_mode)) return DirectoryOutcome::kLink;
+    return S_ISDIR(status.st_mode) ? DirectoryOutcome::kExisting : DirectoryOutcome::kFailed;
   }
 
   std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath) override {

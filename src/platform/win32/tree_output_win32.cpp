@@ -1,6 +1,7 @@
 // Writing an extracted tree with the Win32 file API: "<root>\<relative
-// path>", as the stub has always built its paths. The names were checked
-// before they got here, so no component is "..", a device or a stream name.
+// path>", as the stub has always built its paths, in the "\\?\" form past
+// the plain calls' limit. The names were checked before they got here, so no
+// component is "..", a device or a stream name.
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "platform/buffered_output_file.h"
 #include "platform/tree_output.h"
 #include "platform/win32/wide_text.h"
+#include "platform/windows_path.h"
 
 namespace {
 
@@ -63,8 +65,16 @@ class Win32TreeOutput final : public TreeOutput {
  public:
   explicit Win32TreeOutput(const char16_t* root) : root_(root) {}
 
-  bool MakeDirectory(std::u16string_view relativePath) override {
-    return CreateDirectoryW(AsWide(Join(relativePath).c_str()), nullptr) != 0;
+  DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override {
+    const std::u16string path = Join(relativePath);
+    if (CreateDirectoryW(AsWide(path.c_str()), nullptr)) return DirectoryOutcome::kMade;
+    if (relativePath.empty()) return DirectoryOutcome::kFailed;
+    // The attributes of the name itself: a link or junction is not followed.
+    const DWORD attributes = GetFileAttributesW(AsWide(path.c_str()));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return DirectoryOutcome::kFailed;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return DirectoryOutcome::kLink;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? DirectoryOutcome::kExisting
+                                                        : DirectoryOutcome::kFailed;
   }
 
   std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath) override {
@@ -81,13 +91,14 @@ class Win32TreeOutput final : public TreeOutput {
   }
 
  private:
+  // In the form the file calls take at any length.
   std::u16string Join(std::u16string_view relativePath) const {
     std::u16string path = root_;
     if (!relativePath.empty()) {
       path.push_back(u'\\');
       path.append(relativePath);
     }
-    return path;
+    return LongPathForm(path);
   }
 
   std::u16string root_;
@@ -102,8 +113,8 @@ std::unique_ptr<TreeOutput> OpenTreeOutput(const char16_t* root) {
 bool SetFileTimeFromEntry(const EntryTime& time, const char16_t* path) {
   FILETIME fileTime;
   if (!EntryTimeToFileTime(time, &fileTime)) return false;
-  HANDLE handle = CreateFileW(AsWide(path), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(AsWide(LongPathForm(path).c_str()), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const BOOL set = SetFileTime(handle, &fileTime, &fileTime, &fileTime);
   CloseHandle(handle);

@@ -6,6 +6,7 @@
 
 #include "app/win_handles.h"
 #include "platform/win32/wide_text.h"
+#include "platform/windows_path.h"
 #include "script/utf8.h"
 #include "script/win32/script_actions.h"
 
@@ -18,10 +19,22 @@ bool FileExists(const std::u16string& path) {
   return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
+// In the form the file calls take at any length.
 std::u16string PathIn(const std::u16string& directory, std::u16string_view name) {
   std::u16string path = directory;
   path.append(1, u'\\').append(name);
-  return path;
+  return LongPathForm(path);
+}
+
+// The system's own interpreter by its full path: started by name, the search
+// would find a cmd.exe beside the setup program or in the current directory
+// (the target folder) first, and run it elevated.
+std::u16string InterpreterPath() {
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::u16string path(reinterpret_cast<const char16_t*>(system), length);
+  return path.append(u"\\cmd.exe");
 }
 
 // Replaces any file of that name. A file that cannot be written whole is
@@ -102,7 +115,10 @@ ShellFolders ReadShellFolders() {
 }
 
 BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory) {
-  SetCurrentDirectoryW(AsWide(directory));
+  const std::u16string folder = DirectoryForm(directory);
+  SetCurrentDirectoryW(AsWide(folder));
+  const std::u16string interpreter = InterpreterPath();
+  if (interpreter.empty()) return BatchRun::kNotStarted;
   const std::u16string parameters = BatchCommandParameters(fileName);
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
@@ -111,9 +127,9 @@ BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& d
   // forever.
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.lpVerb = L"open";
-  info.lpFile = L"cmd.exe";
+  info.lpFile = AsWide(interpreter);
   info.lpParameters = AsWide(parameters);
-  info.lpDirectory = AsWide(directory);
+  info.lpDirectory = AsWide(folder);
   info.nShow = SW_HIDE;
   if (!ShellExecuteExW(&info)) return BatchRun::kNotStarted;
   const KernelHandle process(info.hProcess);
