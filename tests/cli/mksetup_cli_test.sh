@@ -260,8 +260,10 @@ TABLE
     expect 0 build esc.exe --quiet
     expect 0 "$mksetup" list esc.exe
     contains out.txt "$(printf 'T=\033]0;owned\007')"
-    script -qec "$mksetup list esc.exe" /dev/null >tty.txt || fail "list on a terminal failed"
-    contains tty.txt 'T=\x1B]0;owned\x07'
+    if [ -z "${MKSETUP_UNDER_WINE:-}" ]; then
+      script -qec "$mksetup list esc.exe" /dev/null >tty.txt || fail "list on a terminal failed"
+      contains tty.txt 'T=\x1B]0;owned\x07'
+    fi
     ;;
   list_json)
     expect 0 build setup.exe --quiet
