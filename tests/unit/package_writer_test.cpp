@@ -99,10 +99,10 @@ TreeEntry Directory(const std::string& name, std::vector<TreeEntry> children = {
   return entry;
 }
 
-Bytes BuildFromMemory(const TreeEntry& root, MemorySource& source, const WriterOptions& options) {
+Bytes BuildFromMemory(const TreeEntry& root, MemorySource& source, const WriterOptions& options,
+                      const Bytes& stub = FakeStub()) {
   FilePtr spool = TempFile();
   FilePtr out = TempFile();
-  const Bytes stub = FakeStub();
   WritePackage(std::string_view(reinterpret_cast<const char*>(stub.data()), stub.size()), kScript,
                root, source, spool.get(), out.get(), options);
   return ReadAll(out.get());
@@ -147,7 +147,11 @@ DecodedPackage Decode(const Bytes& package) {
                                               : Bytes(indexBytes, indexBytes + indexLength);
   const uint32_t dataLength = DecodeU32(indexBytes + indexLength);
   const uint8_t* data = indexBytes + indexLength + 4;
-  EXPECT_EQ(data + dataLength, package.data() + package.size());
+  // Then zero padding to the alignment signing tools keep.
+  const Bytes padding(data + dataLength, package.data() + package.size());
+  EXPECT_EQ(padding, Bytes(padding.size(), 0));
+  EXPECT_LT(padding.size(), PACKAGE_ALIGNMENT);
+  EXPECT_EQ(package.size() % PACKAGE_ALIGNMENT, 0u);
 
   std::vector<std::string> folders{""};
   std::map<uint32_t, uint32_t> placed;  // offset -> stored size
@@ -336,6 +340,26 @@ TEST(PackageWriterTest, StoreKeepsEverythingPlain) {
   EXPECT_FALSE(decoded.indexCompressed);
   EXPECT_EQ(decoded.files.at("a.txt").flags, 0u);
   EXPECT_EQ(decoded.files.at("a.txt").contents, TextLikeBytes(10000, 4));
+}
+
+TEST(PackageWriterTest, OutputIsReadyToSign) {
+  MemorySource source;
+  source.files["a.txt"] = TextLikeBytes(1001, 8);
+  for (bool plus : {false, true}) {
+    Bytes stub = PeStub(plus);
+    EncodeU32(stub.data() + PeSecurityEntryAt(plus) + 4, 0x1234);
+    Bytes setup = BuildFromMemory(Directory("", {File("a.txt", 1001)}), source, {}, stub);
+    Decode(setup);  // padded
+
+    // CheckSum and security entry are written as zero, the rest as it was.
+    std::fill_n(stub.begin() + kPeChecksumAt, 4, 0);
+    std::fill_n(stub.begin() + PeSecurityEntryAt(plus), 8, 0);
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), setup.begin())) << plus;
+    AppendSignature(setup, plus);
+    MemoryInputFile input(setup.data(), setup.size());
+    PackageInfo info;
+    EXPECT_EQ(ReadPackageFrom(input, &info), PACKAGE_VERIFIED) << plus;
+  }
 }
 
 TEST(PackageWriterTest, LargeFilesStreamThroughZlibAndFallBackToPlain) {
