@@ -102,8 +102,7 @@ bool ComputePackageDigest(InputFile& file, uint8_t computed[20], uint8_t stored[
 bool FindPackageSignature(InputFile& file, CertificateTable* table) {
   HeapBlock head(kHashChunk);
   PeSignatureFields fields;
-  return head.bytes != nullptr && file.Seek(0) &&
-         file.Read(head.bytes, kHashChunk) == kHashChunk &&
+  return head.bytes != nullptr && file.Seek(0) && file.Read(head.bytes, kHashChunk) == kHashChunk &&
          FindSignature(file, head.bytes, &fields, table);
 }
 

@@ -716,9 +716,8 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
   writer.Write(storedIndex.bytes.data(), storedIndex.bytes.size());
   writer.WriteU32(static_cast<uint32_t>(dataLength));
   CopySpool(spool, dataLength, writer);
-  const std::string padding((PACKAGE_ALIGNMENT - writer.written() % PACKAGE_ALIGNMENT) %
-                                PACKAGE_ALIGNMENT,
-                            '\0');
+  const std::string padding(
+      (PACKAGE_ALIGNMENT - writer.written() % PACKAGE_ALIGNMENT) % PACKAGE_ALIGNMENT, '\0');
   writer.Write(padding.data(), padding.size());
 
   uint8_t digest[SHA1_DIGEST_SIZE];

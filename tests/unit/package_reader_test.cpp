@@ -242,9 +242,9 @@ TEST(ReadPackageTest, SignedPackagesVerifyAndAnyOtherChangedByteIsCorruption) {
       changed[pos] ^= 0x01;
       EXPECT_EQ(ReadBytes(changed, &info), PACKAGE_VERIFIED) << plus << " " << pos;
     }
-    for (size_t pos : {size_t{0}, size_t{0x88}, kPeChecksumAt - 1, security + 8, size_t{STUB_SIZE - 1},
-                       size_t{STUB_SIZE}, size_t{SCRIPT_FLAG_OFFSET}, unsigned_.size() - 1,
-                       unsigned_.size() + 4, file.size()}) {
+    for (size_t pos : {size_t{0}, size_t{0x88}, kPeChecksumAt - 1, security + 8,
+                       size_t{STUB_SIZE - 1}, size_t{STUB_SIZE}, size_t{SCRIPT_FLAG_OFFSET},
+                       unsigned_.size() - 1, unsigned_.size() + 4, file.size()}) {
       Bytes changed = file;
       if (pos == file.size()) {
         changed.push_back(0);  // the table is no longer last

@@ -20,6 +20,11 @@ Bytes SignedFile(bool plus, const std::vector<uint32_t>& records = {1200}) {
   return file;
 }
 
+void SetTable(Bytes& file, uint32_t offset, uint32_t size) {
+  EncodeU32(file.data() + PeSecurityEntryAt(false), offset);
+  EncodeU32(file.data() + PeSecurityEntryAt(false) + 4, size);
+}
+
 bool Find(const Bytes& file, CertificateTable* table, size_t headLength = 4096) {
   MemoryInputFile input(file.data(), file.size());
   PeSignatureFields fields;
@@ -47,11 +52,6 @@ TEST(PeSignatureTest, FindsTheFieldsAndAWellFormedTableAtTheEnd) {
 }
 
 TEST(PeSignatureTest, HostileHeadersAndTablesAreNoSignature) {
-  const size_t security = PeSecurityEntryAt(false);
-  const auto setTable = [security](Bytes& f, uint32_t offset, uint32_t size) {
-    EncodeU32(f.data() + security, offset);
-    EncodeU32(f.data() + security + 4, size);
-  };
   struct Case {
     const char* what;
     std::function<void(Bytes&)> change;
@@ -60,18 +60,18 @@ TEST(PeSignatureTest, HostileHeadersAndTablesAreNoSignature) {
       {"no MZ", [](Bytes& f) { f[0] = 'X'; }},
       {"PE offset past the head", [](Bytes& f) { EncodeU32(f.data() + 0x3C, 0xFFFFFFF0); }},
       {"PE offset just before the head's end", [](Bytes& f) { EncodeU32(f.data() + 0x3C, 4090); }},
-      {"headers cut by the head's end", [](Bytes&) {}, security + 7},
+      {"headers cut by the head's end", [](Bytes&) {}, PeSecurityEntryAt(false) + 7},
       {"no PE signature", [](Bytes& f) { f[0x81] = 'X'; }},
       {"unknown optional header", [](Bytes& f) { EncodeU16(f.data() + 0x98, 0x107); }},
       {"optional header too small", [](Bytes& f) { EncodeU16(f.data() + 0x94, 0x60); }},
       {"no security entry", [](Bytes& f) { EncodeU32(f.data() + 0x98 + 92, 4); }},
-      {"table past the end", [&](Bytes& f) { setTable(f, static_cast<uint32_t>(f.size()), 8); }},
+      {"table past the end", [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()), 8); }},
       {"size wraps to the end in 32 bits",
-       [&](Bytes& f) { setTable(f, static_cast<uint32_t>(f.size()) + 8, 0xFFFFFFF8); }},
+       [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()) + 8, 0xFFFFFFF8); }},
       {"table not last", [](Bytes& f) { f.resize(f.size() + 8, 0); }},
-      {"table starting inside a record", [&](Bytes& f) { setTable(f, kTableAt + 8, 1192); }},
-      {"misaligned table", [&](Bytes& f) { setTable(f, kTableAt + 4, 1204); }},
-      {"empty table", [&](Bytes& f) { setTable(f, static_cast<uint32_t>(f.size()), 0); }},
+      {"table starting inside a record", [](Bytes& f) { SetTable(f, kTableAt + 8, 1192); }},
+      {"misaligned table", [](Bytes& f) { SetTable(f, kTableAt + 4, 1204); }},
+      {"empty table", [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()), 0); }},
       {"record length overflows", [](Bytes& f) { EncodeU32(f.data() + kTableAt, 0xFFFFFFFF); }},
       {"record past the table", [](Bytes& f) { EncodeU32(f.data() + kTableAt, 1208); }},
       {"record without contents", [](Bytes& f) { EncodeU32(f.data() + kTableAt, 8); }},

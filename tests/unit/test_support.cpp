@@ -83,8 +83,8 @@ Bytes AssemblePackage(const Bytes& stub, uint8_t scriptFlag, const Bytes& script
 Bytes PeStub(bool plus) {
   Bytes stub = FakeStub();
   EncodeU32(stub.data() + 0x3C, 0x80);
-  const uint8_t coff[24] = {'P', 'E', 0, 0, 0x4C, 0x01, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                            0,   0,   0, 0, 0xE0, 0,    2, 1};
+  const uint8_t coff[24] = {'P', 'E', 0, 0, 0x4C, 0x01, 1, 0, 0,    0, 0, 0,
+                            0,   0,   0, 0, 0,    0,    0, 0, 0xE0, 0, 2, 1};
   std::memcpy(stub.data() + 0x80, coff, sizeof coff);
   const size_t optional = 0x80 + sizeof coff;
   EncodeU16(stub.data() + optional, plus ? 0x20B : 0x10B);

@@ -7,7 +7,7 @@
 #include "platform/input_file.h"
 
 struct SignatureReport {
-  bool isSigned = false;   // it carries a certificate table the digest leaves out
+  bool isSigned = false;    // it carries a certificate table the digest leaves out
   uint32_t signatures = 0;  // readable signatures in that table, nested ones included
 };
 
