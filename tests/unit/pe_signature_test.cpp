@@ -36,7 +36,9 @@ bool Find(const Bytes& file, CertificateTable* table, size_t headLength = 4096) 
 TEST(PeSignatureTest, FindsTheFieldsAndAWellFormedTableAtTheEnd) {
   for (bool plus : {false, true}) {
     PeSignatureFields fields;
-    const Bytes stub = PeStub(plus);
+    Bytes stub = PeStub(plus);
+    // An optional header that ends right behind the security entry will do.
+    EncodeU16(stub.data() + 0x94, static_cast<uint16_t>(PeSecurityEntryAt(plus) + 8 - 0x98));
     ASSERT_TRUE(FindPeSignatureFields(stub.data(), 4096, &fields)) << plus;
     EXPECT_EQ(fields.checksumOffset, kPeChecksumAt);
     EXPECT_EQ(fields.securityEntryOffset, PeSecurityEntryAt(plus));
@@ -63,7 +65,7 @@ TEST(PeSignatureTest, HostileHeadersAndTablesAreNoSignature) {
       {"headers cut by the head's end", [](Bytes&) {}, PeSecurityEntryAt(false) + 7},
       {"no PE signature", [](Bytes& f) { f[0x81] = 'X'; }},
       {"unknown optional header", [](Bytes& f) { EncodeU16(f.data() + 0x98, 0x107); }},
-      {"optional header too small", [](Bytes& f) { EncodeU16(f.data() + 0x94, 0x60); }},
+      {"optional header ends in the entry", [](Bytes& f) { EncodeU16(f.data() + 0x94, 135); }},
       {"no security entry", [](Bytes& f) { EncodeU32(f.data() + 0x98 + 92, 4); }},
       {"table past the end", [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()), 8); }},
       {"size wraps to the end in 32 bits",
