@@ -13,8 +13,8 @@
 namespace {
 
 // How the tail is split among hash updates does not change the digest;
-// 64 KB reads need far fewer calls than 4 KB ones.
-// The first chunk also holds the PE headers.
+// 64 KB reads need far fewer calls than 4 KB ones. The first chunk of the
+// stub also holds its PE headers.
 constexpr size_t kHashChunk = 64 * 1024;
 static_assert(kHashChunk <= STUB_SIZE);
 
