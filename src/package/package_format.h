@@ -12,7 +12,18 @@
 //                   data area length (u32), data area
 //
 // The digest is SHA-1 over PACKAGE_SALT, the stub bytes and every byte behind
-// the digest. All integers are little-endian and unaligned.
+// the digest. All integers are little-endian and unaligned. The builder pads
+// the package with zero bytes to a multiple of PACKAGE_ALIGNMENT; the padding
+// is hashed like the rest, and readers never look behind the tree's data.
+//
+// Signed setup programs: when the PE security entry names a well-formed
+// certificate table that ends exactly at the end of the file (pe_signature.h),
+// the package ends where the table begins, and the PE CheckSum and the
+// security entry count as zero in the stub bytes hashed. The builder writes
+// both as zero, so the two views agree before signing. Otherwise every byte
+// counts, as it always did. Reason: Authenticode signing rewrites exactly
+// those two fields and appends the table, and a setup must still verify once
+// signed, while a change anywhere else still fails.
 //
 // Index entries, depth first; a directory's children follow it and end with
 // one ENTRY_DIRECTORY_END byte; the top level ends with ENTRY_END:
@@ -45,6 +56,10 @@ inline constexpr uint32_t SCRIPT_OFFSET = SCRIPT_LENGTH_OFFSET + 4;
 static_assert(STUB_SIZE == 0x4BC00);
 static_assert(SCRIPT_FLAG_OFFSET == 0x4BC14);
 static_assert(SCRIPT_OFFSET == 310297);
+
+// Signing tools append their certificate table on an 8-byte boundary; a
+// package that ends on one gets no padding of theirs outside the digest.
+inline constexpr uint32_t PACKAGE_ALIGNMENT = 8;
 
 // Tree section header, relative to the tree offset.
 inline constexpr uint32_t TREE_FLAG_SIZE = 1;

@@ -7,13 +7,16 @@
 #include "package/byte_buffer.h"
 #include "package/inflate.h"
 #include "package/package_format.h"
+#include "package/pe_signature.h"
 #include "package/sha1.h"
 
 namespace {
 
 // How the tail is split among hash updates does not change the digest;
-// 64 KB reads need far fewer calls than 4 KB ones.
+// 64 KB reads need far fewer calls than 4 KB ones. The first chunk of the
+// stub also holds its PE headers.
 constexpr size_t kHashChunk = 64 * 1024;
+static_assert(kHashChunk <= STUB_SIZE);
 
 struct HeapBlock {
   explicit HeapBlock(size_t size) : bytes(static_cast<uint8_t*>(malloc(size ? size : 1))) {}
@@ -37,20 +40,40 @@ bool HashBytes(InputFile& file, Sha1Context* context, uint8_t* chunk, uint64_t l
   return true;
 }
 
-DigestResult DigestFile(InputFile& file, int64_t size, uint8_t computed[20], uint8_t stored[20]) {
+// A signed setup program: signing rewrote the PE CheckSum and security entry
+// in `head` and appended its certificate table, which must begin behind the
+// stored digest. True when the rule applies; `head` is left untouched.
+bool FindSignature(InputFile& file, const uint8_t* head, PeSignatureFields* fields,
+                   CertificateTable* table) {
+  return FindCertificateTable(file, head, kHashChunk, fields, table) &&
+         table->offset >= SCRIPT_FLAG_OFFSET;
+}
+
+// Hashes salt, stub and tail; `end` receives where the package ends.
+DigestResult DigestFile(InputFile& file, uint8_t computed[20], uint8_t stored[20], uint64_t* end) {
+  const int64_t size = file.Size();
+  if (size < 0) return DIGEST_UNREADABLE;
   if (size < static_cast<int64_t>(SCRIPT_FLAG_OFFSET)) return DIGEST_TOO_SHORT;
   HeapBlock chunk(kHashChunk);
   if (chunk.bytes == nullptr) return DIGEST_UNREADABLE;
+  if (!file.Seek(0) || file.Read(chunk.bytes, kHashChunk) != kHashChunk) return DIGEST_UNREADABLE;
+  *end = static_cast<uint64_t>(size);
+  PeSignatureFields fields;
+  CertificateTable table;
+  if (FindSignature(file, chunk.bytes, &fields, &table)) {
+    ClearPeSignatureFields(chunk.bytes, fields);
+    *end = table.offset;
+  }
 
   Sha1Context context;
   Sha1Init(&context);
   Sha1Update(&context, PACKAGE_SALT, static_cast<int32_t>(PACKAGE_SALT_SIZE));
-  if (!file.Seek(0) || !HashBytes(file, &context, chunk.bytes, STUB_SIZE)) {
+  Sha1Update(&context, chunk.bytes, static_cast<int32_t>(kHashChunk));
+  if (!file.Seek(kHashChunk) || !HashBytes(file, &context, chunk.bytes, STUB_SIZE - kHashChunk)) {
     return DIGEST_UNREADABLE;
   }
   if (file.Read(stored, PACKAGE_DIGEST_SIZE) != PACKAGE_DIGEST_SIZE) return DIGEST_UNREADABLE;
-  uint64_t tail = static_cast<uint64_t>(size) - SCRIPT_FLAG_OFFSET;
-  if (!HashBytes(file, &context, chunk.bytes, tail)) return DIGEST_UNREADABLE;
+  if (!HashBytes(file, &context, chunk.bytes, *end - SCRIPT_FLAG_OFFSET)) return DIGEST_UNREADABLE;
   Sha1Final(&context, computed);
   return DIGEST_DONE;
 }
@@ -72,7 +95,15 @@ SetupScript& SetupScript::operator=(SetupScript&& other) noexcept {
 }
 
 bool ComputePackageDigest(InputFile& file, uint8_t computed[20], uint8_t stored[20]) {
-  return DigestFile(file, file.Size(), computed, stored) == DIGEST_DONE;
+  uint64_t end = 0;
+  return DigestFile(file, computed, stored, &end) == DIGEST_DONE;
+}
+
+bool FindPackageSignature(InputFile& file, CertificateTable* table) {
+  HeapBlock head(kHashChunk);
+  PeSignatureFields fields;
+  return head.bytes != nullptr && file.Seek(0) && file.Read(head.bytes, kHashChunk) == kHashChunk &&
+         FindSignature(file, head.bytes, &fields, table);
 }
 
 PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
@@ -82,7 +113,8 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
 
   uint8_t computed[PACKAGE_DIGEST_SIZE];
   uint8_t stored[PACKAGE_DIGEST_SIZE];
-  switch (DigestFile(file, size, computed, stored)) {
+  uint64_t end = 0;
+  switch (DigestFile(file, computed, stored, &end)) {
     case DIGEST_TOO_SHORT:
       return PACKAGE_CORRUPTED;
     case DIGEST_UNREADABLE:
@@ -94,14 +126,14 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
 
   // The digest proves only that the package is the one that was built; a
   // hostile builder can still declare more script than the file holds.
-  if (size < static_cast<int64_t>(SCRIPT_OFFSET)) return PACKAGE_CORRUPTED;
+  if (end < SCRIPT_OFFSET) return PACKAGE_CORRUPTED;
   uint8_t header[5];
   if (!file.Seek(SCRIPT_FLAG_OFFSET) || file.Read(header, sizeof header) != sizeof header) {
     return PACKAGE_UNREADABLE;
   }
   uint8_t flag = header[0];
   uint32_t length = DecodeU32(header + 1);
-  if (length > static_cast<uint64_t>(size) - SCRIPT_OFFSET) return PACKAGE_CORRUPTED;
+  if (length > end - SCRIPT_OFFSET) return PACKAGE_CORRUPTED;
 
   SetupScript script;
   if (length != 0) {

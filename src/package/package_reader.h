@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "package/pe_signature.h"
 #include "platform/input_file.h"
 
 // The script bytes (UTF-8, no NUL appended), owned; freed with free().
@@ -47,3 +48,9 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info);
 // Returns false when the file is too short to hold a stub and a digest, or
 // cannot be read. `stored` receives the digest stored in the file.
 bool ComputePackageDigest(InputFile& file, uint8_t computed[20], uint8_t stored[20]);
+
+// The certificate table that signing appended to the setup program in
+// `file`, when the digest leaves it out (package_format.h). False when the
+// file is unsigned, or its table does not meet the rule and so counts as
+// package bytes.
+bool FindPackageSignature(InputFile& file, CertificateTable* table);

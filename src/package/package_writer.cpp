@@ -15,6 +15,7 @@
 
 #include "package/entry_name.h"
 #include "package/inflate.h"
+#include "package/pe_signature.h"
 #include "package/sha1.h"
 #include "package/upper_case.h"
 
@@ -697,9 +698,18 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
   const StoredBlock storedScript = StoreSmallest(script, options);
   const StoredBlock storedIndex = StoreSmallest(index, options);
 
+  // Ready to be signed: the fields signing rewrites start at zero, which is
+  // how a signed setup's digest counts them.
+  std::string cleared(stub);
+  PeSignatureFields fields;
+  if (FindPeSignatureFields(reinterpret_cast<const uint8_t*>(cleared.data()), cleared.size(),
+                            &fields)) {
+    ClearPeSignatureFields(reinterpret_cast<uint8_t*>(cleared.data()), fields);
+  }
+
   HashingWriter writer(out);
   writer.Hash(PACKAGE_SALT, PACKAGE_SALT_SIZE);
-  writer.Write(stub.data(), stub.size());
+  writer.Write(cleared.data(), cleared.size());
   writer.Skip(PACKAGE_DIGEST_SIZE);
   writer.WriteU8(storedScript.compressed ? 1 : 0);
   writer.WriteU32(static_cast<uint32_t>(storedScript.bytes.size()));
@@ -710,6 +720,9 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
   writer.Write(storedIndex.bytes.data(), storedIndex.bytes.size());
   writer.WriteU32(static_cast<uint32_t>(dataLength));
   CopySpool(spool, dataLength, writer);
+  const std::string padding(
+      (PACKAGE_ALIGNMENT - writer.written() % PACKAGE_ALIGNMENT) % PACKAGE_ALIGNMENT, '\0');
+  writer.Write(padding.data(), padding.size());
 
   uint8_t digest[SHA1_DIGEST_SIZE];
   writer.Finish(digest);

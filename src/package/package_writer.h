@@ -129,7 +129,9 @@ bool EntryTimeFromUnix(int64_t seconds, uint32_t nanoseconds, EntryTime* time);
 
 // Writes the setup program to `out` (empty, binary, at position 0), using
 // `spool` (empty, binary, read-write) as scratch. `stub` must be STUB_SIZE
-// bytes and `root` sorted and validated. Throws PackageError.
+// bytes and `root` sorted and validated. The output is ready to be signed:
+// the stub's PE CheckSum and security entry are written as zero, and the
+// package is padded to a multiple of PACKAGE_ALIGNMENT. Throws PackageError.
 WriterResult WritePackage(std::string_view stub, std::string_view script, const TreeEntry& root,
                           ContentSource& source, std::FILE* spool, std::FILE* out,
                           const WriterOptions& options, const ProgressCallback& progress = {});

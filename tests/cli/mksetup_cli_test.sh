@@ -55,6 +55,56 @@ seal() {
   rm tail.bin
 }
 
+# poke FILE OFFSET BYTES: overwrites bytes in place (BYTES in printf's \x form).
+poke() {
+  # shellcheck disable=SC2059 # the bytes are the format
+  printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
+# pe_stub FILE: a stub that is a PE image, as signing tools need: PE32
+# headers without sections at 0x40, CheckSum 0x1234 at 152 (0x98), the
+# security entry at 216 (0xD8).
+pe_stub() {
+  rm -f "$1"
+  truncate -s 310272 "$1"
+  poke "$1" 0 'MZ'
+  poke "$1" 60 '\x40'
+  poke "$1" 64 'PE\x00\x00\x4c\x01'
+  poke "$1" 84 '\xe0\x00\x02\x01\x0b\x01'
+  for at in 120 124 144 148; do poke "$1" $at '\x00\x02'; done  # alignments, sizes: 512
+  poke "$1" 152 '\x34\x12\x00\x00\x02'
+  poke "$1" 180 '\x10'
+}
+
+# sign IN OUT [osslsigncode options]: signs with a certificate made on the spot.
+sign() {
+  local in=$1 out=$2
+  shift 2
+  [ -f key.pem ] || openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem \
+    -days 2 -subj /CN=mksetup-test >/dev/null 2>&1 || fail "openssl cannot make a certificate"
+  osslsigncode sign "$@" -certs cert.pem -key key.pem -in "$in" -out "$out" >/dev/null ||
+    fail "osslsigncode cannot sign $in"
+}
+
+# flip FILE OFFSET: changes one bit of the byte at OFFSET.
+flip() {
+  local byte
+  byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  poke "$1" "$2" "\\$(printf '%03o' $((byte ^ 1)))"
+}
+
+# fixed_inputs: a PE stub, a tree (fixed/) and a script (fixed.txt) that
+# always give the same setup.
+fixed_inputs() {
+  pe_stub stub.exe
+  mkdir -p fixed/sub
+  printf 'hello\n' >fixed/sub/a.txt
+  seq 1 300 >fixed/numbers.txt
+  : >fixed/e.txt
+  find fixed -exec touch -h -d '2024-02-29 12:34:56.78 UTC' {} +
+  printf '[locale]\nFixed\nPrompt\nC:\\fixed\nStart\nBusy\nCopying\n' >fixed.txt
+}
+
 le32() {  # the little-endian bytes of a number, for printf
   local n=$1
   printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((n & 255)) $((n >> 8 & 255)) $((n >> 16 & 255)) \
@@ -84,7 +134,7 @@ case "$case_name" in
     expect 0 build setup.exe
     contains err.txt "mksetup: built setup.exe: 4 files"
     expect 0 "$mksetup" verify setup.exe
-    [ "$(cat out.txt)" = "OK" ] || fail "verify printed '$(cat out.txt)'"
+    [ "$(cat out.txt)" = "$(printf 'OK\nunsigned')" ] || fail "verify printed '$(cat out.txt)'"
     [ "$(ls -A)" = "$(printf 'err.txt\nout.txt\nscript.txt\nsetup.exe\nstub.exe\ntree')" ] ||
       fail "unexpected files: $(ls -A | tr '\n' ' ')"
     ;;
@@ -98,6 +148,53 @@ case "$case_name" in
     expect 0 build stored.exe --quiet --store
     [ "$(stat -c %s stored.exe)" -gt "$(stat -c %s one.exe)" ] || fail "--store is not larger"
     expect 0 "$mksetup" verify stored.exe
+    ;;
+  build_digest_is_fixed)
+    # Same inputs, same bytes, release after release: a change here is a
+    # change of the format, which setups already shipped must survive.
+    fixed_inputs
+    expect 0 "$mksetup" build --quiet --store --script fixed.txt --tree fixed --stub stub.exe \
+      -o setup.exe
+    [ "$(sha1sum <setup.exe | cut -c1-40)" = 1436c0192f12f8bf13954b5cf88bcc0fb2ff7423 ] ||
+      fail "the builder's output changed for fixed inputs"
+    ;;
+  old_setup_verifies)
+    # Built by the builder before signed setups: a PE stub whose CheckSum
+    # was not cleared, no padding.
+    fixed_inputs
+    gunzip -c "$(dirname "$0")/data/old-setup.exe.gz" >old.exe
+    expect 0 "$mksetup" verify old.exe
+    contains out.txt unsigned
+    expect 0 "$mksetup" extract old.exe out
+    diff -r fixed out >/dev/null || fail "the old setup's tree differs"
+    ;;
+  signed)
+    fixed_inputs
+    expect 0 "$mksetup" build --quiet --script fixed.txt --tree fixed --stub stub.exe -o setup.exe
+    [ $(($(stat -c %s setup.exe) % 8)) = 0 ] || fail "the setup is not padded to 8 bytes"
+    [ "$(od -An -tx1 -j 152 -N 4 setup.exe)" = " 00 00 00 00" ] || fail "the CheckSum is kept"
+    sign setup.exe signed.exe
+    sign signed.exe nested.exe -nest
+    expect 0 "$mksetup" verify signed.exe
+    contains out.txt "signed: 1 signature"
+    expect 0 "$mksetup" verify nested.exe
+    contains out.txt "signed: 2 signatures"
+    expect 0 "$mksetup" list --json nested.exe
+    python3 -c 'import json, sys; l = json.load(open(sys.argv[1]))
+assert l["signed"] and l["signatures"] == 2, l' out.txt || fail "list --json: $(cat out.txt)"
+    expect 0 "$mksetup" extract nested.exe out
+    diff -r fixed out >/dev/null || fail "the signed setup's tree differs"
+    # The stub, its PE header outside the signed fields (TimeDateStamp), the
+    # digest, the package: each is still covered. So is what follows the table.
+    for at in 5000 72 310275 310400; do
+      cp signed.exe damaged.exe
+      flip damaged.exe $at
+      expect 1 "$mksetup" verify damaged.exe
+      contains err.txt "digest mismatch"
+    done
+    cp signed.exe damaged.exe
+    printf '\0' >>damaged.exe
+    expect 1 "$mksetup" verify damaged.exe
     ;;
   verify_bare_stub)
     expect 2 "$mksetup" verify stub.exe

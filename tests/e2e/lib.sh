@@ -359,6 +359,13 @@ e2e_unix_path() {
   echo "$SETUP_WINE_ROOT/wineprefix/dosdevices/${letter,,}:/${path//\\//}"
 }
 
+# e2e_flip FILE OFFSET: changes one bit of the byte at OFFSET.
+e2e_flip() {
+  local byte
+  byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  printf '%b' "\\0$(printf '%o' $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
 # --- running --------------------------------------------------------------
 
 # e2e_start [ARGS...]: starts the setup program in the background, from the
@@ -449,6 +456,17 @@ e2e_dialog() {
     [ "${c_class[$i],,}" = static ] && [ -n "${c_text[$i]}" ] && dialog_text+="${c_text[$i]}"$'\n'
   done
   dialog_text=${dialog_text%$'\n'}
+}
+
+# The "This file is corrupted" box of a damaged package: it must be there and
+# stay until it is answered, then it is answered.
+e2e_dismiss_corrupted() {
+  e2e_dialog
+  expect_eq "caption of the box" Error "$dialog_title"
+  expect_eq "text of the box" "This file is corrupted" "$dialog_text"
+  sleep 0.5
+  kill -0 "$setup_pid" 2>/dev/null || fail "the process ended before the box was answered"
+  e2e_answer_dialog
 }
 
 # Answers the message box last read by e2e_dialog with Return, as a user

@@ -208,3 +208,63 @@ TEST(ReadPackageTest, ReadsFromDiskAndKeepsThePath) {
   PackageInfo missing;
   EXPECT_EQ(ReadPackage(widePath.c_str(), &missing), PACKAGE_UNREADABLE);
 }
+
+namespace {
+
+// A package behind a PE stub whose CheckSum the builder cleared, ending on
+// the 8-byte boundary where signing tools start their table.
+Bytes SignablePackage(bool plus) {
+  Bytes stub = PeStub(plus);
+  EncodeU32(stub.data() + kPeChecksumAt, 0);
+  const size_t tree = 3000 + (8 - (SCRIPT_OFFSET + kScript.size() + 3000) % 8) % 8;
+  return AssemblePackage(stub, 0, kScript, RandomBytes(tree, 7));
+}
+
+}  // namespace
+
+TEST(ReadPackageTest, SignedPackagesVerifyAndAnyOtherChangedByteIsCorruption) {
+  // Built before the builder cleared the CheckSum: every byte counts.
+  PackageInfo old;
+  EXPECT_EQ(ReadBytes(AssemblePackage(PeStub(), 0, kScript, {0}), &old), PACKAGE_VERIFIED);
+
+  for (bool plus : {false, true}) {
+    const Bytes unsigned_ = SignablePackage(plus);
+    Bytes file = unsigned_;
+    AppendSignature(file, plus, {1200, 903});
+    PackageInfo info;
+    ASSERT_EQ(ReadBytes(file, &info), PACKAGE_VERIFIED) << plus;
+    EXPECT_EQ(ScriptOf(info), kScript);
+    EXPECT_EQ(info.treeOffset, SCRIPT_OFFSET + kScript.size());
+    MemoryInputFile input(file.data(), file.size());
+    CertificateTable table;
+    ASSERT_TRUE(FindPackageSignature(input, &table));
+    EXPECT_EQ(table.offset, unsigned_.size());
+
+    const size_t security = PeSecurityEntryAt(plus);
+    // Signing set the security entry; the CheckSum and the records' contents
+    // are the signer's business too.
+    for (size_t pos : {kPeChecksumAt, kPeChecksumAt + 3, file.size() - 1}) {
+      Bytes changed = file;
+      changed[pos] ^= 0x01;
+      EXPECT_EQ(ReadBytes(changed, &info), PACKAGE_VERIFIED) << plus << " " << pos;
+    }
+    for (size_t pos : {size_t{0}, size_t{0x88}, kPeChecksumAt - 1, security + 8,
+                       size_t{STUB_SIZE - 1}, size_t{STUB_SIZE}, size_t{SCRIPT_FLAG_OFFSET},
+                       unsigned_.size() - 1, unsigned_.size() + 4, file.size()}) {
+      Bytes changed = file;
+      if (pos == file.size()) {
+        changed.push_back(0);  // the table is no longer last
+      } else {
+        changed[pos] ^= 0x01;  // headers, stub, digest, package, a record's revision
+      }
+      EXPECT_EQ(ReadBytes(changed, &info), PACKAGE_CORRUPTED) << plus << " " << pos;
+    }
+  }
+}
+
+TEST(ReadPackageTest, TablesOverTheDigestAreNoSignature) {
+  Bytes file = PeStub();
+  AppendSignature(file, false, {24});
+  PackageInfo info;
+  EXPECT_EQ(ReadBytes(file, &info), PACKAGE_CORRUPTED);
+}

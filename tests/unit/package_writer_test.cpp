@@ -101,10 +101,9 @@ TreeEntry Directory(const std::string& name, std::vector<TreeEntry> children = {
 }
 
 Bytes BuildFromMemory(const TreeEntry& root, MemorySource& source, const WriterOptions& options,
-                      const std::string& script = kScript) {
+                      const Bytes& stub = FakeStub(), const std::string& script = kScript) {
   FilePtr spool = TempFile();
   FilePtr out = TempFile();
-  const Bytes stub = FakeStub();
   WritePackage(std::string_view(reinterpret_cast<const char*>(stub.data()), stub.size()), script,
                root, source, spool.get(), out.get(), options);
   return ReadAll(out.get());
@@ -149,7 +148,11 @@ DecodedPackage Decode(const Bytes& package) {
                                               : Bytes(indexBytes, indexBytes + indexLength);
   const uint32_t dataLength = DecodeU32(indexBytes + indexLength);
   const uint8_t* data = indexBytes + indexLength + 4;
-  EXPECT_EQ(data + dataLength, package.data() + package.size());
+  // Then zero padding to the alignment signing tools keep.
+  const Bytes padding(data + dataLength, package.data() + package.size());
+  EXPECT_EQ(padding, Bytes(padding.size(), 0));
+  EXPECT_LT(padding.size(), PACKAGE_ALIGNMENT);
+  EXPECT_EQ(package.size() % PACKAGE_ALIGNMENT, 0u);
 
   std::vector<std::string> folders{""};
   std::map<uint32_t, uint32_t> placed;  // offset -> stored size
@@ -344,9 +347,29 @@ TEST(PackageWriterTest, BlocksThatWouldInflatePastTheirCeilingStayPlain) {
   const std::string script(4 << 20, '\n');  // deflates about 1000:1
   MemorySource source;
   const DecodedPackage decoded =
-      Decode(BuildFromMemory(Directory(""), source, WriterOptions(), script));
+      Decode(BuildFromMemory(Directory(""), source, WriterOptions(), FakeStub(), script));
   EXPECT_FALSE(decoded.scriptCompressed);
   EXPECT_EQ(decoded.script, script);
+}
+
+TEST(PackageWriterTest, OutputIsReadyToSign) {
+  MemorySource source;
+  source.files["a.txt"] = TextLikeBytes(1001, 8);
+  for (bool plus : {false, true}) {
+    Bytes stub = PeStub(plus);
+    EncodeU32(stub.data() + PeSecurityEntryAt(plus) + 4, 0x1234);
+    Bytes setup = BuildFromMemory(Directory("", {File("a.txt", 1001)}), source, {}, stub);
+    Decode(setup);  // padded
+
+    // CheckSum and security entry are written as zero, the rest as it was.
+    std::fill_n(stub.begin() + kPeChecksumAt, 4, 0);
+    std::fill_n(stub.begin() + PeSecurityEntryAt(plus), 8, 0);
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), setup.begin())) << plus;
+    AppendSignature(setup, plus);
+    MemoryInputFile input(setup.data(), setup.size());
+    PackageInfo info;
+    EXPECT_EQ(ReadPackageFrom(input, &info), PACKAGE_VERIFIED) << plus;
+  }
 }
 
 TEST(PackageWriterTest, LargeFilesStreamThroughZlibAndFallBackToPlain) {

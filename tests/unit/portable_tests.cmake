@@ -12,6 +12,7 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/locale_texts_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pe_signature_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_lint_test.cpp

@@ -79,3 +79,36 @@ Bytes AssemblePackage(const Bytes& stub, uint8_t scriptFlag, const Bytes& script
   ResealPackage(package);
   return package;
 }
+
+Bytes PeStub(bool plus) {
+  Bytes stub = FakeStub();
+  EncodeU32(stub.data() + 0x3C, 0x80);
+  const uint8_t coff[24] = {'P', 'E', 0, 0, 0x4C, 0x01, 1, 0, 0,    0, 0, 0,
+                            0,   0,   0, 0, 0,    0,    0, 0, 0xE0, 0, 2, 1};
+  std::memcpy(stub.data() + 0x80, coff, sizeof coff);
+  const size_t optional = 0x80 + sizeof coff;
+  EncodeU16(stub.data() + optional, plus ? 0x20B : 0x10B);
+  if (plus) EncodeU16(stub.data() + 0x80 + 20, 0xF0);
+  EncodeU32(stub.data() + kPeChecksumAt, 0x3ACCC);
+  EncodeU32(stub.data() + optional + (plus ? 108 : 92), 16);
+  std::memset(stub.data() + PeSecurityEntryAt(plus), 0, 8);
+  return stub;
+}
+
+void AppendSignature(Bytes& file, bool plus, const std::vector<uint32_t>& records) {
+  file.resize((file.size() + 7) / 8 * 8, 0);
+  const size_t table = file.size();
+  for (uint32_t length : records) {
+    uint8_t header[8];
+    EncodeU32(header, length);
+    EncodeU16(header + 4, 0x0200);
+    EncodeU16(header + 6, 2);
+    file.insert(file.end(), header, header + 8);
+    const Bytes contents = RandomBytes(length - 8, length);
+    file.insert(file.end(), contents.begin(), contents.end());
+    file.resize((file.size() + 7) / 8 * 8, 0);
+  }
+  EncodeU32(file.data() + PeSecurityEntryAt(plus), static_cast<uint32_t>(table));
+  EncodeU32(file.data() + PeSecurityEntryAt(plus) + 4, static_cast<uint32_t>(file.size() - table));
+  EncodeU32(file.data() + kPeChecksumAt, static_cast<uint32_t>(file.size() * 31));
+}

@@ -13,6 +13,7 @@
 #include "package/entry_name.h"
 #include "package/tree_walker.h"
 #include "script/utf8.h"
+#include "signature_report.h"
 
 namespace {
 
@@ -196,7 +197,8 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing&
   if (tree.damaged) std::cout << DescribeExtractIssue(EXTRACT_TREE_DAMAGED) << '\n';
 }
 
-void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& listing) {
+void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& listing,
+               const SignatureReport& signatures) {
   std::string out = "{\n  \"script\": ";
   out += JsonExact(
       std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
@@ -209,6 +211,9 @@ void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& 
   out += ",\n  \"files\": " + std::to_string(listing.files);
   out += ",\n  \"bytes\": " + std::to_string(listing.bytes);
   out += ",\n  \"storedBytes\": " + std::to_string(listing.stored);
+  out += ",\n  \"signed\": ";
+  out += signatures.isSigned ? "true" : "false";
+  out += ",\n  \"signatures\": " + std::to_string(signatures.signatures);
   out += ",\n  \"entries\": [";
   const char* separator = "\n";
   for (const Listed& item : listing.entries) {
@@ -261,7 +266,7 @@ int run_list(const ListOptions& options) {
   }
   const Listing listing = ListTree(*file, tree);
   if (options.json) {
-    PrintJson(info, tree, listing);
+    PrintJson(info, tree, listing, ReportSignatures(*file));
   } else {
     PrintTable(info, tree, listing);
   }

@@ -10,6 +10,7 @@
 #include "native_input_file.h"
 #include "package/package_format.h"
 #include "package/package_reader.h"
+#include "signature_report.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ int run_verify(const VerifyOptions& options) {
   PackageInfo info;
   switch (ReadPackageFrom(file, &info)) {
     case PACKAGE_VERIFIED:
-      std::cout << "OK\n";
+      std::cout << "OK\n" << DescribeSignatures(ReportSignatures(file)) << '\n';
       return VERIFY_OK;
     case PACKAGE_NONE:
       PrintError(subject, "holds no package (it is a bare stub)");
