@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds static MinGW libpng and libjpeg-turbo for the stub from Debian's
-# sources (there are no MinGW packages of them). Debian's patches carry the
+# sources (there are no MinGW packages of them), and unpacks the LZMA SDK's C
+# LZMA2 decoder from Debian's 7zip source, which every build compiles itself. Debian's patches carry the
 # security fixes, so the sources come through apt and dpkg-source, not from
 # upstream tarballs. Idempotent: a stamp holding this script's checksum skips
 # the work while the installed libraries match it.
 #
 #   build/deps/src      unpacked sources and their build trees
 #   build/deps/ARCH     include/ and lib/ (libpng.a, libjpeg.a)
+#   build/deps/lzma-sdk the LZMA2 decoder's sources (any architecture)
 #
 # ARCH is the first argument: i686 (the stub; the default) or x86_64 (the
 # 64-bit build of the Windows tests).
@@ -31,7 +33,8 @@ mingw_zlib=/usr/$arch-w64-mingw32/lib/libz.a
 
 want_stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want_stamp" ] &&
-  [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ]; then
+  [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ] &&
+  [ -f "$deps/lzma-sdk/Lzma2Dec.c" ]; then
   exit 0
 fi
 
@@ -146,6 +149,16 @@ build_png() {
   install -m 644 "$dir/png.h" "$dir/pngconf.h" "$build/pnglibconf.h" "$prefix/include/"
 }
 
+# The decoder alone: two C files and the headers they include. The SDK is
+# public domain; Debian's package carries its fixes.
+install_lzma_decoder() {
+  local from="$src/7zip/C" to="$deps/lzma-sdk"
+  rm -rf "$to"
+  mkdir -p "$to"
+  install -m 644 "$from/LzmaDec.c" "$from/LzmaDec.h" "$from/Lzma2Dec.c" "$from/Lzma2Dec.h" \
+    "$from/7zTypes.h" "$from/7zWindows.h" "$from/Compiler.h" "$from/Precomp.h" "$to/"
+}
+
 if [ ! -f "$mingw_zlib" ]; then
   echo "build-win-deps: $mingw_zlib is missing; run scripts/install-deps.sh" >&2
   exit 1
@@ -154,6 +167,8 @@ fi
 mkdir -p "$src"
 fetch_source libjpeg-turbo
 fetch_source libpng1.6
+fetch_source 7zip
+install_lzma_decoder
 
 rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib"
@@ -161,4 +176,5 @@ start=$SECONDS
 build_jpeg
 build_png
 echo "$want_stamp" >"$stamp"
-echo "build-win-deps: libpng and libjpeg built into $prefix in $((SECONDS - start)) s"
+echo "build-win-deps: libpng and libjpeg built into $prefix in $((SECONDS - start)) s;" \
+  "LZMA2 decoder sources in $deps/lzma-sdk"

@@ -28,6 +28,15 @@ inline constexpr int DEFAULT_COMPRESSION_LEVEL = 6;
 inline constexpr int MIN_COMPRESSION_LEVEL = 1;
 inline constexpr int MAX_COMPRESSION_LEVEL = 12;
 
+// The solid LZMA2 method's defaults, measured on the reference payload
+// (bench/lzma2-vs-nsis.sh): blocks large enough that cutting the stream costs
+// little, small enough that two cores share the work; the dictionary spans a
+// whole block, and bounds the setup's memory while it installs.
+inline constexpr int DEFAULT_LZMA_PRESET = 6;
+inline constexpr int MAX_LZMA_PRESET = 9;
+inline constexpr uint32_t DEFAULT_SOLID_BLOCK_SIZE = 32u << 20;
+inline constexpr uint32_t DEFAULT_SOLID_DICTIONARY_SIZE = 32u << 20;
+
 // Files above this size are deflated in a stream through zlib instead of
 // whole in memory through libdeflate.
 inline constexpr uint64_t DEFAULT_STREAM_THRESHOLD = uint64_t{256} << 20;
@@ -69,7 +78,13 @@ class ContentSource {
 };
 
 struct WriterOptions {
+  // TREE_METHOD_PER_FILE: each file deflated on its own (libdeflate level
+  // `level`); TREE_METHOD_SOLID_LZMA2: one LZMA2 stream of every file (LZMA
+  // preset `level`), in blocks; identical files are then not shared.
+  TreeMethod method = TREE_METHOD_PER_FILE;
   int level = DEFAULT_COMPRESSION_LEVEL;
+  uint32_t solidBlockSize = DEFAULT_SOLID_BLOCK_SIZE;
+  uint32_t solidDictionarySize = DEFAULT_SOLID_DICTIONARY_SIZE;
   unsigned jobs = 1;
   bool store = false;  // no compression at all
   // Files with the same contents share one copy in the data area: their

@@ -107,7 +107,7 @@ Listing ListTree(InputFile& file, const PackageTree& tree) {
       ++listing.files;
       listing.stored += entry.storedSize;
       CountingSink sink;
-      const CopyResult result = CopyEntryData(file, tree.dataBase, entry, sink, buffers);
+      const CopyResult result = CopyEntryData(file, tree, entry, sink, buffers);
       item.size = sink.bytes;
       listing.bytes += sink.bytes;
       if (result != COPY_OK && item.problem == nullptr) {
