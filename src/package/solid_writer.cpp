@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -76,6 +78,7 @@ struct Block {
   std::unique_ptr<uint8_t[]> output;
   size_t outputSize = 0;
   std::exception_ptr error;
+  bool ready = false;
 };
 
 void Compress(Block& block, const WriterOptions& options) {
@@ -101,6 +104,100 @@ void Compress(Block& block, const WriterOptions& options) {
     block.error = std::current_exception();
   }
 }
+
+// Workers claim blocks in stream order, read their bytes while they hold the
+// lock (the files are read once, in order), and compress them outside it;
+// the writer takes finished blocks in order. A block's slot is reused only
+// once it is written, so at most 2 x jobs blocks are in memory.
+class BlockQueue {
+ public:
+  BlockQueue(StreamSource& stream, const SolidHeader& header, uint64_t total,
+             const WriterOptions& options, unsigned jobs)
+      : stream_(stream), header_(header), total_(total), options_(options), slots_(2 * jobs) {
+    try {
+      for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { Work(); });
+    } catch (...) {
+      Stop();
+      throw;
+    }
+  }
+  ~BlockQueue() { Stop(); }
+  BlockQueue(const BlockQueue&) = delete;
+  BlockQueue& operator=(const BlockQueue&) = delete;
+
+  // Waits for block k; rethrows what its reading or compression met.
+  Block& Take(uint32_t k) {
+    std::unique_lock lock(mutex_);
+    Block& block = slots_[k % slots_.size()];
+    changed_.wait(lock, [&] { return block.ready || readError_; });
+    if (readError_) std::rethrow_exception(readError_);
+    if (block.error) std::rethrow_exception(block.error);
+    return block;
+  }
+
+  void Written(uint32_t k) {
+    {
+      std::lock_guard lock(mutex_);
+      Block& block = slots_[k % slots_.size()];
+      block.ready = false;
+      block.output.reset();
+      nextWrite_ = k + 1;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  void Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] {
+        return stop_ || readError_ || nextClaim_ >= header_.blockCount ||
+               nextClaim_ < nextWrite_ + slots_.size();
+      });
+      if (stop_ || readError_ || nextClaim_ >= header_.blockCount) return;
+      const uint32_t k = nextClaim_++;
+      Block& block = slots_[k % slots_.size()];
+      const uint64_t start = uint64_t{k} * header_.blockSize;
+      block.inputSize = static_cast<size_t>(std::min<uint64_t>(header_.blockSize, total_ - start));
+      try {
+        if (!block.input)
+          block.input = std::make_unique_for_overwrite<uint8_t[]>(header_.blockSize);
+        stream_.Fill(block.input.get(), block.inputSize);
+      } catch (...) {
+        readError_ = std::current_exception();
+        changed_.notify_all();
+        return;
+      }
+      lock.unlock();
+      Compress(block, options_);
+      lock.lock();
+      block.ready = true;
+      changed_.notify_all();
+    }
+  }
+
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    workers_.clear();
+  }
+
+  StreamSource& stream_;
+  const SolidHeader& header_;
+  const uint64_t total_;
+  const WriterOptions& options_;
+  std::vector<Block> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint32_t nextClaim_ = 0;
+  uint64_t nextWrite_ = 0;
+  bool stop_ = false;
+  std::exception_ptr readError_;
+  std::vector<std::jthread> workers_;
+};
 
 }  // namespace
 
@@ -133,40 +230,20 @@ SolidArea WriteSolidArea(const std::vector<SolidInput>& files, ContentSource& so
   EncodeSolidHeader(head, header);
 
   StreamSource stream(files, source, progress);
-  const uint32_t jobs = std::max(1u, std::min(options.jobs, std::max(header.blockCount, 1u)));
-  std::vector<Block> batch(jobs);
-  for (uint32_t first = 0; first < header.blockCount; first += jobs) {
-    const uint32_t count = std::min(jobs, header.blockCount - first);
-    for (uint32_t k = 0; k < count; ++k) {
-      Block& block = batch[k];
-      const uint64_t start = uint64_t{first + k} * header.blockSize;
-      block.inputSize = static_cast<size_t>(std::min<uint64_t>(header.blockSize, total - start));
-      if (!block.input) block.input = std::make_unique_for_overwrite<uint8_t[]>(header.blockSize);
-      stream.Fill(block.input.get(), block.inputSize);
+  const unsigned jobs = std::max(1u, options.jobs);
+  BlockQueue queue(stream, header, total, options, jobs);
+  for (uint32_t k = 0; k < header.blockCount; ++k) {
+    Block& block = queue.Take(k);
+    SolidBlock record;
+    record.storedSize = static_cast<uint32_t>(block.outputSize);
+    record.crc =
+        static_cast<uint32_t>(crc32(0, block.output.get(), static_cast<uInt>(block.outputSize)));
+    EncodeSolidBlock(head + SOLID_HEADER_SIZE + size_t{k} * SOLID_BLOCK_RECORD_SIZE, record);
+    if (std::fwrite(block.output.get(), 1, block.outputSize, spool) != block.outputSize) {
+      throw PackageError("", std::string("cannot write the scratch file: ") + std::strerror(errno));
     }
-    {
-      std::vector<std::jthread> workers;
-      for (uint32_t k = 1; k < count; ++k) {
-        workers.emplace_back([&block = batch[k], &options] { Compress(block, options); });
-      }
-      Compress(batch[0], options);
-    }
-    for (uint32_t k = 0; k < count; ++k) {
-      Block& block = batch[k];
-      if (block.error) std::rethrow_exception(block.error);
-      SolidBlock record;
-      record.storedSize = static_cast<uint32_t>(block.outputSize);
-      record.crc =
-          static_cast<uint32_t>(crc32(0, block.output.get(), static_cast<uInt>(block.outputSize)));
-      EncodeSolidBlock(head + SOLID_HEADER_SIZE + size_t{first + k} * SOLID_BLOCK_RECORD_SIZE,
-                       record);
-      if (std::fwrite(block.output.get(), 1, block.outputSize, spool) != block.outputSize) {
-        throw PackageError("",
-                           std::string("cannot write the scratch file: ") + std::strerror(errno));
-      }
-      area.blocksLength += block.outputSize;
-      block.output.reset();
-    }
+    area.blocksLength += block.outputSize;
+    queue.Written(k);
   }
   // A tree of empty files only has no block; its files still count as done.
   stream.Fill(nullptr, 0);
