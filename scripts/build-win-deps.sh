@@ -11,14 +11,16 @@
 #   build/deps/lzma-sdk the LZMA2 decoder's sources (any architecture)
 #
 # ARCH is the first argument: i686 (the stub; the default) or x86_64 (the
-# 64-bit build of the Windows tests).
+# 64-bit build of the Windows tests); "lzma-sdk" unpacks the decoder's
+# sources alone (what a native build needs; CMake asks for it when they are
+# missing).
 set -euo pipefail
 
 arch="${1:-i686}"
 case "$arch" in
-  i686 | x86_64) ;;
+  i686 | x86_64 | lzma-sdk) ;;
   *)
-    echo "build-win-deps: unknown architecture $arch (i686 or x86_64)" >&2
+    echo "build-win-deps: unknown architecture $arch (i686, x86_64 or lzma-sdk)" >&2
     exit 2
     ;;
 esac
@@ -158,6 +160,13 @@ install_lzma_decoder() {
   install -m 644 "$from/LzmaDec.c" "$from/LzmaDec.h" "$from/Lzma2Dec.c" "$from/Lzma2Dec.h" \
     "$from/7zTypes.h" "$from/7zWindows.h" "$from/Compiler.h" "$from/Precomp.h" "$to/"
 }
+
+if [ "$arch" = lzma-sdk ]; then
+  mkdir -p "$src"
+  fetch_source 7zip
+  install_lzma_decoder
+  exit 0
+fi
 
 if [ ! -f "$mingw_zlib" ]; then
   echo "build-win-deps: $mingw_zlib is missing; run scripts/install-deps.sh" >&2
