@@ -32,15 +32,16 @@ stage_payload() {
 }
 
 # write_peer_nsi FILE OUTPUT_EXE INSTALL_DIR [LINES...]: NSIS's script for the
-# staged $payload with zlib, the peer of every comparison; LINES go into its
-# header (Target, SilentInstall, ...).
+# staged $payload with zlib (or $peer_compressor: "/SOLID lzma" is the peer of
+# our lzma2 method), the peer of every comparison; LINES go into its header
+# (Target, SilentInstall, ...).
 write_peer_nsi() {
   local file=$1 output=$2 install_dir=$3 line
   shift 3
   {
     echo "Unicode true"
     for line in "$@"; do echo "$line"; done
-    echo "SetCompressor zlib"
+    echo "SetCompressor ${peer_compressor:-zlib}"
     echo "OutFile \"$output\""
     echo "InstallDir \"$install_dir\""
     echo "RequestExecutionLevel user"

@@ -1,25 +1,30 @@
 #!/usr/bin/env bash
 # Builds static MinGW libpng and libjpeg-turbo for the stub, and libdeflate
-# for the Windows mksetup.exe, from Debian's sources (there are no MinGW
-# packages of them). libdeflate is the very version the native mksetup links,
-# so that both builders write the same bytes. Debian's patches carry the
+# and liblzma for the Windows mksetup.exe, from Debian's sources (there are no MinGW
+# packages of them), and unpacks the LZMA SDK's C LZMA2 decoder from Debian's
+# 7zip source, which every build compiles itself. libdeflate is the very
+# version the native mksetup links, so that both builders write the same
+# bytes. Debian's patches carry the
 # security fixes, so the sources come through apt and dpkg-source, not from
 # upstream tarballs. Idempotent: a stamp holding this script's checksum skips
 # the work while the installed libraries match it.
 #
 #   build/deps/src      unpacked sources and their build trees
 #   build/deps/ARCH     include/ and lib/ (libpng.a, libjpeg.a; libdeflate.a
-#                       for x86_64)
+#                       and liblzma.a for x86_64)
+#   build/deps/lzma-sdk the LZMA2 decoder's sources (any architecture)
 #
 # ARCH is the first argument: i686 (the stub; the default) or x86_64 (the
-# 64-bit build of the Windows tests and of mksetup.exe).
+# 64-bit build of the Windows tests and of mksetup.exe); "lzma-sdk" unpacks
+# the decoder's sources alone (what a native build needs; CMake asks for it
+# when they are missing).
 set -euo pipefail
 
 arch="${1:-i686}"
 case "$arch" in
-  i686 | x86_64) ;;
+  i686 | x86_64 | lzma-sdk) ;;
   *)
-    echo "build-win-deps: unknown architecture $arch (i686 or x86_64)" >&2
+    echo "build-win-deps: unknown architecture $arch (i686, x86_64 or lzma-sdk)" >&2
     exit 2
     ;;
 esac
@@ -35,7 +40,8 @@ mingw_zlib=/usr/$arch-w64-mingw32/lib/libz.a
 want_stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want_stamp" ] &&
   [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ] &&
-  { [ "$arch" != x86_64 ] || [ -f "$prefix/lib/libdeflate.a" ]; }; then
+  { [ "$arch" != x86_64 ] || [ -f "$prefix/lib/liblzma.a" ]; } &&
+  [ -f "$deps/lzma-sdk/Lzma2Dec.c" ]; then
   exit 0
 fi
 
@@ -164,6 +170,33 @@ build_deflate() {
   install -m 644 "$build/libdeflate.h" "$prefix/include/"
 }
 
+# liblzma for mksetup.exe's --method lzma2: the very version the native
+# builder links, so that both write the same bytes. Encoder and decoder, no
+# tools, no threads of its own (the builder runs its own workers).
+build_lzma() {
+  local dir="$src/xz-utils" build="$src/xz-utils-build-$arch"
+  configure_and_build "$dir" "$build" liblzma -DBUILD_SHARED_LIBS=OFF -DENABLE_THREADS=OFF
+  install -m 644 "$build/liblzma.a" "$prefix/lib/liblzma.a"
+  cp -r "$dir/src/liblzma/api/lzma" "$dir/src/liblzma/api/lzma.h" "$prefix/include/"
+}
+
+# The decoder alone: two C files and the headers they include. The SDK is
+# public domain; Debian's package carries its fixes.
+install_lzma_decoder() {
+  local from="$src/7zip/C" to="$deps/lzma-sdk"
+  rm -rf "$to"
+  mkdir -p "$to"
+  install -m 644 "$from/LzmaDec.c" "$from/LzmaDec.h" "$from/Lzma2Dec.c" "$from/Lzma2Dec.h" \
+    "$from/7zTypes.h" "$from/7zWindows.h" "$from/Compiler.h" "$from/Precomp.h" "$to/"
+}
+
+if [ "$arch" = lzma-sdk ]; then
+  mkdir -p "$src"
+  fetch_source 7zip
+  install_lzma_decoder
+  exit 0
+fi
+
 if [ ! -f "$mingw_zlib" ]; then
   echo "build-win-deps: $mingw_zlib is missing; run scripts/install-deps.sh" >&2
   exit 1
@@ -172,13 +205,22 @@ fi
 mkdir -p "$src"
 fetch_source libjpeg-turbo
 fetch_source libpng1.6
-[ "$arch" = x86_64 ] && fetch_source libdeflate
+if [ "$arch" = x86_64 ]; then
+  fetch_source libdeflate
+  fetch_source xz-utils
+fi
+fetch_source 7zip
+install_lzma_decoder
 
 rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib"
 start=$SECONDS
 build_jpeg
 build_png
-[ "$arch" = x86_64 ] && build_deflate
+if [ "$arch" = x86_64 ]; then
+  build_deflate
+  build_lzma
+fi
 echo "$want_stamp" >"$stamp"
-echo "build-win-deps: libraries built into $prefix in $((SECONDS - start)) s"
+echo "build-win-deps: libraries built into $prefix in $((SECONDS - start)) s;" \
+  "LZMA2 decoder sources in $deps/lzma-sdk"

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev nasm dpkg-dev
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
-  libjpeg62-turbo-dev libdeflate-dev libcli11-dev nsis openssl osslsigncode time locales python3
+  libjpeg62-turbo-dev libdeflate-dev liblzma-dev libcli11-dev nsis openssl osslsigncode time locales python3
 )
 
 has_deb_src() {

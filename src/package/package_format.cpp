@@ -90,3 +90,29 @@ size_t DecodeIndexEntry(const uint8_t* data, size_t available, IndexEntry* entry
   entry->offset = DecodeU32(data + pos);
   return pos + 4;
 }
+
+void EncodeSolidHeader(uint8_t* out, const SolidHeader& header) {
+  EncodeU32(out, header.streamLength);
+  EncodeU32(out + 4, header.blockSize);
+  EncodeU32(out + 8, header.blockCount);
+  out[12] = header.dictionaryProperty;
+}
+
+bool DecodeSolidHeader(const uint8_t* in, SolidHeader* header) {
+  header->streamLength = DecodeU32(in);
+  header->blockSize = DecodeU32(in + 4);
+  header->blockCount = DecodeU32(in + 8);
+  header->dictionaryProperty = in[12];
+  if (header->blockSize < MIN_SOLID_BLOCK_SIZE) return false;
+  const uint64_t blocks =
+      (uint64_t{header->streamLength} + header->blockSize - 1) / header->blockSize;
+  return blocks == header->blockCount &&
+         Lzma2DictionarySize(header->dictionaryProperty) <= MAX_SOLID_DICTIONARY_SIZE;
+}
+
+void EncodeSolidBlock(uint8_t* out, const SolidBlock& block) {
+  EncodeU32(out, block.storedSize);
+  EncodeU32(out + 4, block.crc);
+}
+
+SolidBlock DecodeSolidBlock(const uint8_t* in) { return {DecodeU32(in), DecodeU32(in + 4)}; }

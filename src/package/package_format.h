@@ -33,6 +33,26 @@
 //
 // The offset field is present only when S is not 0; it is relative to the
 // start of the data area.
+//
+// The tree flag says how the index and the data are stored: bits 0-3 nonzero
+// mean the index is raw deflate (older builders wrote any nonzero value, so
+// every low bit counts), bits 4-7 name the data method. Method 0 stores each
+// file on its own at its offset, raw deflate when ENTRY_COMPRESSED is set.
+// Method 1 (solid LZMA2) stores the files' contents as one stream, file after
+// file in index order: a file entry's size S is its length in that stream,
+// its offset its position there, its flags 0. The stream is cut into blocks
+// of B bytes (the last one shorter), each compressed on its own as raw LZMA2
+// ending with LZMA2's end marker, so that a block decodes without the ones
+// before it. The data area then holds:
+//
+//   stream length U (u32) | block size B (u32) | block count K (u32) |
+//   LZMA2 dictionary property (1) |
+//   K block records: stored size (u32) | CRC-32 of the stored bytes (u32) |
+//   the K blocks, back to back
+//
+// Block k holds stream bytes k*B up to min((k+1)*B, U) and starts behind the
+// records at the sum of the stored sizes before it. Any other method is
+// unknown: such a package is refused as damaged, never guessed at.
 #pragma once
 
 #include <cstddef>
@@ -65,6 +85,79 @@ inline constexpr uint32_t PACKAGE_ALIGNMENT = 8;
 inline constexpr uint32_t TREE_FLAG_SIZE = 1;
 inline constexpr uint32_t TREE_INDEX_LENGTH_SIZE = 4;
 inline constexpr uint32_t TREE_DATA_LENGTH_SIZE = 4;
+
+inline constexpr uint8_t TREE_INDEX_DEFLATED = 0x01;
+inline constexpr uint8_t TREE_INDEX_BITS = 0x0F;
+inline constexpr unsigned TREE_METHOD_SHIFT = 4;
+
+enum TreeMethod : uint8_t {
+  TREE_METHOD_PER_FILE = 0,
+  TREE_METHOD_SOLID_LZMA2 = 1,
+};
+
+// The per-file method with a deflated index is today's flag value 1 and a
+// stored one 0: packages built without asking for solid data are unchanged.
+constexpr uint8_t EncodeTreeFlag(bool indexDeflated, TreeMethod method) {
+  return static_cast<uint8_t>((method << TREE_METHOD_SHIFT) | (indexDeflated ? 1 : 0));
+}
+constexpr bool TreeFlagIndexDeflated(uint8_t flag) { return (flag & TREE_INDEX_BITS) != 0; }
+constexpr uint8_t TreeFlagMethod(uint8_t flag) { return flag >> TREE_METHOD_SHIFT; }
+static_assert(EncodeTreeFlag(false, TREE_METHOD_PER_FILE) == 0);
+static_assert(EncodeTreeFlag(true, TREE_METHOD_PER_FILE) == 1);
+static_assert(TreeFlagIndexDeflated(0xFF) && TreeFlagMethod(0xFF) == 15);
+static_assert(TreeFlagMethod(EncodeTreeFlag(true, TREE_METHOD_SOLID_LZMA2)) ==
+              TREE_METHOD_SOLID_LZMA2);
+
+// The head of a solid data area, before its block records.
+struct SolidHeader {
+  uint32_t streamLength = 0;
+  uint32_t blockSize = 0;
+  uint32_t blockCount = 0;
+  uint8_t dictionaryProperty = 0;
+};
+struct SolidBlock {
+  uint32_t storedSize = 0;
+  uint32_t crc = 0;  // CRC-32 (zlib's) of the stored bytes
+};
+inline constexpr size_t SOLID_HEADER_SIZE = 4 + 4 + 4 + 1;
+inline constexpr size_t SOLID_BLOCK_RECORD_SIZE = 4 + 4;
+static_assert(SOLID_HEADER_SIZE == 13 && SOLID_BLOCK_RECORD_SIZE == 8);
+
+// Bounds a reader relies on: blocks no smaller than this keep the record
+// table below 512 KiB for any stream; the decoder's dictionary, the bulk of a
+// setup's memory while it installs, is never larger than the maximum (a
+// dictionary larger than a block is cut to the block, which is all a block
+// can refer back to).
+inline constexpr uint32_t MIN_SOLID_BLOCK_SIZE = 64 * 1024;
+inline constexpr uint32_t MAX_SOLID_DICTIONARY_SIZE = 64u << 20;
+inline constexpr uint8_t MAX_LZMA2_DICTIONARY_PROPERTY = 40;
+
+// LZMA2's dictionary property p stands for (2 | p & 1) << (p / 2 + 11) bytes
+// (p 40: 4 GiB - 1).
+constexpr uint64_t Lzma2DictionarySize(uint8_t property) {
+  return property >= MAX_LZMA2_DICTIONARY_PROPERTY
+             ? 0xFFFFFFFFu
+             : uint64_t{2u | (property & 1u)} << (property / 2 + 11);
+}
+// The smallest property whose dictionary holds `size` bytes.
+constexpr uint8_t Lzma2DictionaryProperty(uint64_t size) {
+  uint8_t property = 0;
+  while (property < MAX_LZMA2_DICTIONARY_PROPERTY && Lzma2DictionarySize(property) < size) {
+    ++property;
+  }
+  return property;
+}
+static_assert(Lzma2DictionarySize(0) == 4096 && Lzma2DictionarySize(16) == (1u << 20));
+static_assert(Lzma2DictionaryProperty(MAX_SOLID_DICTIONARY_SIZE) == 28);
+static_assert(Lzma2DictionaryProperty((3u << 20) + 1) == 20);
+
+void EncodeSolidHeader(uint8_t* out, const SolidHeader& header);
+// False when the head cannot describe a readable area: a block size below
+// MIN_SOLID_BLOCK_SIZE, a block count that does not cover the stream
+// exactly, or a dictionary over MAX_SOLID_DICTIONARY_SIZE.
+bool DecodeSolidHeader(const uint8_t* in, SolidHeader* header);
+void EncodeSolidBlock(uint8_t* out, const SolidBlock& block);
+SolidBlock DecodeSolidBlock(const uint8_t* in);
 
 enum EntryType : uint8_t {
   ENTRY_END = 0,

@@ -9,6 +9,7 @@
 #include "package/package_format.h"
 #include "package/pe_signature.h"
 #include "package/sha1.h"
+#include "package/solid_stream.h"
 
 namespace {
 
@@ -155,8 +156,13 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
     script.bytes = inflated.Release();
   }
 
+  // Data stored in a way this reader does not know is refused before anything
+  // is installed, never written out as a guess.
+  const uint64_t treeOffset = static_cast<uint64_t>(SCRIPT_OFFSET) + length;
+  if (!IsReadableTreeMethod(file, treeOffset)) return PACKAGE_CORRUPTED;
+
   info->script = std::move(script);
-  info->treeOffset = static_cast<uint64_t>(SCRIPT_OFFSET) + length;
+  info->treeOffset = treeOffset;
   return PACKAGE_VERIFIED;
 }
 

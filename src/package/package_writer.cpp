@@ -17,6 +17,7 @@
 #include "package/inflate.h"
 #include "package/pe_signature.h"
 #include "package/sha1.h"
+#include "package/solid_writer.h"
 #include "package/upper_case.h"
 
 namespace {
@@ -559,6 +560,27 @@ void CopySpool(std::FILE* spool, uint64_t length, HashingWriter& writer) {
   }
 }
 
+// The files as one solid stream: entries carry their place in it.
+SolidArea WriteSolidFiles(const std::vector<FileRef>& files, ContentSource& source,
+                          std::FILE* spool, const WriterOptions& options,
+                          std::vector<StoredFile>& stored, WriterProgress& state,
+                          const ProgressCallback& progress) {
+  std::vector<SolidInput> inputs;
+  inputs.reserve(files.size());
+  uint64_t offset = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    inputs.push_back({&files[i].path, files[i].entry->size});
+    CheckU32(offset + files[i].entry->size, files[i].path, "the files together");
+    stored[i] = {0, static_cast<uint32_t>(files[i].entry->size), static_cast<uint32_t>(offset)};
+    offset += files[i].entry->size;
+  }
+  return WriteSolidArea(inputs, source, spool, options, [&](size_t filesDone, uint64_t bytesDone) {
+    state.filesDone = filesDone;
+    state.bytesDone = bytesDone;
+    if (progress) progress(state);
+  });
+}
+
 }  // namespace
 
 void SortTree(TreeEntry& root) {
@@ -649,8 +671,11 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
     throw PackageError("", "the stub is " + std::to_string(stub.size()) + " bytes; it must be " +
                                std::to_string(STUB_SIZE));
   }
-  if (options.level < MIN_COMPRESSION_LEVEL || options.level > MAX_COMPRESSION_LEVEL) {
-    throw PackageError("", "the compression level must be 1 to 12");
+  const bool solid = options.method == TREE_METHOD_SOLID_LZMA2;
+  if (solid ? options.level < 0 || options.level > MAX_LZMA_PRESET
+            : options.level < MIN_COMPRESSION_LEVEL || options.level > MAX_COMPRESSION_LEVEL) {
+    throw PackageError(
+        "", solid ? "the LZMA preset must be 0 to 9" : "the compression level must be 1 to 12");
   }
   ValidateScript(script);
 
@@ -663,7 +688,10 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
   std::vector<StoredFile> stored(files.size());
   uint64_t storedTotal = 0;
   DataArea area(spool);
-  {
+  SolidArea solidArea;
+  if (solid) {
+    solidArea = WriteSolidFiles(files, source, spool, options, stored, state, progress);
+  } else {
     ParallelCompressor compressor(files, source, options);
     for (size_t i = 0; i < files.size(); ++i) {
       const FileRef& file = files[i];
@@ -691,7 +719,9 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
       if (progress) progress(state);
     }
   }
-  const uint64_t dataLength = area.length();
+  const uint64_t dataLength =
+      solid ? solidArea.head.size() + solidArea.blocksLength : area.length();
+  CheckU32(dataLength, "", "the data area");
 
   const std::string index = EncodeIndex(root, stored);
   CheckU32(index.size(), "", "the index");
@@ -715,11 +745,12 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
   writer.WriteU32(static_cast<uint32_t>(storedScript.bytes.size()));
   writer.Write(storedScript.bytes.data(), storedScript.bytes.size());
   CheckU32(writer.written(), "", "the tree offset");
-  writer.WriteU8(storedIndex.compressed ? 1 : 0);
+  writer.WriteU8(EncodeTreeFlag(storedIndex.compressed, options.method));
   writer.WriteU32(static_cast<uint32_t>(storedIndex.bytes.size()));
   writer.Write(storedIndex.bytes.data(), storedIndex.bytes.size());
   writer.WriteU32(static_cast<uint32_t>(dataLength));
-  CopySpool(spool, dataLength, writer);
+  writer.Write(solidArea.head.data(), solidArea.head.size());
+  CopySpool(spool, dataLength - solidArea.head.size(), writer);
   const std::string padding(
       (PACKAGE_ALIGNMENT - writer.written() % PACKAGE_ALIGNMENT) % PACKAGE_ALIGNMENT, '\0');
   writer.Write(padding.data(), padding.size());

@@ -260,7 +260,7 @@ struct ExtractingVisitor {
     CopyResult result = COPY_OK;
     if (entry.storedSize != 0) {
       result = buffers.input == nullptr ? COPY_CUT_SHORT
-                                        : CopyEntryData(file, tree.dataBase, entry, *out, buffers);
+                                        : CopyEntryData(file, tree, entry, *out, buffers);
     }
     const bool timeSet = IsValidEntryTime(entry.time) && out->SetTime(entry.time);
     if (!out->Close() && result == COPY_OK) result = COPY_WRITE_FAILED;
@@ -314,7 +314,7 @@ struct FindingVisitor {
     found = true;
     if (entry.storedSize != 0) {
       CopyBuffers buffers;
-      if (buffers.input != nullptr) CopyEntryData(file, tree.dataBase, entry, *out, buffers);
+      if (buffers.input != nullptr) CopyEntryData(file, tree, entry, *out, buffers);
     }
     const bool timeSet = IsValidEntryTime(entry.time) && out->SetTime(entry.time);
     out->Close();
@@ -356,7 +356,8 @@ bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
   uint8_t header[TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE];
   tree->damaged = true;
   if (!file.Seek(treeOffset) || file.Read(header, sizeof header) != sizeof header) return true;
-  tree->indexCompressed = header[0] != 0;
+  tree->indexCompressed = TreeFlagIndexDeflated(header[0]);
+  tree->method = TreeFlagMethod(header[0]);
   tree->storedIndexLength = DecodeU32(header + TREE_FLAG_SIZE);
   tree->dataBase += tree->storedIndexLength;
 
@@ -418,10 +419,19 @@ const char* DescribeExtractIssue(ExtractIssue issue) {
   return "failed";
 }
 
-CopyResult CopyEntryData(InputFile& file, uint64_t dataBase, const IndexEntry& entry,
+CopyResult CopyEntryData(InputFile& file, const PackageTree& tree, const IndexEntry& entry,
                          OutputFile& out, CopyBuffers& buffers) {
   if (entry.storedSize == 0) return COPY_OK;
-  if (buffers.input == nullptr || !file.Seek(dataBase + entry.offset)) return COPY_CUT_SHORT;
+  if (tree.method == TREE_METHOD_SOLID_LZMA2) {
+    if (!buffers.solid) {
+      buffers.solid = std::make_unique<SolidStream>();
+      buffers.solid->Open(file, tree.dataBase);
+    }
+    return static_cast<CopyResult>(buffers.solid->Copy(entry.offset, entry.storedSize, out));
+  }
+  // A method this reader does not know writes nothing it would have to guess.
+  if (tree.method != TREE_METHOD_PER_FILE) return COPY_INFLATE_FAILED;
+  if (buffers.input == nullptr || !file.Seek(tree.dataBase + entry.offset)) return COPY_CUT_SHORT;
   if ((entry.flags & ENTRY_COMPRESSED) != 0) {
     return CopyInflated(file, entry.storedSize, out, buffers);
   }

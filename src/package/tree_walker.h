@@ -20,6 +20,7 @@
 
 #include "package/extract_progress.h"
 #include "package/package_format.h"
+#include "package/solid_stream.h"
 #include "platform/input_file.h"
 #include "platform/tree_output.h"
 
@@ -33,9 +34,10 @@ struct PackageTree {
   uint8_t* index = nullptr;  // owned, freed with free()
   size_t indexLength = 0;    // inflated length when compressed
   bool indexCompressed = false;
-  uint32_t storedIndexLength = 0;  // as declared in the section
-  uint32_t dataAreaLength = 0;     // as declared; not trusted
-  uint64_t dataBase = 0;           // absolute file offset of the data area
+  uint8_t method = TREE_METHOD_PER_FILE;  // TreeMethod, or an unknown value
+  uint32_t storedIndexLength = 0;         // as declared in the section
+  uint32_t dataAreaLength = 0;            // as declared; not trusted
+  uint64_t dataBase = 0;                  // absolute file offset of the data area
   // The section is missing or cut short, or its index failed to inflate or
   // passed its ceiling (InflateCeiling).
   bool damaged = false;
@@ -108,7 +110,8 @@ bool FindAndExtractFile(InputFile& file, uint64_t treeOffset, std::u16string_vie
                         TreeOutput& output, std::u16string_view destination);
 
 // Scratch memory of a copy: a large input chunk and the 4096-byte inflate
-// window. Allocated once per operation.
+// window, and the solid stream's decoder once a solid tree needs it.
+// Allocated once per operation.
 struct CopyBuffers {
   static constexpr size_t kInputChunk = 256 * 1024;
   CopyBuffers();
@@ -117,6 +120,7 @@ struct CopyBuffers {
   CopyBuffers& operator=(const CopyBuffers&) = delete;
   uint8_t* input;   // kInputChunk bytes, null when memory ran out
   uint8_t* window;  // INFLATE_WINDOW_SIZE bytes
+  std::unique_ptr<SolidStream> solid;
 };
 
 enum CopyResult : int {
@@ -126,10 +130,15 @@ enum CopyResult : int {
   COPY_WRITE_FAILED = EXTRACT_WRITE_FAILED,
 };
 
-// Copies the stored bytes of file entry `entry` (at dataBase + its offset)
-// to `out`, inflating them when ENTRY_COMPRESSED is set. Reading stops at
-// the stored size or the end of the file, whichever comes first.
-CopyResult CopyEntryData(InputFile& file, uint64_t dataBase, const IndexEntry& entry,
+static_assert(int{COPY_CUT_SHORT} == SOLID_CUT_SHORT && int{COPY_INFLATE_FAILED} == SOLID_DAMAGED &&
+              int{COPY_WRITE_FAILED} == SOLID_WRITE_FAILED);
+
+// Copies the contents of file entry `entry` to `out`: per file, its stored
+// bytes at the data base + its offset, inflated when ENTRY_COMPRESSED is set
+// (reading stops at the stored size or the end of the file); in a solid tree,
+// its bytes of the decoded stream. A damaged solid block gives
+// COPY_INFLATE_FAILED before any of its bytes is written.
+CopyResult CopyEntryData(InputFile& file, const PackageTree& tree, const IndexEntry& entry,
                          OutputFile& out, CopyBuffers& buffers);
 
 // The stub-facing forms, by path. Both return 0, found or not; `stats`, when

@@ -35,6 +35,7 @@ TEST(ReadPackageTest, BareStubHoldsNoPackage) {
 
 TEST(ReadPackageTest, PlainAndCompressedScriptsRead) {
   Bytes tree = RandomBytes(5000, 1);
+  tree[0] = 0;  // the tree flag: a data method the reader knows
   Bytes packed = RawDeflate(kScript);
   struct Case {
     uint8_t flag;
@@ -113,6 +114,7 @@ TEST(ReadPackageTest, TailsThatAreExactChunkMultiplesVerify) {
   // 4096 and 65536 are the chunk sizes a reader may use for the tail.
   for (size_t tail : {size_t{4096}, size_t{8192}, size_t{65536}, size_t{131072}}) {
     Bytes tree = RandomBytes(tail - 5 - kScript.size(), 4);
+    tree[0] = 1;
     Bytes file = AssemblePackage(FakeStub(), 0, kScript, tree);
     ASSERT_EQ(file.size() - SCRIPT_FLAG_OFFSET, tail);
     PackageInfo info;
@@ -192,7 +194,9 @@ TEST(ReadPackageTest, ReadsThatStopEarlyAreUnreadableNotGarbage) {
 
 TEST(ReadPackageTest, ReadsFromDiskAndKeepsThePath) {
   auto path = std::filesystem::temp_directory_path() / "package_reader_test.bin";
-  Bytes file = AssemblePackage(FakeStub(), 0, kScript, RandomBytes(70000, 6));
+  Bytes tree = RandomBytes(70000, 6);
+  tree[0] = 0;
+  Bytes file = AssemblePackage(FakeStub(), 0, kScript, tree);
   {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()),

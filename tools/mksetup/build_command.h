@@ -9,9 +9,11 @@ struct BuildOptions {
   std::string script;
   std::string tree;
   std::string output;
-  std::string stub;   // empty: setup-stub.exe beside the mksetup executable
-  int level = 0;      // 0: the writer's default
-  unsigned jobs = 0;  // 0: every core
+  std::string stub;                // empty: setup-stub.exe beside the mksetup executable
+  std::string method = "deflate";  // or "lzma2"
+  int level = 0;                   // 0: the writer's default for the method
+  uint64_t blockSize = 0;          // lzma2 only; 0: the writer's default
+  unsigned jobs = 0;               // 0: every core
   bool store = false;
   bool noDedup = false;      // store files with identical contents once each
   bool followLinks = false;  // store what symbolic links point at

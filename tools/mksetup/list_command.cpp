@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -110,7 +111,7 @@ Listing ListTree(InputFile& file, const PackageTree& tree) {
       ++listing.files;
       listing.stored += entry.storedSize;
       CountingSink sink;
-      const CopyResult result = CopyEntryData(file, tree.dataBase, entry, sink, buffers);
+      const CopyResult result = CopyEntryData(file, tree, entry, sink, buffers);
       item.size = sink.bytes;
       listing.bytes += sink.bytes;
       if (result != COPY_OK && item.problem == nullptr) {
@@ -120,6 +121,33 @@ Listing ListTree(InputFile& file, const PackageTree& tree) {
     listing.entries.push_back(std::move(item));
   }
   return listing;
+}
+
+const char* MethodName(const PackageTree& tree) {
+  switch (tree.method) {
+    case TREE_METHOD_PER_FILE:
+      return "deflate";
+    case TREE_METHOD_SOLID_LZMA2:
+      return "lzma2";
+  }
+  return "unknown";
+}
+
+// Each block's decoded and stored size.
+struct BlockSizes {
+  uint32_t size;
+  uint32_t storedSize;
+};
+
+std::vector<BlockSizes> ListBlocks(const SolidStream& solid) {
+  std::vector<BlockSizes> blocks;
+  const SolidHeader& header = solid.header();
+  for (size_t i = 0; i < solid.blocks().size(); ++i) {
+    const uint64_t start = uint64_t{header.blockSize} * i;
+    const uint64_t size = std::min<uint64_t>(header.blockSize, header.streamLength - start);
+    blocks.push_back({static_cast<uint32_t>(size), solid.blocks()[i].storedSize});
+  }
+  return blocks;
 }
 
 std::string FormatTime(const EntryTime& time) {
@@ -159,7 +187,8 @@ std::string JsonExact(std::string_view text) {
                                                                              : DisplayPath(text));
 }
 
-void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing& listing) {
+void PrintTable(const PackageInfo& info, const PackageTree& tree, const SolidStream* solid,
+                const Listing& listing) {
   std::cout << "Script (" << info.script.length << " bytes):\n";
   const std::string_view script(reinterpret_cast<const char*>(info.script.bytes),
                                 info.script.length);
@@ -173,7 +202,15 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing&
     std::cout << '\n';
   }
   std::cout << "\nTree (index " << tree.indexLength << " bytes"
-            << (tree.indexCompressed ? ", compressed" : "") << "):\n";
+            << (tree.indexCompressed ? ", compressed" : "") << "; method " << MethodName(tree);
+  if (solid != nullptr) {
+    const std::vector<BlockSizes> blocks = ListBlocks(*solid);
+    std::cout << ", " << blocks.size() << " blocks of " << solid->header().blockSize
+              << " bytes, dictionary " << Lzma2DictionarySize(solid->header().dictionaryProperty)
+              << " bytes; stored:";
+    for (const BlockSizes& block : blocks) std::cout << ' ' << block.storedSize;
+  }
+  std::cout << "):\n";
   std::printf("%12s %12s  %-7s  %-22s  %s\n", "Size", "Stored", "Method", "Modified (UTC)", "Path");
   std::fflush(stdout);
   for (const Listed& item : listing.entries) {
@@ -183,9 +220,12 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing&
       std::cout << line << DisplayPath(item.path) << "/";
     } else {
       const bool compressed = (item.entry.flags & ENTRY_COMPRESSED) != 0;
+      const char* method = tree.method != TREE_METHOD_PER_FILE ? MethodName(tree)
+                           : compressed                        ? "deflate"
+                                                               : "stored";
       std::snprintf(line, sizeof line, "%12llu %12u  %-7s  %-22s  ",
-                    static_cast<unsigned long long>(item.size), item.entry.storedSize,
-                    compressed ? "deflate" : "stored", FormatTime(item.entry.time).c_str());
+                    static_cast<unsigned long long>(item.size), item.entry.storedSize, method,
+                    FormatTime(item.entry.time).c_str());
       std::cout << line << DisplayPath(item.path);
     }
     if (item.problem != nullptr) std::cout << "  [" << item.problem << "]";
@@ -197,13 +237,29 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const Listing&
   if (tree.damaged) std::cout << DescribeExtractIssue(EXTRACT_TREE_DAMAGED) << '\n';
 }
 
-void PrintJson(const PackageInfo& info, const PackageTree& tree, const Listing& listing,
-               const SignatureReport& signatures) {
+void PrintJson(const PackageInfo& info, const PackageTree& tree, const SolidStream* solid,
+               const Listing& listing, const SignatureReport& signatures) {
   std::string out = "{\n  \"script\": ";
   out += JsonExact(
       std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
   out += ",\n  \"indexCompressed\": ";
   out += tree.indexCompressed ? "true" : "false";
+  out += ",\n  \"method\": ";
+  out += JsonString(MethodName(tree));
+  if (solid != nullptr) {
+    out += ",\n  \"blockSize\": " + std::to_string(solid->header().blockSize);
+    out += ",\n  \"dictionarySize\": " +
+           std::to_string(Lzma2DictionarySize(solid->header().dictionaryProperty));
+    out += ",\n  \"blocks\": [";
+    const char* comma = "";
+    for (const BlockSizes& block : ListBlocks(*solid)) {
+      out += comma;
+      comma = ", ";
+      out += "{\"size\": " + std::to_string(block.size) +
+             ", \"storedSize\": " + std::to_string(block.storedSize) + "}";
+    }
+    out += "]";
+  }
   out += ",\n  \"indexCutShort\": ";
   out += listing.indexCutShort ? "true" : "false";
   out += ",\n  \"treeDamaged\": ";
@@ -265,10 +321,15 @@ int run_list(const ListOptions& options) {
     return 2;
   }
   const Listing listing = ListTree(*file, tree);
+  SolidStream solidStream;
+  const SolidStream* solid = nullptr;
+  if (tree.method == TREE_METHOD_SOLID_LZMA2 && solidStream.Open(*file, tree.dataBase)) {
+    solid = &solidStream;
+  }
   if (options.json) {
-    PrintJson(info, tree, listing, ReportSignatures(*file));
+    PrintJson(info, tree, solid, listing, ReportSignatures(*file));
   } else {
-    PrintTable(info, tree, listing);
+    PrintTable(info, tree, solid, listing);
   }
   return tree.damaged || listing.indexCutShort ? 1 : 0;
 }

@@ -10,6 +10,7 @@
 #include "native_input_file.h"
 #include "package/package_format.h"
 #include "package/package_reader.h"
+#include "package/solid_stream.h"
 #include "signature_report.h"
 
 namespace {
@@ -24,6 +25,15 @@ std::string Hex(const uint8_t* bytes, size_t size) {
   return text;
 }
 
+// The script length as stored; 0 when it cannot be read.
+uint64_t ScriptLength(InputFile& file) {
+  uint8_t length[4];
+  if (!file.Seek(SCRIPT_LENGTH_OFFSET) || file.Read(length, sizeof length) != sizeof length) {
+    return 0;
+  }
+  return DecodeU32(length);
+}
+
 // Says what exactly is wrong with a package the reader rejected.
 std::string DescribeCorruption(InputFile& file) {
   uint8_t computed[PACKAGE_DIGEST_SIZE];
@@ -34,6 +44,10 @@ std::string DescribeCorruption(InputFile& file) {
   if (std::memcmp(computed, stored, sizeof computed) != 0) {
     return "digest mismatch: the package is damaged (stored " + Hex(stored, sizeof stored) +
            ", computed " + Hex(computed, sizeof computed) + ")";
+  }
+  if (!IsReadableTreeMethod(file, SCRIPT_OFFSET + ScriptLength(file))) {
+    return "the package's data is stored in a way this version does not know, or its "
+           "solid data's head is damaged";
   }
   return "the package is damaged: its script runs past the end of the file or inflates to "
          "more than its size allows";

@@ -1,0 +1,78 @@
+// Reading the solid data area of a package (package_format.h): the files'
+// contents as one stream of independently compressed LZMA2 blocks.
+//
+// The stream is read forward, so that installing a tree decodes every block
+// once; a position behind the current one, or in a later block, starts that
+// block afresh. A block's stored bytes are checked against their CRC-32
+// before any of them is decoded: a damaged block yields no bytes at all
+// rather than wrong ones. Memory: the dictionary (at most the smaller of
+// MAX_SOLID_DICTIONARY_SIZE and the block size), one input chunk and the
+// decoder's tables.
+#pragma once
+
+#include <Lzma2Dec.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "package/package_format.h"
+#include "platform/input_file.h"
+#include "platform/tree_output.h"
+
+// The values are those of CopyResult (tree_walker.h) for the same outcomes.
+enum SolidResult : int {
+  SOLID_OK = 0,
+  SOLID_CUT_SHORT = 5,     // the stream or the file ends before the bytes asked for
+  SOLID_DAMAGED = 6,       // a block fails its CRC or does not decode
+  SOLID_WRITE_FAILED = 7,  // the output refused bytes
+};
+
+// True unless the tree at `treeOffset` names a data method this reader does
+// not know, or a solid area whose head cannot be read or makes no sense. A
+// tree section cut short before its flag is left to the walk.
+bool IsReadableTreeMethod(InputFile& file, uint64_t treeOffset);
+
+class SolidStream {
+ public:
+  static constexpr size_t kInputChunk = 256 * 1024;
+
+  SolidStream() = default;
+  ~SolidStream();
+  SolidStream(const SolidStream&) = delete;
+  SolidStream& operator=(const SolidStream&) = delete;
+
+  // Reads the head and block records of the area at `dataBase` and sets up
+  // the decoder. False when they are malformed or cut short, or memory runs
+  // out; the stream is then unusable and every Copy fails.
+  bool Open(InputFile& file, uint64_t dataBase);
+
+  // Writes the `size` stream bytes from `offset` on to `out`.
+  SolidResult Copy(uint32_t offset, uint32_t size, OutputFile& out);
+
+  const SolidHeader& header() const { return header_; }
+  const std::vector<SolidBlock>& blocks() const { return blocks_; }
+
+ private:
+  static constexpr uint32_t kNoBlock = UINT32_MAX;
+
+  SolidResult StartBlock(uint32_t block);
+  // Decodes up to `want` (> 0) bytes at the position; `bytes` points into
+  // the dictionary and stays valid until the next call.
+  SolidResult Decode(uint64_t want, const uint8_t** bytes, size_t* produced);
+
+  InputFile* file_ = nullptr;
+  SolidHeader header_;
+  std::vector<SolidBlock> blocks_;
+  std::vector<uint64_t> starts_;  // file offset of each block
+  CLzma2Dec decoder_{};
+  bool decoderReady_ = false;
+  uint8_t* input_ = nullptr;
+  size_t inputPosition_ = 0;
+  size_t inputLength_ = 0;
+  uint64_t storedLeft_ = 0;  // the current block's stored bytes not yet read
+  uint32_t block_ = kNoBlock;
+  uint32_t damagedBlock_ = kNoBlock;
+  uint64_t position_ = 0;  // stream offset of the next byte decoded
+  uint64_t blockEnd_ = 0;
+};
