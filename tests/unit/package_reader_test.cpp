@@ -221,7 +221,9 @@ Bytes SignablePackage(bool plus) {
   Bytes stub = PeStub(plus);
   EncodeU32(stub.data() + kPeChecksumAt, 0);
   const size_t tree = 3000 + (8 - (SCRIPT_OFFSET + kScript.size() + 3000) % 8) % 8;
-  return AssemblePackage(stub, 0, kScript, RandomBytes(tree, 7));
+  Bytes bytes = RandomBytes(tree, 7);
+  bytes[0] = 0;  // the tree flag: a data method the reader knows
+  return AssemblePackage(stub, 0, kScript, bytes);
 }
 
 }  // namespace

@@ -382,7 +382,7 @@ TEST(PackageWriterTest, DeflateOutputIsUnchanged) {
   Sha1Final(&context, digest);
   char hex[2 * SHA1_DIGEST_SIZE + 1];
   for (size_t i = 0; i < SHA1_DIGEST_SIZE; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-  EXPECT_STREQ(hex, "25af9c0d4d7b2c879ff975f1d84e632bf5375cc8");
+  EXPECT_STREQ(hex, "1ec1434abc07c229c20d28cecdd64d7333ad3c13");
 }
 
 TEST(PackageWriterTest, IndexOfAFolderWithAFileAndAnEmptyFile) {
