@@ -107,6 +107,10 @@ e2e_end() {
   if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
     e2e_screenshot "$artifacts/at-failure.png" 2>/dev/null || true
     echo "screenshot at failure: $artifacts/at-failure.png" >&2
+    # A machine's screenshot is lost with it: the log says what was on screen.
+    echo "visible windows: $(timeout 5 xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null |
+      tr '\n' ';')" >&2
+    [ ! -s "$artifacts/watch.txt" ] || echo "window watch: $(tr '\n\t' '; ' <"$artifacts/watch.txt")" >&2
   fi
   if [ -n "$holder_pid" ]; then
     kill "$holder_pid" 2>/dev/null || true
@@ -130,10 +134,13 @@ e2e_kill_ours() {
     pid=${entry#/proc/}
     [ "$pid" = $$ ] && continue
     cmdline=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline") || continue
-    case "$cmdline" in *"$scratch_name"*) found+=("$pid") ;; esac
+    case "$cmdline" in *"$scratch_name"*)
+      found+=("$pid")
+      echo "leftover process $pid: $cmdline" >&2
+      ;;
+    esac
   done
   [ ${#found[@]} -eq 0 ] && return 0
-  echo "ending leftover processes: ${found[*]}" >&2
   kill "${found[@]}" 2>/dev/null || true
   sleep 0.5
   kill -9 "${found[@]}" 2>/dev/null || true
