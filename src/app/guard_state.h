@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/channel_block.h"
-#include "app/win_handles.h"
+#include "base/win32/win_handles.h"
 
 struct GuardState {
   std::wstring eventName;

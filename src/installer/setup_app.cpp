@@ -7,11 +7,11 @@
 
 #include "app/app_globals.h"
 #include "app/module_path.h"
+#include "base/win32/gdi_handles.h"
 #include "installer/install_target.h"
 #include "installer/setup_layout.h"
 #include "installer/setup_messages.h"
 #include "platform/win32/wide_text.h"
-#include "ui/gdi_handles.h"
 
 namespace {
 

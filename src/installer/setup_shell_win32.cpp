@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/com_handles.h"
+#include "base/win32/com_handles.h"
 #include "installer/setup_app.h"
 #include "installer/win32/picture_bitmap.h"
 #include "package/tree_walker.h"

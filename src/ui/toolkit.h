@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "app/app_globals.h"  // g_hInstance: the class and every window use it
-#include "ui/gdi_handles.h"
+#include "base/win32/gdi_handles.h"
 
 // A colour value that takes the colour of the nearest registered ancestor
 // holding a concrete one (or the system's, when none does).

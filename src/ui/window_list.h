@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ui/gdi_handles.h"
+#include "base/win32/gdi_handles.h"
 #include "ui/toolkit.h"
 
 struct ToolkitState {

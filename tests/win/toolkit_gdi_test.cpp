@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "ui/gdi_handles.h"
+#include "base/win32/gdi_handles.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/win32/gdi_handles.h"
 #include "installer/picture_dib.h"
 #include "installer/picture_rows.h"
 #include "installer/win32/picture_bitmap.h"
-#include "ui/gdi_handles.h"
 
 namespace {
 

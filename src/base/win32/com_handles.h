@@ -4,7 +4,7 @@
 
 #include <objbase.h>
 
-#include "app/unique_handle.h"
+#include "base/unique_handle.h"
 
 // COM for one piece of work on this thread. CoInitialize's S_FALSE (already
 // initialised here) still needs its CoUninitialize; a failure does not.

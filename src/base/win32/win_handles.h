@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/unique_handle.h"
+#include "base/unique_handle.h"
 
 inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void UnmapView(void* view) { UnmapViewOfFile(view); }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/unique_handle.h"
+#include "base/unique_handle.h"
 
 inline void DeleteBrush(HBRUSH brush) { DeleteObject(brush); }
 inline void DeleteFont(HFONT font) { DeleteObject(font); }
