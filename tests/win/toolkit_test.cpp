@@ -1,6 +1,6 @@
 // The window toolkit under Wine: dispatch and bubbling, the last stage,
 // destruction, sizing, colours, painting and layout, on hidden windows.
-#include "ui/toolkit.h"
+#include "ui/win32/toolkit.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/colours.h"
-#include "ui/window_list.h"
-
-// The test program plays the entry's part for the toolkit.
-HINSTANCE g_hInstance = nullptr;
+#include "ui/win32/colours.h"
+#include "ui/win32/window_list.h"
 
 namespace {
+
+HINSTANCE g_hInstance = nullptr;
 
 // What a window procedure saw: who, for which window, which message.
 struct Seen {
@@ -128,7 +127,7 @@ class ToolkitTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    ToolkitInit();
+    ToolkitInit(g_hInstance);
     g_seen.clear();
   }
 
