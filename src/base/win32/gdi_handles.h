@@ -1,5 +1,5 @@
-// Owners of the GDI objects and device contexts the toolkit borrows or
-// creates, so that every exit path gives them back.
+// Owners of the GDI objects and device contexts the toolkit and the installer
+// borrow or create, so that every exit path gives them back.
 #pragma once
 
 #include <windows.h>

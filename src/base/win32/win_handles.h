@@ -1,4 +1,4 @@
-// Owners of the kernel objects the shell holds: handles and mapped views.
+// Owners of kernel objects (handles and mapped views) and registry keys.
 #pragma once
 
 #include <windows.h>
