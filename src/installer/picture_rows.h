@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/unique_handle.h"
+#include "base/unique_handle.h"
 
 inline void FreePixelBlock(uint8_t* block) { free(block); }
 using PixelBlock = UniqueHandle<uint8_t*, FreePixelBlock>;

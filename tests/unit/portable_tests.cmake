@@ -3,11 +3,8 @@
 set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/batch_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/control_rules_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/channel_block_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/entry_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/instance_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_texts_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
@@ -20,6 +17,7 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/setup_script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shortcut_line_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/single_instance_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/unique_handle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp

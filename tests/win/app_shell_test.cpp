@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_base.h"
-#include "app/app_globals.h"
-#include "app/message_pump.h"
-#include "app/module_path.h"
-#include "ui/toolkit.h"
+#include "app/win32/app_base.h"
+#include "app/win32/message_pump.h"
+#include "app/win32/module_path.h"
+#include "ui/win32/toolkit.h"
 
 namespace {
 
@@ -78,7 +77,7 @@ TEST(AppShellTest, TheFilterAsksTheFirstRegisteredWindowUpTheParents) {
   message.hwnd = loose;
   EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 0);  // nobody registered
 
-  ToolkitInit();
+  ToolkitInit(GetModuleHandleW(nullptr));
   {
     AnsweringFrame frame;
     ASSERT_NE(frame.Create(nullptr, L"frame", WS_POPUP, nullptr, nullptr), 0);

@@ -10,8 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_base.h"
-#include "app/app_entry.h"
+#include "app/win32/app_base.h"
 
 namespace {
 

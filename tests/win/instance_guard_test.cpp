@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/instance_name.h"
+#include "app/single_instance.h"
 #include "child_process.h"
 
 namespace {

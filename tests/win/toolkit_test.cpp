@@ -1,6 +1,6 @@
 // The window toolkit under Wine: dispatch and bubbling, the last stage,
 // destruction, sizing, colours, painting and layout, on hidden windows.
-#include "ui/toolkit.h"
+#include "ui/win32/toolkit.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/colours.h"
-#include "ui/window_list.h"
-
-// The test program plays the entry's part for the toolkit.
-HINSTANCE g_hInstance = nullptr;
+#include "ui/win32/colours.h"
+#include "ui/win32/window_list.h"
 
 namespace {
+
+HINSTANCE g_hInstance = nullptr;
 
 // What a window procedure saw: who, for which window, which message.
 struct Seen {
@@ -128,7 +127,7 @@ class ToolkitTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    ToolkitInit();
+    ToolkitInit(g_hInstance);
     g_seen.clear();
   }
 
@@ -325,21 +324,6 @@ TEST_F(DispatchTest, ALinkStaticShowsTheHandAndAnswersSetCursor) {
   EXPECT_EQ(GetCursor(), hand);
 }
 
-TEST_F(DispatchTest, ButtonsShowTheHandExceptTheDefaultPushButton) {
-  FrameWindow root;
-  MakeTopLevel(root);
-  HCURSOR hand = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
-  const DWORD kinds[] = {BS_PUSHBUTTON,      BS_CHECKBOX,      BS_AUTOCHECKBOX,
-                         BS_RADIOBUTTON,     BS_3STATE,        BS_AUTO3STATE,
-                         BS_AUTORADIOBUTTON, BS_DEFPUSHBUTTON, BS_GROUPBOX};
-  for (DWORD kind : kinds) {
-    FrameWindow button;
-    MakeChild(button, kClassButton, L"b", root.hwnd, kind);
-    bool expectHand = kind != BS_DEFPUSHBUTTON && kind != BS_GROUPBOX;
-    EXPECT_EQ(button.cursor, expectHand ? hand : nullptr) << "kind " << kind;
-  }
-}
-
 TEST_F(DispatchTest, AControlBeingConfiguredTalksToItsOwnProcedure) {
   FrameWindow root;
   FrameWindow control;
@@ -388,16 +372,6 @@ TEST_F(LifecycleTest, TheClassIsNamedPerModuleAndGoneAfterShutdown) {
   EXPECT_EQ(root.hwnd, nullptr);
   EXPECT_EQ(Toolkit().font.Get(), nullptr);
   EXPECT_FALSE(GetClassInfoExW(g_hInstance, name.c_str(), &info));
-}
-
-TEST_F(DispatchTest, SettingAButtonsTextResizesIt) {
-  FrameWindow root;
-  FrameWindow button;
-  MakeTopLevel(root);
-  MakeChild(button, kClassButton, L"Go", root.hwnd, BS_PUSHBUTTON);
-  SetWindowTextW(button.hwnd, L"Install now");
-  SIZE text = button.MeasureText(L"Install now");
-  ExpectSize(button.hwnd, text.cx + 40, text.cy + 8);
 }
 
 using DestroyTest = ToolkitTest;
@@ -498,25 +472,51 @@ TEST_F(DestroyTest, AFailedCreationShowsTheBoxAndLeavesTheObjectUnregistered) {
 
 using AutoSizeTest = ToolkitTest;
 
-TEST_F(AutoSizeTest, StaticsFitTheirTextAndFollowNewTexts) {
+// Every kind of label and button the toolkit sizes: the margins around its
+// text, the hand over the ones a user clicks, and a new text that resizes it
+// where it stands.
+TEST_F(AutoSizeTest, LabelsAndButtonsFitTheirTextWithTheMarginsOfTheirKind) {
+  const struct {
+    const wchar_t* classId;
+    DWORD style;
+    LONG extraWidth;
+    LONG extraHeight;
+    bool hand;
+  } cases[] = {
+      {kClassStatic, 0, 2, 2, false},
+      {kClassButton, BS_PUSHBUTTON, 40, 8, true},
+      {kClassButton, BS_3STATE, 40, 8, true},
+      {kClassButton, BS_AUTO3STATE, 40, 8, true},
+      {kClassButton, BS_CHECKBOX, 30, 2, true},
+      {kClassButton, BS_AUTOCHECKBOX, 30, 2, true},
+      {kClassButton, BS_RADIOBUTTON, 30, 2, true},
+      {kClassButton, BS_AUTORADIOBUTTON, 30, 2, true},
+      {kClassButton, BS_DEFPUSHBUTTON, 0, 0, false},
+      {kClassButton, BS_GROUPBOX, 0, 0, false},
+      {kClassButton, BS_OWNERDRAW, 0, 0, false},
+  };
   FrameWindow root;
-  FrameWindow label;
   MakeTopLevel(root);
-  MakeChild(label, kClassStatic, L"Hello", root.hwnd);
-  SIZE hello = label.MeasureText(L"Hello");
-  ASSERT_GT(hello.cx, 0);
-  ASSERT_GT(hello.cy, 0);
-  ExpectSize(label.hwnd, hello.cx + 2, hello.cy + 2);
-  EXPECT_EQ(label.AutoSize(), hello.cx + 2);
+  const HCURSOR hand = LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.classId == kClassStatic ? -1 : static_cast<int>(c.style)));
+    FrameWindow control;
+    MakeChild(control, c.classId, L"Start", root.hwnd, c.style);
+    SIZE text = control.MeasureText(L"Start");
+    ASSERT_GT(text.cx, 0);
+    ExpectSize(control.hwnd, text.cx + c.extraWidth, text.cy + c.extraHeight);
+    EXPECT_EQ(control.AutoSize(), text.cx + c.extraWidth);
+    EXPECT_EQ(control.cursor, c.hand ? hand : nullptr);
 
-  label.SetPos(5, 7, 1, 1, SWP_NOREDRAW);
-  SetWindowTextW(label.hwnd, L"A longer text");
-  SIZE longer = label.MeasureText(L"A longer text");
-  ExpectSize(label.hwnd, longer.cx + 2, longer.cy + 2);
-  RECT rect;
-  GetRectInParent(label.hwnd, &rect);
-  EXPECT_EQ(rect.left, 5);
-  EXPECT_EQ(rect.top, 7);
+    control.SetPos(5, 7, 1, 1, SWP_NOREDRAW);
+    SetWindowTextW(control.hwnd, L"A longer text");
+    SIZE longer = control.MeasureText(L"A longer text");
+    ExpectSize(control.hwnd, longer.cx + c.extraWidth, longer.cy + c.extraHeight);
+    RECT rect;
+    GetRectInParent(control.hwnd, &rect);
+    EXPECT_EQ(rect.left, 5);
+    EXPECT_EQ(rect.top, 7);
+  }
 }
 
 TEST_F(AutoSizeTest, EditsGetMarginsAClientEdgeAndKeepTheirSizeOnNewText) {
@@ -540,28 +540,6 @@ TEST_F(AutoSizeTest, EditsGetMarginsAClientEdgeAndKeepTheirSizeOnNewText) {
   SIZE text = single.MeasureText(L"some text");
   EXPECT_EQ(single.AutoSize(), text.cx + 8);
   ExpectSize(single.hwnd, text.cx + 8, text.cy + 6);
-}
-
-TEST_F(AutoSizeTest, ButtonsGetTheMarginsOfTheirKind) {
-  FrameWindow root;
-  FrameWindow push;
-  FrameWindow check;
-  FrameWindow defaultPush;
-  FrameWindow group;
-  MakeTopLevel(root);
-  MakeChild(push, kClassButton, L"Start", root.hwnd, BS_PUSHBUTTON);
-  MakeChild(check, kClassButton, L"Check", root.hwnd, BS_AUTOCHECKBOX, 2);
-  MakeChild(defaultPush, kClassButton, L"OK", root.hwnd, BS_DEFPUSHBUTTON, 3);
-  MakeChild(group, kClassButton, L"Group", root.hwnd, BS_GROUPBOX, 4);
-
-  SIZE start = push.MeasureText(L"Start");
-  ExpectSize(push.hwnd, start.cx + 40, start.cy + 8);
-  SIZE checkText = check.MeasureText(L"Check");
-  ExpectSize(check.hwnd, checkText.cx + 30, checkText.cy + 2);
-  SIZE ok = defaultPush.MeasureText(L"OK");
-  ExpectSize(defaultPush.hwnd, ok.cx, ok.cy);
-  SIZE groupText = group.MeasureText(L"Group");
-  ExpectSize(group.hwnd, groupText.cx, groupText.cy);
 }
 
 TEST_F(AutoSizeTest, OtherClassesAreNotResized) {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "installer/progress_window_win32.h"
+#include "installer/win32/progress_window.h"
 #include "package/byte_order.h"
 #include "package/package_format.h"
 #include "package/tree_walker.h"

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "app/win_handles.h"
+#include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
 #include "script/utf8.h"

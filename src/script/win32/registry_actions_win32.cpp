@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/win_handles.h"
+#include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
 #include "script/registry_line.h"
 #include "script/win32/script_actions.h"

@@ -3,7 +3,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include "app/com_handles.h"
+#include "base/win32/com_handles.h"
 #include "platform/win32/wide_text.h"
 #include "script/shortcut_line.h"
 #include "script/win32/script_actions.h"

@@ -1,9 +1,0 @@
-#include "app/message_pump.h"
-
-void PumpWindowMessages(HWND window) {
-  MSG message;
-  while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}

@@ -1,0 +1,155 @@
+// The install, in its fixed order: progress mode, the target folder, the
+// prepare batch, the extraction with progress, then with the window hidden
+// the bin, uninstall, register, shortcuts, install and run sections.
+#include <windows.h>
+// windows.h first: the control header builds on it.
+#include <commctrl.h>
+
+#include "app/win32/message_pump.h"
+#include "installer/install_target.h"
+#include "installer/win32/progress_window.h"
+#include "installer/win32/setup_app.h"
+#include "package/tree_walker.h"
+#include "platform/win32/wide_text.h"
+#include "platform/windows_path.h"
+
+namespace {
+
+// Lets programs started by [run] come up before the setup goes away.
+constexpr DWORD kFinalPauseMs = 1000;
+// The label and bar change at most this often: fast enough to look live.
+constexpr DWORD kProgressIntervalMs = 30;
+
+constexpr wchar_t kTargetUnusable[] =
+    L"The target directory cannot be used. Please choose another one.";
+
+std::u16string WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+  const int copied = GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+// The typed or given folder made absolute against the current directory,
+// once, before anything moves that directory. Empty when it names none: a
+// blank field would otherwise be the current directory itself, and a path
+// that does not fit is not cut to some other folder.
+std::u16string FullTargetPath(const std::u16string& text) {
+  if (text.find_first_not_of(u" \t") == std::u16string::npos) return {};
+  wchar_t full[kTargetDirUnits + 1];
+  const DWORD length = GetFullPathNameW(AsWide(text), kTargetDirUnits + 1, full, nullptr);
+  if (length == 0 || length > kTargetDirUnits) return {};
+  return std::u16string(reinterpret_cast<const char16_t*>(full), length);
+}
+
+// Creates every missing folder of the absolute `path`, outermost first; one
+// that cannot be made shows when the folder is entered.
+void MakeFolderChain(const std::u16string& path) {
+  for (size_t i = PathRootLength(path); i < path.size(); ++i) {
+    if (path[i] == u'\\') CreateDirectoryW(AsWide(LongPathForm(path.substr(0, i))), nullptr);
+  }
+  CreateDirectoryW(AsWide(LongPathForm(path)), nullptr);  // it may exist already
+}
+
+}  // namespace
+
+void SetupApp::DoInstall() {
+  // A timer tick or a click that arrives while the install runs (its
+  // messages are dispatched during the extraction) only asks the loop to
+  // end; the running install goes on.
+  if (InstallStarted != 0) {
+    PostQuitMessage(0);
+    return;
+  }
+  InstallStarted = 1;
+  ShowProgressMode();
+  PumpWindowMessages(hwnd);
+  if (!EnterTarget()) {
+    RefuseTarget();
+    return;
+  }
+
+  const std::u16string directory = DirectoryForm(context.targetDir);
+  DoPrepareSection(context);
+  SetCurrentDirectoryW(AsWide(directory));
+  ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
+  ExtractStats stats;
+  ExtractPackageTree(context.targetDir.c_str(), package.stubPath.c_str(), package.treeOffset,
+                     &progress, &stats);
+  if (!stats.Clean()) exitCode_ = SETUP_EXIT_INCOMPLETE;
+  SetCurrentDirectoryW(AsWide(directory));
+
+  ShowWindow(hwnd, SW_HIDE);
+  RunSections();
+  Sleep(kFinalPauseMs);
+  PostQuitMessage(0);
+}
+
+void SetupApp::ShowProgressMode() {
+  SetWindowTextW(StartButton.hwnd, AsWide(texts.busyCaption));
+  ShowWindow(StartButton.hwnd, SW_HIDE);
+  ShowWindow(TargetEdit.hwnd, SW_HIDE);
+  ShowWindow(BrowseButton.hwnd, SW_HIDE);
+  ShowWindow(ProgressBar.hwnd, SW_SHOW);
+  SendMessageW(ProgressBar.hwnd, PBM_SETPOS, 0, 0);
+  SetWindowTextW(StatusLabel.hwnd, nullptr);
+}
+
+// Back to choosing a folder, whatever mode the window started in: an
+// automatic start with a folder that cannot be used needs the field too.
+void SetupApp::ShowChoiceMode() {
+  ShowWindow(ProgressBar.hwnd, SW_HIDE);
+  SetWindowTextW(StatusLabel.hwnd, AsWide(texts.prompt));
+  SetWindowTextW(StartButton.hwnd, AsWide(texts.startCaption));
+  ShowWindow(TargetEdit.hwnd, SW_SHOW);
+  if (texts.mode != TargetMode::kFixed) ShowWindow(BrowseButton.hwnd, SW_SHOW);
+  ShowWindow(StartButton.hwnd, SW_SHOW);
+  // Laid out afresh, so that the choice looks as it did at the start
+  // (the start button centred) whatever the attempt changed.
+  LayOut();
+}
+
+// The folder from the field, made absolute, created with every missing
+// parent and made current. False when there is nothing usable to install
+// into: every later step would otherwise work in whatever folder is current.
+bool SetupApp::EnterTarget() {
+  context.targetDir = TargetFromField(FullTargetPath(WindowText(TargetEdit.hwnd)));
+  if (context.targetDir.empty()) return false;
+  MakeFolderChain(context.targetDir);
+  return SetCurrentDirectoryW(AsWide(DirectoryForm(context.targetDir))) != 0;
+}
+
+void SetupApp::RefuseTarget() {
+  if (silent_) {
+    // Nobody can choose again: end without a window. Later timer ticks
+    // find the install started and only ask the loop to end.
+    exitCode_ = SETUP_EXIT_TARGET_UNUSABLE;
+    PostQuitMessage(0);
+    return;
+  }
+  // The window was closed while the progress mode was painted: nobody is
+  // left to choose.
+  if (hwnd == nullptr) {
+    PostQuitMessage(0);
+    return;
+  }
+  // No tick may start another attempt behind the message box, and a quit
+  // request that a tick of this attempt made would close the box at once.
+  KillTimer(hwnd, INSTALL_TIMER_ID);
+  MSG quit;
+  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  ShowChoiceMode();
+  MessageBoxW(hwnd, kTargetUnusable, AsWide(texts.title), MB_OK | MB_ICONWARNING);
+  InstallStarted = 0;
+}
+
+void SetupApp::RunSections() {
+  DoBinSection(context);
+  DoUninstallSection(context);
+  DoRegisterSection(context);
+  DoShortcutsSection(context);
+  DoInstallSection(context);
+  DoRunSection(context);
+}

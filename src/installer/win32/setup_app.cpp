@@ -1,0 +1,204 @@
+// The installer's start, window and clean-up. The install itself is in
+// install_driver.cpp.
+#include "installer/win32/setup_app.h"
+
+// After windows.h, which setup_app.h brings.
+#include <commctrl.h>
+
+#include "app/win32/module_path.h"
+#include "base/win32/gdi_handles.h"
+#include "installer/install_target.h"
+#include "installer/setup_layout.h"
+#include "installer/win32/setup_messages.h"
+#include "platform/win32/wide_text.h"
+
+namespace {
+
+constexpr DWORD kMainStyle = WS_CAPTION | WS_SYSMENU;  // no sizing frame, not visible yet
+constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kProgressStyle = WS_CHILD | PBS_SMOOTH;
+constexpr int kIconResource = 100;
+constexpr int kPercentMax = 100;
+
+const char16_t* AsU16(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+
+void Place(FrameWindow& window, const LayoutRect& rect) {
+  window.SetPos(rect.x, rect.y, rect.width, rect.height, 0);
+}
+
+}  // namespace
+
+SetupApp::~SetupApp() {
+  if (PictureBitmap != nullptr) DeleteObject(PictureBitmap);
+}
+
+int SetupApp::InitInstance() {
+  CreateWindows();
+  InstallStarted = 0;
+
+  wchar_t path[kModulePathUnits];
+  GetModulePath(path);
+  switch (ReadPackage(AsU16(path), &package)) {
+    case PACKAGE_VERIFIED:
+      break;
+    case PACKAGE_NONE:
+      // A bare stub has nothing to install: end now rather than leave a
+      // process without a window behind.
+      PostQuitMessage(0);
+      return 0;
+    case PACKAGE_CORRUPTED:
+      MessageBoxW(hwnd, L"This file is corrupted", L"Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
+      return SETUP_EXIT_FAILED;
+    case PACKAGE_UNREADABLE:
+      return SETUP_EXIT_FAILED;
+  }
+  if (hwnd == nullptr) return SETUP_EXIT_FAILED;  // the toolkit has said why
+  context.script = ScriptText{package.script.bytes, package.script.length};
+
+  ApplyLocaleTexts();
+  LoadBackgroundPicture();
+  LayOut();
+  if (g_cmdLine[0] != L'\0') {
+    StartSilently();
+  } else {
+    ShowWindow(hwnd, showCommand);
+    UpdateWindow(hwnd);
+  }
+  return 0;
+}
+
+int SetupApp::ExitInstance() {
+  package.script = SetupScript();
+  if (PictureBitmap != nullptr) {
+    DeleteObject(PictureBitmap);
+    PictureBitmap = nullptr;
+  }
+  return exitCode_;
+}
+
+void SetupApp::CreateWindows() {
+  Create(nullptr, L"Setup", kMainStyle, nullptr, nullptr);
+  PicturePane.Create(nullptr, nullptr, kChildStyle, hwnd, nullptr);
+  StatusLabel.Create(kClassStatic, nullptr, kChildStyle, hwnd, nullptr);
+  TargetEdit.Create(kClassEdit, nullptr, kChildStyle, hwnd, nullptr);
+  BrowseButton.Create(kClassButton, L"...", kChildStyle, hwnd, nullptr);
+  ProgressBar.Create(kClassProgress, nullptr, kProgressStyle, hwnd, nullptr);
+  StartButton.Create(kClassButton, L"Start", kChildStyle, hwnd, nullptr);
+  WindowIcon = LoadIconW(g_hInstance, MAKEINTRESOURCEW(kIconResource));
+  SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(WindowIcon));
+}
+
+void SetupApp::ApplyLocaleTexts() {
+  context.localeName = BuildLocaleName();
+  texts = ReadLocaleTexts(context.script, &context.localeName);
+  SetWindowTextW(hwnd, AsWide(texts.title));
+  SetWindowTextW(StatusLabel.hwnd, AsWide(texts.prompt));
+  if (texts.mode == TargetMode::kFixed) {
+    EnableWindow(TargetEdit.hwnd, FALSE);
+    ShowWindow(BrowseButton.hwnd, SW_HIDE);
+  } else if (texts.mode == TargetMode::kAutomatic) {
+    ShowWindow(TargetEdit.hwnd, SW_HIDE);
+    ShowWindow(BrowseButton.hwnd, SW_HIDE);
+    ShowWindow(StartButton.hwnd, SW_HIDE);
+    SetTimer(hwnd, INSTALL_TIMER_ID, kAutomaticStartMs, nullptr);
+  }
+  SetWindowTextW(TargetEdit.hwnd, AsWide(texts.targetDir));
+  SetWindowTextW(StartButton.hwnd, AsWide(texts.startCaption));
+}
+
+void SetupApp::LayOut() {
+  LayoutInput input;
+  input.pictureWidth = PictureWidth;
+  input.pictureHeight = PictureHeight;
+  input.lineHeight = TextHeight(nullptr);
+  input.captionHeight = GetSystemMetrics(SM_CYCAPTION);
+  input.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  input.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  const SetupLayout layout = ComputeSetupLayout(input);
+  Place(PicturePane, layout.picture);
+  Place(*this, layout.window);
+  Place(StatusLabel, layout.status);
+  Place(TargetEdit, layout.target);
+  Place(BrowseButton, layout.browse);
+  Place(ProgressBar, layout.progress);
+  Place(StartButton, layout.start);
+}
+
+void SetupApp::StartSilently() {
+  // Made absolute when the install starts, as a typed folder is.
+  SetWindowTextW(TargetEdit.hwnd, AsWide(TargetFromCommandLine(AsU16(g_cmdLine))));
+  ShowWindow(BrowseButton.hwnd, SW_HIDE);
+  ShowWindow(StartButton.hwnd, SW_HIDE);
+  silent_ = true;
+  // Replaces the automatic start's timer: both have the same id.
+  SetTimer(hwnd, INSTALL_TIMER_ID, kSilentStartMs, nullptr);
+}
+
+LRESULT SetupApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window == PicturePane.hwnd && message == WM_PAINT) {
+    PaintPicture();
+    return 1;
+  }
+  if (window == hwnd) {
+    switch (message) {
+      case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+          const auto control = reinterpret_cast<HWND>(lParam);
+          if (control == BrowseButton.hwnd) {
+            BrowseForTarget();
+            return 1;
+          }
+          if (control == StartButton.hwnd) {
+            DoInstall();
+            return 1;
+          }
+        }
+        break;
+      case WM_TIMER:
+        DoInstall();
+        return 1;
+      case WM_SETUP_PROGRESS:
+        return OnProgress(wParam, lParam);
+      default:
+        break;
+    }
+  }
+  return FrameWindow::WindowProc(window, message, wParam, lParam);
+}
+
+void SetupApp::PaintPicture() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(PicturePane.hwnd, &paint);
+  if (dc == nullptr) return;
+  if (HDC memory = CreateCompatibleDC(dc)) {
+    {
+      const SelectGuard select(memory, PictureBitmap);
+      BitBlt(dc, 0, 0, PictureWidth, PictureHeight, memory, 0, 0, SRCCOPY);
+    }
+    DeleteDC(memory);
+  }
+  EndPaint(PicturePane.hwnd, &paint);
+}
+
+LRESULT SetupApp::OnProgress(WPARAM kind, LPARAM value) {
+  switch (kind) {
+    case PROGRESS_TEXT:
+      SetWindowTextW(StatusLabel.hwnd, reinterpret_cast<const wchar_t*>(value));
+      break;
+    case PROGRESS_FILE_NAME: {
+      if (value == 0) break;
+      std::u16string text = texts.filePrefix;
+      text.append(1, u' ').append(reinterpret_cast<const char16_t*>(value));
+      SetWindowTextW(StatusLabel.hwnd, AsWide(text));
+      break;
+    }
+    case PROGRESS_PERCENT: {
+      const LPARAM position = value <= 0 ? 0 : (value > kPercentMax ? kPercentMax : value);
+      SendMessageW(ProgressBar.hwnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+      break;
+    }
+    default:
+      break;
+  }
+  return 1;
+}

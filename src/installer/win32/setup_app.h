@@ -1,0 +1,79 @@
+// The installer: the process's one application object and, at the same
+// time, the setup window with its six controls. It reads the package, shows
+// the localised window (or none, for a silent install), and runs the install
+// when "Start" is clicked or its timer fires.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/win32/app_base.h"
+#include "installer/locale_texts.h"
+#include "package/package_reader.h"
+#include "script/win32/script_actions.h"
+#include "ui/win32/toolkit.h"
+
+// The setup window's one timer: the silent and the automatic start.
+inline constexpr UINT_PTR INSTALL_TIMER_ID = 100;
+inline constexpr UINT kSilentStartMs = 2000;
+inline constexpr UINT kAutomaticStartMs = 500;
+
+// The process exit codes of the installer.
+enum SetupExitCode : int {
+  SETUP_EXIT_DONE = 0,
+  SETUP_EXIT_FAILED = 1,           // a damaged or unreadable package
+  SETUP_EXIT_TARGET_UNUSABLE = 2,  // silent: the folder cannot be made or entered
+  SETUP_EXIT_INCOMPLETE = 3,       // some entry of the tree was skipped or not written
+};
+
+class SetupApp : public FrameWindow, public AppBase {
+ public:
+  SetupApp() = default;
+  ~SetupApp() override;
+
+  LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+  int InitInstance() override;
+  int ExitInstance() override;
+
+  // The whole install, once; a later call only ends the message loop.
+  void DoInstall();
+
+  FrameWindow PicturePane;
+  FrameWindow StatusLabel;
+  FrameWindow TargetEdit;
+  FrameWindow BrowseButton;
+  FrameWindow ProgressBar;
+  FrameWindow StartButton;
+  HICON WindowIcon = nullptr;
+  HBITMAP PictureBitmap = nullptr;
+  int32_t PictureWidth = 0;
+  int32_t PictureHeight = 0;
+  PackageInfo package;  // the script, the tree offset and our own path
+  int32_t InstallStarted = 0;
+  LocaleTexts texts;
+  // What the script's actions read: the script, LocaleName and TargetDir.
+  ScriptActionContext context;
+
+ private:
+  void CreateWindows();
+  void ApplyLocaleTexts();
+  void LoadBackgroundPicture();
+  HBITMAP DecodePackagePicture();
+  void LayOut();
+  void StartSilently();
+  void BrowseForTarget();
+  void PaintPicture();
+  LRESULT OnProgress(WPARAM kind, LPARAM value);
+
+  // Install steps.
+  void ShowProgressMode();
+  void ShowChoiceMode();
+  bool EnterTarget();
+  void RefuseTarget();
+  void RunSections();
+
+  bool silent_ = false;
+  int exitCode_ = SETUP_EXIT_DONE;
+};
