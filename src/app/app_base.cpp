@@ -5,7 +5,7 @@
 #include "app/app_globals.h"
 #include "app/instance_guard.h"
 #include "app/module_path.h"
-#include "script/utf8.h"
+#include "base/utf8.h"
 #include "ui/toolkit.h"
 
 namespace {

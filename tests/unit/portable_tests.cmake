@@ -5,7 +5,7 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/control_rules_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/channel_block_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/entry_name_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/entry_time_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/instance_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_name_test.cpp
@@ -15,7 +15,6 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pe_signature_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_line_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/script_lint_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_layout_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
@@ -23,5 +22,6 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/unique_handle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/windows_name_test.cpp
 )
 list(APPEND SETUP_PORTABLE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_support.cpp)

@@ -10,12 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "package/byte_order.h"
-#include "package/entry_time.h"
+#include "base/byte_order.h"
 #include "package/inflate.h"
-#include "package/package_format.h"
 #include "platform/memory_tree_output.h"
 #include "test_support.h"
+#include "unsafe_names.h"
 
 namespace {
 
@@ -54,13 +53,11 @@ struct TreeBuilder {
     return MakeSection(compressIndex ? 1 : 0, stored, data);
   }
   static Bytes MakeSection(uint8_t flag, const Bytes& index, const Bytes& data) {
-    Bytes out(9 + index.size() + data.size());
-    out[0] = flag;
-    EncodeU32(out.data() + 1, static_cast<uint32_t>(index.size()));
-    std::copy(index.begin(), index.end(), out.begin() + 5);
-    EncodeU32(out.data() + 5 + index.size(), static_cast<uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(),
-              out.begin() + 9 + static_cast<std::ptrdiff_t>(index.size()));
+    Bytes out(SECTION_HEAD_SIZE + index.size() + TREE_DATA_LENGTH_SIZE);
+    EncodeSectionHead(out.data(), {flag, static_cast<uint32_t>(index.size())});
+    std::copy(index.begin(), index.end(), out.begin() + SECTION_HEAD_SIZE);
+    EncodeU32(out.data() + SECTION_HEAD_SIZE + index.size(), static_cast<uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
     return out;
   }
 };
@@ -147,35 +144,14 @@ struct Extraction {
   }
 };
 
-Bytes Hex(const char* text) {
-  Bytes out;
-  for (const char* p = text; *p != 0;) {
-    if (*p == ' ') {
-      ++p;
-      continue;
-    }
-    out.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
-    p += 2;
-  }
-  return out;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- examples
 
-TEST(TreeWalkerExampleTest, SixtyOneByteIndexOfTheFormat) {
-  const Bytes index =
-      Hex("01 73 75 62 00 00 00 00 00"
-          "03 61 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 05 00 00 00 00 00 00 00"
-          "03 65 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 00 00 00 00"
-          "02 00");
-  ASSERT_EQ(index.size(), 61u);
-  TreeBuilder built;
-  built.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
-  EXPECT_EQ(Bytes(built.index.begin(), built.index.end()), index);
-
-  Extraction run(TreeBuilder::MakeSection(0, index, ToBytes("hello")));
+TEST(TreeWalkerExampleTest, TheFormatsWorkedExample) {
+  TreeBuilder tree;
+  tree.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
+  Extraction run(tree.Section());
   EXPECT_TRUE(run.stats.Clean());
   EXPECT_EQ(run.stats.filesWritten, 2u);
   EXPECT_TRUE(run.IsDirectory(u""));
@@ -183,10 +159,8 @@ TEST(TreeWalkerExampleTest, SixtyOneByteIndexOfTheFormat) {
   EXPECT_EQ(run.FileBytes(u"sub\\a.txt"), ToBytes("hello"));
   EXPECT_TRUE(run.FileBytes(u"sub\\e.txt").empty());
   for (const char16_t* path : {u"sub\\a.txt", u"sub\\e.txt"}) {
-    const MemoryTreeOutput::Node* node = run.output.Find(path);
-    ASSERT_NE(node, nullptr);
-    EXPECT_TRUE(node->timeSet);
-    EXPECT_EQ(node->time, kTime);
+    EXPECT_TRUE(run.output.Find(path)->timeSet);
+    EXPECT_EQ(run.output.Find(path)->time, kTime);
   }
   // Total 5, divisor 6: both files report 5 * 100 / 6.
   const std::vector<std::pair<std::u16string, int>> expected = {{u"a.txt", 83}, {u"e.txt", 83}};
@@ -297,55 +271,36 @@ TEST(TreeWalkerCopyTest, DamagedDataEndsThatFileOnly) {
   EXPECT_EQ(run.stats.failed, 2u);
 }
 
-TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedStillCount) {
+TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedOrWrittenStillCount) {
   TreeBuilder tree;
-  tree.File("a", RandomBytes(50, 1)).File("locked", RandomBytes(100, 2)).File("c", {1, 2});
+  tree.File("a", RandomBytes(50, 1))
+      .File("locked", RandomBytes(100, 2))
+      .File("big", RandomBytes(150, 3))
+      .File("zeros", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED)
+      .File("c", {1, 2});
   MemoryTreeOutput prepared;
   prepared.refuse.insert(u"locked");
+  prepared.writeLimit = 100;
   Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  EXPECT_EQ(run.progress.events,
-            (std::vector<std::pair<std::u16string, int>>{{u"a", 32}, {u"locked", 98}, {u"c", 99}}));
   EXPECT_EQ(run.output.Find(u"locked"), nullptr);
+  EXPECT_EQ(run.FileBytes(u"a"), RandomBytes(50, 1));
   EXPECT_EQ(run.FileBytes(u"c"), (Bytes{1, 2}));
-  EXPECT_EQ(run.stats.failed, 1u);
-  EXPECT_EQ(run.stats.filesWritten, 2u);
-  ASSERT_EQ(run.observer.issues.size(), 1u);
+  EXPECT_EQ(run.stats.failed, 3u);
+  EXPECT_EQ(run.stats.filesWritten, 4u);
+  ASSERT_EQ(run.observer.issues.size(), 3u);
   EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_CREATE_FAILED);
-  // Its data was never read: the only seeks are the tree's and a's and c's.
-  EXPECT_EQ(run.seeks.size(), 3u);
+  EXPECT_EQ(run.observer.issues[1].issue, EXTRACT_WRITE_FAILED);
+  EXPECT_EQ(run.observer.issues[2].issue, EXTRACT_WRITE_FAILED);
+  EXPECT_EQ(run.observer.issues[2].name, "zeros");
+  // The locked file counts towards the progress, but its data was never
+  // read: the seeks are the tree's and the other four files'.
+  EXPECT_EQ(run.progress.Percents()[1], static_cast<int>(150 * 100 / (run.stats.storedTotal + 1)));
+  EXPECT_EQ(run.seeks.size(), 5u);
 }
 
-TEST(TreeWalkerCopyTest, FailedWritesAreReported) {
+TEST(TreeWalkerCopyTest, OnlyValidEntryTimesAreSet) {
   TreeBuilder tree;
-  tree.File("big", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED).File("small", {1});
-  MemoryTreeOutput prepared;
-  prepared.writeLimit = 10000;
-  Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  ASSERT_EQ(run.observer.issues.size(), 1u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_WRITE_FAILED);
-  EXPECT_EQ(run.FileBytes(u"small"), Bytes{1});
-}
-
-TEST(TreeWalkerCopyTest, EntryTimesAreCheckedBeforeUse) {
-  const EntryTime bad[] = {
-      {2022, 0, 3, 0, 0, 0, 0},       {2022, 13, 3, 0, 0, 0, 0},  {2022, 11, 0, 0, 0, 0, 0},
-      {2022, 11, 32, 0, 0, 0, 0},     {2023, 2, 29, 0, 0, 0, 0},  {2022, 11, 3, 24, 0, 0, 0},
-      {2022, 11, 3, 0, 60, 0, 0},     {2022, 11, 3, 0, 0, 60, 0}, {2022, 11, 3, 0, 0, 0, 100},
-      {1600, 12, 31, 23, 59, 59, 99}, {30828, 1, 1, 0, 0, 0, 0}};
-  for (const EntryTime& time : bad) EXPECT_FALSE(IsValidEntryTime(time)) << time.year;
-  EXPECT_TRUE(IsValidEntryTime({2024, 2, 29, 23, 59, 59, 99}));
-  EXPECT_TRUE(IsValidEntryTime({1601, 1, 1, 0, 0, 0, 0}));
-
-  int64_t seconds;
-  uint32_t nanoseconds;
-  EntryTimeToUnix(kTime, &seconds, &nanoseconds);
-  EXPECT_EQ(seconds, 1667433600);
-  EntryTimeToUnix({1601, 1, 1, 0, 0, 0, 57}, &seconds, &nanoseconds);
-  EXPECT_EQ(seconds, -11644473600);
-  EXPECT_EQ(nanoseconds, 570000000u);
-
-  TreeBuilder tree;
-  tree.File("bad", ToBytes("b"), 0, bad[0]).File("good", ToBytes("g"));
+  tree.File("bad", ToBytes("b"), 0, {2023, 2, 29, 0, 0, 0, 0}).File("good", ToBytes("g"));
   Extraction run(tree.Section());
   EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
   EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
@@ -392,66 +347,71 @@ TEST(FindAndExtractFileTest, MatchesTheExactRelativePath) {
 // ---------------------------------------------------------------- hostile
 
 TEST(TreeWalkerHostileTest, UnsafeNamesAreSkippedAtEveryLevel) {
-  const std::vector<std::string> unsafe = {
-      "",
-      ".",
-      "..",
-      "a\\b",
-      "a/b",
-      "/etc",
-      "c:",
-      "C:x",
-      "x\x01y",
-      "tab\t",
-      "del\x7F",
-      "a*",
-      "a?",
-      "a\"",
-      "<a",
-      "a>",
-      "a|b",
-      "dot.",
-      "blank ",
-      "CON",
-      "con.txt",
-      "Nul",
-      "aux.tar.gz",
-      "PRN",
-      "COM1",
-      "com9.log",
-      "LPT1",
-      "lpt9.x",
-      "\xF0\x90\x81\x9C",  // U+1005C: one unit per value must not become '\'
-      "\xFF..",            // an ill-formed byte dropped must not leave ".."
-      ".\xC0\xAE",         // an overlong '.'
-  };
   TreeBuilder tree;
-  for (const std::string& name : unsafe) tree.File(name, ToBytes("top:" + name));
+  for (const UnsafeName& name : kUnsafeNames) tree.File(name.bytes, ToBytes("top"));
   tree.Dir("safe");
-  for (const std::string& name : unsafe) tree.File(name, ToBytes("nested:" + name));
-  for (const std::string& name : unsafe) {
-    tree.Dir(name).File("inside", ToBytes("x")).Dir("deeper").File("f", ToBytes("y")).End().End();
+  for (const UnsafeName& name : kUnsafeNames) tree.File(name.bytes, ToBytes("nested"));
+  for (const UnsafeName& name : kUnsafeNames) {
+    tree.Dir(name.bytes).File("inside", ToBytes("x")).Dir("deeper").File("f", {}).End().End();
   }
   tree.File("kept", ToBytes("k")).End();
   tree.File("after", ToBytes("a"));
-  for (const std::string& name : unsafe) tree.Dir(name).File("inside", ToBytes("x")).End();
+  for (const UnsafeName& name : kUnsafeNames) tree.Dir(name.bytes).File("inside", {}).End();
   tree.File("last", ToBytes("l"));
   Extraction run(tree.Section());
 
+  const size_t unsafe = kUnsafeNames.size();
   EXPECT_TRUE(run.output.unsafePaths.empty());
   EXPECT_EQ(run.Paths(),
             (std::vector<std::u16string>{u"", u"after", u"last", u"safe", u"safe\\kept"}));
-  EXPECT_EQ(run.stats.skipped, 4 * unsafe.size());
+  EXPECT_EQ(run.stats.skipped, 4 * unsafe);
   EXPECT_EQ(run.stats.filesWritten, 3u);
   // Skipped entries neither count nor show: only kept, after and last report.
   EXPECT_EQ(run.progress.Percents(), (std::vector<int>{25, 50, 75}));
   // No data of a skipped file was read: one seek for the tree, one per file.
   EXPECT_EQ(run.seeks.size(), 4u);
-  ASSERT_EQ(run.observer.issues.size(), 4 * unsafe.size());
+  ASSERT_EQ(run.observer.issues.size(), 4 * unsafe);
   EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_UNSAFE_NAME);
   EXPECT_EQ(run.observer.issues[0].parent, u"");
-  EXPECT_EQ(run.observer.issues[unsafe.size()].parent, u"safe");
+  EXPECT_EQ(run.observer.issues[unsafe].parent, u"safe");
+  EXPECT_FALSE(run.observer.issues[unsafe].isDirectory);
   EXPECT_TRUE(run.observer.issues.back().isDirectory);
+}
+
+// A visitor that sees what the walk passes over, as mksetup list does.
+TEST(TreeWalkerHostileTest, AVisitorSeesTheEntriesOfSkippedFolders) {
+  struct Visitor final : TreeVisitor {
+    std::vector<std::string> seen;
+    bool OnDirectory(std::u16string_view path, const IndexEntry&) override {
+      seen.push_back("dir " + std::string(path.begin(), path.end()));
+      return path != u"refused";
+    }
+    bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry&) override {
+      seen.push_back("file " + std::string(path.begin(), path.end()));
+      return true;
+    }
+    void OnSkipped(ExtractIssue issue, std::u16string_view parent, const IndexEntry& entry,
+                   bool isDirectory) override {
+      seen.push_back("skip " + std::to_string(issue) + " " +
+                     std::string(parent.begin(), parent.end()) + "|" +
+                     std::string(entry.name, entry.nameLength) + (isDirectory ? "/" : ""));
+    }
+    void OnPassedOver(const IndexEntry& entry, size_t depth) override {
+      seen.push_back("over " + std::to_string(depth) + " " +
+                     std::string(entry.name, entry.nameLength));
+    }
+  } visitor;
+  TreeBuilder tree;
+  tree.Dir("d").Dir("..").File("x", {}).Dir("e").File("y", {}).End().End().File("CON", {}).End();
+  tree.Dir("refused").File("z", {}).End().File("ok", {}).End(ENTRY_END);
+  const Bytes section = tree.Section();
+  MemoryInputFile input(section.data(), section.size());
+  PackageTree opened;
+  ASSERT_TRUE(OpenPackageTree(input, 0, &opened));
+  EXPECT_TRUE(WalkTree(opened, 3, visitor));
+  EXPECT_EQ(visitor.seen,
+            (std::vector<std::string>{"dir d", "skip 1 d|../", "over 1 x", "over 1 e", "over 2 y",
+                                      "skip 1 d|CON", "dir refused", "over 1 z", "file ok"}));
 }
 
 TEST(TreeWalkerHostileTest, LongNamesAndPathsAreSkippedNotShortened) {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/byte_order.h"
 #include "installer/progress_window_win32.h"
-#include "package/byte_order.h"
 #include "package/package_format.h"
 #include "package/tree_walker.h"
 #include "test_support.h"

@@ -5,9 +5,9 @@
 #include <climits>
 
 #include "app/win_handles.h"
+#include "base/utf8.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
-#include "script/utf8.h"
 #include "script/win32/script_actions.h"
 
 namespace {

@@ -1,6 +1,6 @@
-// The package writer and the builder around it, checked against the reader:
-// what the writer puts in, ReadPackage and the index decoder must get back.
-#include "package/package_writer.h"
+// The package writer and the build command around it, checked against the
+// stub's reader and walk: what the writer puts in, they must get back.
+#include "builder/package_writer.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 
+#include "base/byte_order.h"
 #include "build_command.h"
 #include "display.h"
 #include "package/byte_buffer.h"
@@ -48,19 +49,6 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 FilePtr TempFile() { return FilePtr(std::tmpfile(), &std::fclose); }
 
 const std::string kScript = "[locale]\r\nSetup\r\n[install]\r\necho hi\r\n";
-
-// Scans, validates and writes `tree` into memory.
-Bytes BuildFromDisk(const fs::path& tree, const WriterOptions& options) {
-  ScannedTree scanned = ScanTree(tree.string());
-  ValidateTree(scanned.root);
-  TreeContentSource source(tree.string());
-  FilePtr spool = TempFile();
-  FilePtr out = TempFile();
-  const Bytes stub = FakeStub();
-  WritePackage(std::string_view(reinterpret_cast<const char*>(stub.data()), stub.size()), kScript,
-               scanned.root, source, spool.get(), out.get(), options);
-  return ReadAll(out.get());
-}
 
 // Files served from memory; `claimed` sizes may differ from the real ones
 // to play a file that changes between scan and read.
@@ -103,7 +91,7 @@ TreeEntry Directory(const std::string& name, std::vector<TreeEntry> children = {
   return entry;
 }
 
-Bytes BuildFromMemory(const TreeEntry& root, MemorySource& source, const WriterOptions& options,
+Bytes BuildFromMemory(const TreeEntry& root, ContentSource& source, const WriterOptions& options,
                       const Bytes& stub = FakeStub(), const std::string& script = kScript) {
   FilePtr spool = TempFile();
   FilePtr out = TempFile();
@@ -143,14 +131,13 @@ DecodedPackage Decode(const Bytes& package) {
   decoded.script.assign(reinterpret_cast<const char*>(info.script.bytes), info.script.length);
   decoded.scriptCompressed = package[SCRIPT_FLAG_OFFSET] != 0;
 
-  const uint8_t* tree = package.data() + info.treeOffset;
-  decoded.indexCompressed = tree[0] != 0;
-  const uint32_t indexLength = DecodeU32(tree + 1);
-  const uint8_t* indexBytes = tree + 5;
-  const Bytes index = decoded.indexCompressed ? Inflate(indexBytes, indexLength)
-                                              : Bytes(indexBytes, indexBytes + indexLength);
-  const uint32_t dataLength = DecodeU32(indexBytes + indexLength);
-  const uint8_t* data = indexBytes + indexLength + 4;
+  const SectionHead tree = DecodeSectionHead(package.data() + info.treeOffset);
+  decoded.indexCompressed = tree.flag != 0;
+  const uint8_t* indexBytes = package.data() + info.treeOffset + SECTION_HEAD_SIZE;
+  const Bytes index = decoded.indexCompressed ? Inflate(indexBytes, tree.length)
+                                              : Bytes(indexBytes, indexBytes + tree.length);
+  const uint32_t dataLength = DecodeU32(indexBytes + tree.length);
+  const uint8_t* data = indexBytes + tree.length + TREE_DATA_LENGTH_SIZE;
   // Then zero padding to the alignment signing tools keep.
   const Bytes padding(data + dataLength, package.data() + package.size());
   EXPECT_EQ(padding, Bytes(padding.size(), 0));
@@ -203,28 +190,6 @@ DecodedPackage Decode(const Bytes& package) {
   EXPECT_EQ(at, index.size());
   EXPECT_EQ(nextOffset, dataLength);
   return decoded;
-}
-
-// A run of mksetup build; `out` names the output, `stderrText` what it said.
-struct BuildRun {
-  int exitCode;
-  std::string stderrText;
-};
-
-BuildRun RunBuild(const fs::path& work, const fs::path& tree, const fs::path& out,
-                  const std::string& script = kScript) {
-  WriteFile(work / "stub.exe", FakeStub());
-  WriteFile(work / "script.txt", ToBytes(script));
-  BuildOptions options;
-  options.script = (work / "script.txt").string();
-  options.tree = tree.string();
-  options.output = out.string();
-  options.stub = (work / "stub.exe").string();
-  options.jobs = 2;
-  options.quiet = true;
-  testing::internal::CaptureStderr();
-  const int code = run_build(options);
-  return {code, testing::internal::GetCapturedStderr()};
 }
 
 // Solid LZMA2 in the smallest blocks, so that small trees span many.
@@ -312,6 +277,18 @@ size_t SolidBlockStart(const Bytes& package, uint32_t block) {
   return start;
 }
 
+// Expects `build` to throw, naming `path`, with `message` in what it says.
+template <typename Build>
+void ExpectRefusal(Build build, const std::string& path, const std::string& message) {
+  try {
+    build();
+    ADD_FAILURE() << "no error: " << message;
+  } catch (const PackageError& error) {
+    EXPECT_EQ(error.path(), path);
+    EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+  }
+}
+
 }  // namespace
 
 TEST(SolidPackageTest, RoundTripsThroughTheStubsWalkerForAnyThreads) {
@@ -385,130 +362,131 @@ TEST(PackageWriterTest, DeflateOutputIsUnchanged) {
   EXPECT_STREQ(hex, "1ec1434abc07c229c20d28cecdd64d7333ad3c13");
 }
 
-TEST(PackageWriterTest, IndexOfAFolderWithAFileAndAnEmptyFile) {
-  const TreeEntry root = Directory("", {Directory("sub", {File("a.txt", 5), File("e.txt", 0)})});
-  const std::string index = EncodeIndex(root, {{0, 5, 0}, {0, 0, 0}});
-  const Bytes expected = {
-      0x01, 's',  'u',  'b',  0x00, 0x00, 0x00, 0x00, 0x00,                    // folder
-      0x03, 'a',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // file
-      0xE6, 0x07, 0x0B, 0x03, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00,  //
-      0x00, 0x00, 0x00, 0x00,                                                  // offset
-      0x03, 'e',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // empty
-      0xE6, 0x07, 0x0B, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  //
-      0x02, 0x00};
-  ASSERT_EQ(expected.size(), 61u);
-  EXPECT_EQ(Bytes(index.begin(), index.end()), expected);
-}
-
-TEST(PackageWriterTest, RoundTripRestoresTreeContentsTimesAndOrder) {
+TEST(PackageWriterTest, ScannedTreeRoundTripsWithTimesAndOrder) {
   ScratchDir scratch;
   const fs::path tree = scratch.path() / "tree";
   const Bytes text = TextLikeBytes(20000, 1);
   const Bytes noise = RandomBytes(6000, 2);
   WriteFile(tree / "Zeta.txt", text);
   WriteFile(tree / "alpha.txt", ToBytes("x"));
-  WriteFile(tree / "alpha" / "deep" / "deeper" / "noise.bin", noise);
+  WriteFile(tree / "alpha" / "deep" / "noise.bin", noise);
   WriteFile(tree / "alpha" / "empty.txt", {});
   WriteFile(tree / "\xC3\xA9t\xC3\xA9.txt", TextLikeBytes(100, 3));
   fs::create_directories(tree / "beta" / "nothing");
   SetTime(tree / "Zeta.txt", 1667433600, 999999999);                   // 2022-11-03 00:00:00.999
   SetTime(tree / "alpha" / "empty.txt", 951782400 + 3661, 120000000);  // 2000-02-29 01:01:01.12
 
-  const DecodedPackage decoded = Decode(BuildFromDisk(tree, WriterOptions{}));
+  ScannedTree scanned = ScanTree(tree.string());
+  ValidateTree(scanned.root);
+  TreeContentSource source(tree.string());
+  const DecodedPackage decoded = Decode(BuildFromMemory(scanned.root, source, {}));
   EXPECT_EQ(decoded.script, kScript);
-  const std::vector<std::string> order = {"Zeta.txt",
-                                          "alpha/",
-                                          "alpha/deep/",
-                                          "alpha/deep/deeper/",
-                                          "alpha/deep/deeper/noise.bin",
-                                          "alpha/empty.txt",
-                                          "alpha.txt",
-                                          "beta/",
-                                          "beta/nothing/",
-                                          "\xC3\xA9t\xC3\xA9.txt"};
-  EXPECT_EQ(decoded.order, order);
-
+  EXPECT_FALSE(decoded.scriptCompressed);  // too short to gain
+  EXPECT_TRUE(decoded.indexCompressed);
+  EXPECT_EQ(decoded.order,
+            (std::vector<std::string>{"Zeta.txt", "alpha/", "alpha/deep/", "alpha/deep/noise.bin",
+                                      "alpha/empty.txt", "alpha.txt", "beta/", "beta/nothing/",
+                                      "\xC3\xA9t\xC3\xA9.txt"}));
   const DecodedFile& zeta = decoded.files.at("Zeta.txt");
   EXPECT_EQ(zeta.contents, text);
   EXPECT_EQ(zeta.flags, ENTRY_COMPRESSED);
   EXPECT_EQ(zeta.time, (EntryTime{2022, 11, 3, 0, 0, 0, 99}));
-  const DecodedFile& incompressible = decoded.files.at("alpha/deep/deeper/noise.bin");
-  EXPECT_EQ(incompressible.contents, noise);
-  EXPECT_EQ(incompressible.flags, 0u);
-  const DecodedFile& empty = decoded.files.at("alpha/empty.txt");
-  EXPECT_TRUE(empty.contents.empty());
-  EXPECT_EQ(empty.flags, 0u);
-  EXPECT_EQ(empty.time, (EntryTime{2000, 2, 29, 1, 1, 1, 12}));
-  const DecodedFile& tiny = decoded.files.at("alpha.txt");  // deflate cannot beat one byte
-  EXPECT_EQ(tiny.contents, ToBytes("x"));
-  EXPECT_EQ(tiny.flags, 0u);
+  EXPECT_EQ(decoded.files.at("alpha/deep/noise.bin").contents, noise);
+  EXPECT_EQ(decoded.files.at("alpha/deep/noise.bin").flags, 0u);  // deflate loses
+  EXPECT_TRUE(decoded.files.at("alpha/empty.txt").contents.empty());
+  EXPECT_EQ(decoded.files.at("alpha/empty.txt").time, (EntryTime{2000, 2, 29, 1, 1, 1, 12}));
+  EXPECT_EQ(decoded.files.at("alpha.txt").flags, 0u);  // deflate cannot beat one byte
 }
 
-TEST(PackageWriterTest, SameInputsGiveSameBytesWhateverTheThreads) {
-  ScratchDir scratch;
-  const fs::path tree = scratch.path() / "tree";
-  for (int i = 0; i < 40; ++i) {
-    const fs::path file = tree / "d" += std::to_string(i % 5);
-    WriteFile(file / "f" += std::to_string(i),
-              i % 3 == 0 ? RandomBytes(3000 + 100 * i, i) : TextLikeBytes(5000 * i, i));
+// Many files in flight or one at a time, shared or not, stored or deflated,
+// whole or streamed through zlib: the same inputs give the same bytes for
+// any number of threads, and the stub reads back every file.
+TEST(PackageWriterTest, EveryWayOfStoringReadsBack) {
+  MemorySource source;
+  std::vector<TreeEntry> folders;
+  for (int d = 0; d < 5; ++d) {
+    std::vector<TreeEntry> files;
+    for (int i = d; i < 40; i += 5) {
+      const std::string name = "f" + std::to_string(i);
+      source.files["d" + std::to_string(d) + "/" + name] =
+          i % 3 == 0 ? RandomBytes(3000 + 100 * i, i) : TextLikeBytes(5000 * i, i);
+      files.push_back(File(name, source.files["d" + std::to_string(d) + "/" + name].size()));
+    }
+    folders.push_back(Directory("d" + std::to_string(d), std::move(files)));
   }
-  WriterOptions one;
-  one.jobs = 1;
-  WriterOptions four;
-  four.jobs = 4;
-  four.memoryBudget = 1;  // one file in flight at a time must still work
-  const Bytes first = BuildFromDisk(tree, one);
-  EXPECT_EQ(BuildFromDisk(tree, four), first);
-  four.memoryBudget = WriterOptions{}.memoryBudget;
-  EXPECT_EQ(BuildFromDisk(tree, four), first);
-  EXPECT_EQ(Decode(first).files.size(), 40u);
-}
+  for (const char* copy : {"a", "b", "c"}) {
+    source.files[std::string(copy) + "/text.txt"] = TextLikeBytes(9000, 11);
+    source.files[std::string(copy) + "/noise.bin"] = RandomBytes(5000, 12);
+    folders.push_back(Directory(copy, {File("noise.bin", 5000), File("text.txt", 9000)}));
+  }
+  source.files["b/other.txt"] = TextLikeBytes(9000, 13);  // same size, other bytes
+  folders[6].children.push_back(File("other.txt", 9000));
+  source.files["big.bin"] = RandomBytes(200000, 14);
+  folders.push_back(File("big.bin", 200000));
+  TreeEntry root = Directory("", std::move(folders));
+  SortTree(root);
 
-TEST(PackageWriterTest, IdenticalFilesShareOneCopyUnlessAskedNotTo) {
-  ScratchDir scratch;
-  const fs::path tree = scratch.path() / "tree";
-  const Bytes text = TextLikeBytes(9000, 11);
-  const Bytes noise = RandomBytes(5000, 12);
-  for (const char* folder : {"a", "b", "c"}) {
-    WriteFile(tree / folder / "text.txt", text);
-    WriteFile(tree / folder / "noise.bin", noise);
-  }
-  WriteFile(tree / "b" / "other.txt", TextLikeBytes(9000, 13));  // same size, other bytes
-  for (const unsigned jobs : {1u, 3u}) {
+  struct Way {
+    const char* name;
+    unsigned jobs;
+    uint64_t memoryBudget;
+    bool share;
+    bool store;
+    uint64_t streamThreshold;
+    int shared;  // entries that reuse an earlier file's data
+  } const ways[] = {
+      {"one thread", 1, 512 << 20, true, false, DEFAULT_STREAM_THRESHOLD, 4},
+      {"one file in flight", 4, 1, true, false, DEFAULT_STREAM_THRESHOLD, 4},
+      {"threads", 3, 512 << 20, true, false, DEFAULT_STREAM_THRESHOLD, 4},
+      {"not shared", 3, 512 << 20, false, false, DEFAULT_STREAM_THRESHOLD, 0},
+      {"stored", 2, 512 << 20, true, true, DEFAULT_STREAM_THRESHOLD, 4},
+      {"streamed", 2, 512 << 20, true, false, 100000, 4},
+  };
+  std::string script;
+  for (int i = 0; i < 20; ++i) script += kScript;
+  Bytes first;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
     WriterOptions options;
-    options.jobs = jobs;
-    const DecodedPackage decoded = Decode(BuildFromDisk(tree, options));
-    EXPECT_EQ(decoded.shared, 4) << jobs;
-    EXPECT_EQ(decoded.files.at("c/text.txt").contents, text);
-    EXPECT_EQ(decoded.files.at("c/noise.bin").contents, noise);
-    EXPECT_EQ(decoded.files.at("b/other.txt").contents, TextLikeBytes(9000, 13));
+    options.jobs = way.jobs;
+    options.memoryBudget = way.memoryBudget;
+    options.shareIdenticalFiles = way.share;
+    options.store = way.store;
+    options.streamThreshold = way.streamThreshold;
+    const Bytes package = BuildFromMemory(root, source, options, FakeStub(), script);
+    if (first.empty()) first = package;
+    if (way.share && !way.store && way.streamThreshold == DEFAULT_STREAM_THRESHOLD) {
+      EXPECT_EQ(package, first);
+    }
+    const DecodedPackage decoded = Decode(package);
+    EXPECT_EQ(decoded.shared, way.shared);
+    EXPECT_EQ(decoded.script, script);
+    EXPECT_EQ(decoded.scriptCompressed, !way.store);
+    EXPECT_EQ(decoded.indexCompressed, !way.store);
+    ASSERT_EQ(decoded.files.size(), source.files.size());
+    for (const auto& [path, bytes] : source.files) {
+      const DecodedFile& file = decoded.files.at(path);
+      EXPECT_EQ(file.contents, bytes) << path;
+      if (way.store) {
+        EXPECT_EQ(file.flags, 0u) << path;
+      }
+    }
+    // Deflated where that wins (also through zlib, for the large files),
+    // plain where it loses (the noise is then written again, plain).
+    EXPECT_EQ(decoded.files.at("d2/f22").flags, way.store ? 0u : ENTRY_COMPRESSED);
+    EXPECT_EQ(decoded.files.at("big.bin").flags, 0u);
   }
-  WriterOptions separate;
-  separate.shareIdenticalFiles = false;
-  const DecodedPackage decoded = Decode(BuildFromDisk(tree, separate));
-  EXPECT_EQ(decoded.shared, 0);
-  EXPECT_EQ(decoded.files.at("c/text.txt").contents, text);
-}
-
-TEST(PackageWriterTest, StoreKeepsEverythingPlain) {
-  ScratchDir scratch;
-  WriteFile(scratch.path() / "tree" / "a.txt", TextLikeBytes(10000, 4));
-  WriterOptions options;
-  options.store = true;
-  const DecodedPackage decoded = Decode(BuildFromDisk(scratch.path() / "tree", options));
-  EXPECT_FALSE(decoded.scriptCompressed);
-  EXPECT_FALSE(decoded.indexCompressed);
-  EXPECT_EQ(decoded.files.at("a.txt").flags, 0u);
-  EXPECT_EQ(decoded.files.at("a.txt").contents, TextLikeBytes(10000, 4));
 }
 
 TEST(PackageWriterTest, BlocksThatWouldInflatePastTheirCeilingStayPlain) {
   const std::string script(4 << 20, '\n');  // deflates about 1000:1
   MemorySource source;
-  const DecodedPackage decoded =
-      Decode(BuildFromMemory(Directory(""), source, WriterOptions(), FakeStub(), script));
+  source.files["zeros"] = Bytes(1 << 20, 0);  // a file is streamed out, never inflated whole
+  const DecodedPackage decoded = Decode(BuildFromMemory(
+      Directory("", {File("zeros", 1 << 20)}), source, WriterOptions(), FakeStub(), script));
   EXPECT_FALSE(decoded.scriptCompressed);
   EXPECT_EQ(decoded.script, script);
+  EXPECT_EQ(decoded.files.at("zeros").flags, ENTRY_COMPRESSED);
 }
 
 TEST(PackageWriterTest, OutputIsReadyToSign) {
@@ -531,142 +509,53 @@ TEST(PackageWriterTest, OutputIsReadyToSign) {
   }
 }
 
-TEST(PackageWriterTest, LargeFilesStreamThroughZlibAndFallBackToPlain) {
+TEST(PackageWriterTest, RefusesWhatTheFormatCannotHold) {
   MemorySource source;
-  source.files["big.txt"] = TextLikeBytes(300000, 5);
-  source.files["big.bin"] = RandomBytes(200000, 6);  // deflate loses: rewritten plain
-  source.files["small.txt"] = TextLikeBytes(3000, 7);
-  const TreeEntry root =
-      Directory("", {File("big.bin", 200000), File("big.txt", 300000), File("small.txt", 3000)});
-  WriterOptions options;
-  options.streamThreshold = 100000;
-  options.jobs = 2;
-  const DecodedPackage decoded = Decode(BuildFromMemory(root, source, options));
-  for (const auto& [path, bytes] : source.files) {
-    EXPECT_EQ(decoded.files.at(path).contents, bytes) << path;
-  }
-  EXPECT_EQ(decoded.files.at("big.bin").flags, 0u);
-  EXPECT_EQ(decoded.files.at("big.txt").flags, ENTRY_COMPRESSED);
-}
-
-TEST(PackageWriterTest, FileThatChangedSizeSinceTheScanIsAnError) {
-  for (const uint64_t threshold : {DEFAULT_STREAM_THRESHOLD, uint64_t{10}}) {
-    for (const uint64_t claimed : {uint64_t{999}, uint64_t{1001}}) {
-      MemorySource source;
-      source.files["dir/f"] = TextLikeBytes(1000, 8);
-      const TreeEntry root = Directory("", {Directory("dir", {File("f", claimed)})});
-      WriterOptions options;
-      options.streamThreshold = threshold;
-      try {
-        BuildFromMemory(root, source, options);
-        ADD_FAILURE() << "no error for " << claimed << " / " << threshold;
-      } catch (const PackageError& error) {
-        EXPECT_EQ(error.path(), "dir/f");
-        EXPECT_NE(std::string(error.what()).find(claimed < 1000 ? "grew" : "shrank"),
-                  std::string::npos)
-            << error.what();
+  source.files["dir/f"] = TextLikeBytes(1000, 8);
+  // A file that changed size since the scan, whichever way it is stored.
+  for (const TreeMethod method : {TREE_METHOD_PER_FILE, TREE_METHOD_SOLID_LZMA2}) {
+    for (const uint64_t threshold : {DEFAULT_STREAM_THRESHOLD, uint64_t{10}}) {
+      for (const uint64_t claimed : {uint64_t{999}, uint64_t{1001}}) {
+        WriterOptions options = method == TREE_METHOD_PER_FILE ? WriterOptions{} : SolidOptions(1);
+        options.streamThreshold = threshold;
+        ExpectRefusal(
+            [&] {
+              BuildFromMemory(Directory("", {Directory("dir", {File("f", claimed)})}), source,
+                              options);
+            },
+            "dir/f", claimed < 1000 ? "the file grew" : "the file shrank");
       }
     }
   }
+  WriterOptions level;
+  level.level = 13;
+  ExpectRefusal([&] { BuildFromMemory(Directory(""), source, level); }, "",
+                "the compression level must be 1 to 12");
+  level = SolidOptions(1);
+  level.level = 10;
+  ExpectRefusal([&] { BuildFromMemory(Directory(""), source, level); }, "",
+                "the LZMA preset must be 0 to 9");
+  ExpectRefusal([&] { BuildFromMemory(Directory(""), source, {}, Bytes(STUB_SIZE - 1)); }, "",
+                "the stub is 310271 bytes");
 }
 
-TEST(PackageWriterTest, AnyChangedByteIsCaught) {
-  ScratchDir scratch;
-  WriteFile(scratch.path() / "tree" / "a.txt", TextLikeBytes(5000, 9));
-  const Bytes package = BuildFromDisk(scratch.path() / "tree", WriterOptions{});
-  for (const size_t at : {size_t{100}, size_t{PACKAGE_DIGEST_OFFSET},
-                          size_t{SCRIPT_FLAG_OFFSET + 8}, package.size() - 1}) {
-    Bytes damaged = package;
-    damaged[at] ^= 0x20;
-    MemoryInputFile input(damaged.data(), damaged.size());
-    PackageInfo info;
-    EXPECT_EQ(ReadPackageFrom(input, &info), PACKAGE_CORRUPTED) << at;
-  }
-}
-
-TEST(PackageWriterTest, EntryTimesCoverTheWindowsRange) {
-  EntryTime time;
-  ASSERT_TRUE(EntryTimeFromUnix(0, 0, &time));
-  EXPECT_EQ(time, (EntryTime{1970, 1, 1, 0, 0, 0, 0}));
-  ASSERT_TRUE(EntryTimeFromUnix(-11644473600, 9999999, &time));
-  EXPECT_EQ(time, (EntryTime{1601, 1, 1, 0, 0, 0, 0}));
-  ASSERT_TRUE(EntryTimeFromUnix(-1, 500000000, &time));
-  EXPECT_EQ(time, (EntryTime{1969, 12, 31, 23, 59, 59, 50}));
-  ASSERT_TRUE(EntryTimeFromUnix(910670515199, 999999999, &time));
-  EXPECT_EQ(time, (EntryTime{30827, 12, 31, 23, 59, 59, 99}));
-  EXPECT_FALSE(EntryTimeFromUnix(-11644473601, 0, &time));
-  EXPECT_FALSE(EntryTimeFromUnix(910670515200, 0, &time));
-  EXPECT_FALSE(EntryTimeFromUnix(INT64_MIN, 0, &time));
-  EXPECT_FALSE(EntryTimeFromUnix(INT64_MAX, 0, &time));
-}
-
-TEST(PackageWriterTest, ValidationRefusesWhatTheStubCannotInstall) {
-  const std::string longName(MAX_ENTRY_NAME_BYTES + 1, 'n');
-  std::string longestName;  // 510 bytes, 170 units: fits both limits
-  for (int i = 0; i < 170; ++i) longestName += "\xE2\x82\xAC";
-  const std::string segment(200, 's');  // three make a path over the budget
+TEST(BuildCommandTest, RefusalsNameTheEntryAndLeaveNoOutput) {
   struct Case {
-    TreeEntry root;
-    std::string path;
+    std::string entry;  // relative to the tree; made as a file unless named below
+    std::string shown;  // as the message names it
     std::string message;
   } const cases[] = {
-      {Directory("", {Directory("d", {File(longName, 1)})}), "d/" + longName, "511 bytes"},
-      {Directory("", {File(longestName, 1), File("A.txt", 1), File("a.TXT", 1)}), "a.TXT",
-       "letter case"},
-      {Directory("", {File("\xC3\x89t\xC3\xA9", 1), File("\xC3\xA9T\xC3\x89", 1)}),
-       "\xC3\xA9T\xC3\x89", "letter case"},
-      {Directory("", {File("\xEF\xBC\xA1", 1), File("\xEF\xBD\x81", 1)}),  // full-width A, a
-       "\xEF\xBD\x81", "letter case"},
-      {Directory("", {Directory(segment, {Directory(segment, {File(segment, 1)})})}),
-       segment + "/" + segment + "/" + segment, "602 UTF-16 units"},
+      {"sub/con.txt", "sub/con.txt", "reserved device name"},
+      {"ctl\x01z", "ctl\\x01z", "control character"},
+      {"bad\xFFname", "bad\\xFFname", "not valid UTF-8"},
+      {"link", "link", "symbolic link"},
+      {"dir/fifo", "dir/fifo", "special file"},
+      {"script", "script.txt", "the script is not valid UTF-8 (line 2"},
+      {"stub", "script.txt", "a stub is exactly 310272 bytes"},
+      {"missing", "missing", "missing"},
   };
   for (const Case& c : cases) {
-    try {
-      ValidateTree(c.root);
-      ADD_FAILURE() << "accepted " << c.path;
-    } catch (const PackageError& error) {
-      EXPECT_EQ(error.path(), c.path);
-      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
-    }
-  }
-  // The budget itself is fine: 508 units over several folders.
-  const std::string part(168, 'p');
-  EXPECT_NO_THROW(ValidateTree(
-      Directory("", {Directory(part, {Directory(part, {File(std::string(170, 'f'), 1)})})})));
-}
-
-TEST(BuildCommandTest, BuildsAndReplacesTheOutputLeavingNoTemporaries) {
-  ScratchDir scratch;
-  const fs::path out = scratch.path() / "out" / "setup.exe";
-  WriteFile(scratch.path() / "tree" / "a.txt", TextLikeBytes(3000, 10));
-  WriteFile(out, ToBytes("old"));
-  const BuildRun run = RunBuild(scratch.path(), scratch.path() / "tree", out);
-  ASSERT_EQ(run.exitCode, 0) << run.stderrText;
-  EXPECT_EQ(run.stderrText, "");
-  EXPECT_EQ(Decode(ReadFile(out)).files.at("a.txt").contents, TextLikeBytes(3000, 10));
-  EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), {}), 1);
-}
-
-TEST(BuildCommandTest, RefusedTreesNameTheEntryAndLeaveNoOutput) {
-  struct Case {
-    std::string entry;  // relative to the tree; created as a file unless made below
-    std::string message;
-  } const cases[] = {
-      {"sub/con.txt", "reserved device name"},
-      {"Lpt1", "reserved device name"},
-      {"a:b", "path separator"},
-      {"x ", "dot or a blank"},
-      {"x.", "dot or a blank"},
-      {"ctl\x01z", "control character"},
-      {"bad\xFFname", "not valid UTF-8"},
-      {"smile\xF0\x9F\x98\x80", "Basic Multilingual Plane"},
-      {"q?", "reserves"},
-      {std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + std::string(110, 'c'),
-       "512 UTF-16 units"},
-      {"link", "symbolic link"},
-      {"dir/fifo", "special file"},
-  };
-  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
     ScratchDir scratch;
     const fs::path tree = scratch.path() / "tree";
     WriteFile(tree / "ok.txt", ToBytes("fine"));
@@ -675,50 +564,28 @@ TEST(BuildCommandTest, RefusedTreesNameTheEntryAndLeaveNoOutput) {
     } else if (c.entry == "dir/fifo") {
       fs::create_directories(tree / "dir");
       ASSERT_EQ(mkfifo((tree / c.entry).c_str(), 0600), 0);
-    } else {
+    } else if (c.entry != "script" && c.entry != "stub" && c.entry != "missing") {
       WriteFile(tree / c.entry, ToBytes("payload"));
     }
     const fs::path out = scratch.path() / "out" / "setup.exe";
-    fs::create_directories(out.parent_path());
     WriteFile(out, ToBytes("old"));
-    const BuildRun run = RunBuild(scratch.path(), tree, out);
-    EXPECT_EQ(run.exitCode, 1) << c.entry;
-    EXPECT_NE(run.stderrText.find(c.message), std::string::npos) << run.stderrText;
-    // The path is named, control and malformed bytes escaped.
-    const std::string shown = c.entry == "ctl\x01z"      ? "ctl\\x01z"
-                              : c.entry == "bad\xFFname" ? "bad\\xFFname"
-                                                         : c.entry;
-    EXPECT_NE(run.stderrText.find("mksetup: " + shown + ": "), std::string::npos) << run.stderrText;
-    EXPECT_EQ(ReadFile(out), ToBytes("old")) << c.entry;
-    EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), {}), 1) << c.entry;
+    WriteFile(scratch.path() / "stub.exe", FakeStub());
+    WriteFile(scratch.path() / "script.txt",
+              ToBytes(c.entry == "script" ? "ok\nbad \xC0\xAF\n" : kScript));
+    BuildOptions options;
+    options.script = (scratch.path() / "script.txt").string();
+    options.tree = (c.entry == "missing" ? scratch.path() / "missing" : tree).string();
+    options.output = out.string();
+    options.stub = (scratch.path() / (c.entry == "stub" ? "script.txt" : "stub.exe")).string();
+    options.quiet = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run_build(options), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(c.shown), std::string::npos) << said;
+    EXPECT_NE(said.find(c.message), std::string::npos) << said;
+    EXPECT_EQ(ReadFile(out), ToBytes("old"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), {}), 1);
   }
-}
-
-TEST(BuildCommandTest, RefusesBadScriptStubAndTreeArguments) {
-  ScratchDir scratch;
-  WriteFile(scratch.path() / "tree" / "a.txt", ToBytes("a"));
-  const fs::path out = scratch.path() / "setup.exe";
-
-  BuildRun run = RunBuild(scratch.path(), scratch.path() / "tree", out, "ok\nbad \xC0\xAF\n");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.stderrText.find("script.txt: the script is not valid UTF-8 (line 2"),
-            std::string::npos)
-      << run.stderrText;
-
-  run = RunBuild(scratch.path(), scratch.path() / "missing", out);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.stderrText.find("missing"), std::string::npos) << run.stderrText;
-
-  BuildOptions options;
-  options.script = (scratch.path() / "script.txt").string();
-  options.tree = (scratch.path() / "tree").string();
-  options.output = out.string();
-  options.stub = (scratch.path() / "script.txt").string();  // any file of the wrong size
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(run_build(options), 1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("a stub is exactly 310272 bytes"),
-            std::string::npos);
-  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST(DisplayTest, ControlCharactersAndBadBytesAreEscaped) {

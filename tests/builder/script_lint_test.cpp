@@ -1,4 +1,4 @@
-#include "script/script_lint.h"
+#include "builder/script_lint.h"
 
 #include <gtest/gtest.h>
 
