@@ -11,10 +11,12 @@ int DaysInMonth(int year, int month) {
 
 // Days from 1970-01-01 to the given proleptic Gregorian date and back, in
 // 400-year eras starting on March 1st (Howard Hinnant's days_from_civil and
-// civil_from_days), exact over the whole SYSTEMTIME range.
+// civil_from_days), exact over the whole SYSTEMTIME range. Its years start at
+// 1601, so no era lies before year 0 and the divisions need no rounding
+// towards minus infinity.
 int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
   year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t era = year / 400;
   const int64_t yearOfEra = year - era * 400;
   const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
   const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
@@ -29,7 +31,7 @@ struct CivilDate {
 
 CivilDate CivilFromDays(int64_t days) {
   const int64_t z = days + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t era = z / 146097;
   const int64_t dayOfEra = z - era * 146097;
   const int64_t yearOfEra =
       (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;

@@ -164,6 +164,8 @@ TEST(ScriptLintTest, RegisterLinesTheSetupTakes) {
                                 "HKEY_USERS\\S\\N=a=b",
                                 "HKEY_USERS\\S\\" + umlauts + "=" + umlauts,
                                 "HKEY_USERS\\S\\N=DWORD:00000000FF",
+                                "HKEY_USERS\\S\\N=DWORD:012345678",
+                                "HKEY_USERS\\S\\N=DWORD:9f",
                                 // A number has no length limit of its own.
                                 "HKEY_USERS\\S\\N=DWORD:" + std::string(600, '0') + "1",
                             });

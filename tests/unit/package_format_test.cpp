@@ -79,41 +79,11 @@ TEST(PackageFormatTest, EveryCutInsideAnEntryIsReportedAsTruncated) {
   EXPECT_EQ(entry.flags, 1u);
 }
 
-TEST(PackageFormatTest, SectionAndSolidHeads) {
+TEST(PackageFormatTest, SectionHeads) {
   uint8_t head[SECTION_HEAD_SIZE];
   EncodeSectionHead(head, {0x11, 0x01020304});
   EXPECT_EQ(Bytes(head, head + sizeof head), (Bytes{0x11, 0x04, 0x03, 0x02, 0x01}));
   const SectionHead decoded = DecodeSectionHead(head);
   EXPECT_EQ(decoded.flag, 0x11);
   EXPECT_EQ(decoded.length, 0x01020304u);
-
-  // A head is readable when its blocks cover the stream exactly, are no
-  // smaller than the minimum, and its dictionary stays within the maximum.
-  struct Case {
-    SolidHeader header;
-    bool readable;
-  } const cases[] = {
-      {{0, MIN_SOLID_BLOCK_SIZE, 0, 0}, true},
-      {{1, MIN_SOLID_BLOCK_SIZE, 1, 28}, true},
-      {{MIN_SOLID_BLOCK_SIZE, MIN_SOLID_BLOCK_SIZE, 1, 0}, true},
-      {{MIN_SOLID_BLOCK_SIZE + 1, MIN_SOLID_BLOCK_SIZE, 2, 0}, true},
-      {{MIN_SOLID_BLOCK_SIZE + 1, MIN_SOLID_BLOCK_SIZE, 1, 0}, false},
-      {{MIN_SOLID_BLOCK_SIZE, MIN_SOLID_BLOCK_SIZE, 2, 0}, false},
-      {{1, MIN_SOLID_BLOCK_SIZE - 1, 1, 0}, false},
-      {{1, MIN_SOLID_BLOCK_SIZE, 1, 29}, false},
-      {{0xFFFFFFFF, 0xFFFFFFFF, 1, 0}, true},
-  };
-  for (const Case& c : cases) {
-    uint8_t bytes[SOLID_HEADER_SIZE];
-    EncodeSolidHeader(bytes, c.header);
-    SolidHeader read;
-    EXPECT_EQ(DecodeSolidHeader(bytes, &read), c.readable) << c.header.streamLength;
-    EXPECT_EQ(read.streamLength, c.header.streamLength);
-    EXPECT_EQ(read.blockCount, c.header.blockCount);
-    EXPECT_EQ(read.dictionaryProperty, c.header.dictionaryProperty);
-  }
-  uint8_t record[SOLID_BLOCK_RECORD_SIZE];
-  EncodeSolidBlock(record, {0x0A0B0C0D, 0x01020304});
-  EXPECT_EQ(DecodeSolidBlock(record).storedSize, 0x0A0B0C0Du);
-  EXPECT_EQ(DecodeSolidBlock(record).crc, 0x01020304u);
 }

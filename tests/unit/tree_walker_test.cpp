@@ -148,13 +148,15 @@ struct Extraction {
 
 // ---------------------------------------------------------------- examples
 
-TEST(TreeWalkerExampleTest, TheFormatsWorkedExample) {
+TEST(TreeWalkerExampleTest, TheFormatsWorkedExampleInAPackage) {
   TreeBuilder tree;
   tree.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
-  Extraction run(tree.Section());
+  const Bytes package =
+      AssemblePackage(FakeStub(), 0, ToBytes("[locale]\r\n"), tree.Section(/*compressIndex=*/true));
+  Extraction run(package, SCRIPT_OFFSET + 10);
   EXPECT_TRUE(run.stats.Clean());
   EXPECT_EQ(run.stats.filesWritten, 2u);
-  EXPECT_TRUE(run.IsDirectory(u""));
+  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"sub", u"sub\\a.txt", u"sub\\e.txt"}));
   EXPECT_TRUE(run.IsDirectory(u"sub"));
   EXPECT_EQ(run.FileBytes(u"sub\\a.txt"), ToBytes("hello"));
   EXPECT_TRUE(run.FileBytes(u"sub\\e.txt").empty());
@@ -167,59 +169,34 @@ TEST(TreeWalkerExampleTest, TheFormatsWorkedExample) {
   EXPECT_EQ(run.progress.events, expected);
 }
 
-TEST(TreeWalkerExampleTest, PercentagesUseTheRunningTotalOverTotalPlusOne) {
-  TreeBuilder tree;
+TEST(TreeWalkerExampleTest, ProgressAndTheEndsOfATree) {
+  TreeBuilder tree;  // the running total over the total + 1
   tree.File("one", RandomBytes(50, 1)).File("two", RandomBytes(150, 2)).End(ENTRY_END);
-  Extraction run(tree.Section());
-  EXPECT_EQ(run.progress.Percents(), (std::vector<int>{24, 99}));
+  EXPECT_EQ(Extraction(tree.Section()).progress.Percents(), (std::vector<int>{24, 99}));
 
-  TreeBuilder empties;
-  empties.File("a", {}).Dir("d").File("b", {}).End().File("c", {});
+  TreeBuilder empties;  // an index without any end byte ends with the index
+  empties.File("a", {}).Dir("d").File("b", {}).End().Dir("empty").End().File("c", {});
   Extraction empty(empties.Section());
   EXPECT_EQ(empty.progress.Percents(), (std::vector<int>{0, 0, 0}));
   EXPECT_TRUE(empty.FileBytes(u"d\\b").empty());
   EXPECT_TRUE(empty.output.Find(u"d\\b")->timeSet);
-}
+  EXPECT_TRUE(empty.IsDirectory(u"empty"));
+  EXPECT_TRUE(empty.stats.Clean());
 
-TEST(TreeWalkerExampleTest, EndsOfTheTree) {
   Extraction only(TreeBuilder::MakeSection(0, {ENTRY_END}, {}));
   EXPECT_EQ(only.Paths(), std::vector<std::u16string>{u""});
   EXPECT_TRUE(only.progress.events.empty());
   EXPECT_TRUE(only.stats.Clean());
 
-  // A directory end at the top level ends the walk just as ENTRY_END does.
-  TreeBuilder tree;
-  tree.File("before", ToBytes("x")).End().File("after", ToBytes("y"));
-  Extraction run(tree.Section());
-  EXPECT_NE(run.output.Find(u"before"), nullptr);
-  EXPECT_EQ(run.output.Find(u"after"), nullptr);
-
-  // An index without any end byte ends with the index, and an empty
-  // directory entry is an empty directory.
-  TreeBuilder open;
-  open.Dir("empty").End().File("last", ToBytes("z"));
-  Extraction unended(open.Section());
-  EXPECT_TRUE(unended.IsDirectory(u"empty"));
-  EXPECT_EQ(unended.FileBytes(u"last"), ToBytes("z"));
-  EXPECT_TRUE(unended.stats.Clean());
-
-  // Unknown entry types hold a name and flags, and are passed over.
+  // A directory end at the top level ends the walk just as ENTRY_END does;
+  // entries of unknown types are passed over; only valid times are set.
   TreeBuilder odd;
   odd.index = std::string("\x07skip\0\0\0\0\0", 10);
-  odd.File("kept", ToBytes("k"));
-  Extraction skipped(odd.Section());
-  EXPECT_EQ(skipped.FileBytes(u"kept"), ToBytes("k"));
-}
-
-TEST(TreeWalkerExampleTest, ReadsTheTreeOfAWholePackageAndACompressedIndex) {
-  TreeBuilder tree;
-  tree.Dir("bin").File("tool.exe", RandomBytes(3000, 3)).End().File("readme", ToBytes("r"));
-  const Bytes package =
-      AssemblePackage(FakeStub(), 0, ToBytes("[locale]\r\n"), tree.Section(/*compressIndex=*/true));
-  Extraction run(package, SCRIPT_OFFSET + 10);
-  EXPECT_TRUE(run.stats.Clean());
-  EXPECT_EQ(run.FileBytes(u"bin\\tool.exe"), RandomBytes(3000, 3));
-  EXPECT_EQ(run.FileBytes(u"readme"), ToBytes("r"));
+  odd.File("bad", ToBytes("b"), 0, {2023, 2, 29, 0, 0, 0, 0}).End().File("after", ToBytes("y"));
+  Extraction run(odd.Section());
+  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"bad"}));
+  EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
+  EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
 }
 
 // ---------------------------------------------------------------- copying
@@ -296,15 +273,6 @@ TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedOrWrittenStillCount) {
   // read: the seeks are the tree's and the other four files'.
   EXPECT_EQ(run.progress.Percents()[1], static_cast<int>(150 * 100 / (run.stats.storedTotal + 1)));
   EXPECT_EQ(run.seeks.size(), 5u);
-}
-
-TEST(TreeWalkerCopyTest, OnlyValidEntryTimesAreSet) {
-  TreeBuilder tree;
-  tree.File("bad", ToBytes("b"), 0, {2023, 2, 29, 0, 0, 0, 0}).File("good", ToBytes("g"));
-  Extraction run(tree.Section());
-  EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
-  EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
-  EXPECT_TRUE(run.output.Find(u"good")->timeSet);
 }
 
 // ---------------------------------------------------------------- one file
