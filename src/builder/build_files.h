@@ -35,6 +35,12 @@ struct TreeEntry {
   std::vector<TreeEntry> children;  // directories only
 };
 
+// A file of the tree and its path in it ('/'-separated).
+struct TreeFile {
+  const TreeEntry* entry;
+  std::string path;
+};
+
 // Reads one file's contents. Read returns the bytes read, 0 at the end; it
 // throws PackageError on a read error.
 class ContentReader {

@@ -1,7 +1,6 @@
 #include "builder/package_writer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <unordered_map>
 

@@ -48,12 +48,6 @@ struct StoredBytes {
 StoredBytes StoreSmaller(Deflater* deflater, std::unique_ptr<uint8_t[]> data, size_t size,
                          bool inflatedWhole);
 
-// A file of the tree and its path in it ('/'-separated).
-struct TreeFile {
-  const TreeEntry* entry;
-  std::string path;
-};
-
 // Identifies a file's contents: its size and SHA-1.
 using ContentKey = std::string;
 

@@ -8,7 +8,6 @@
 
 #include "builder/build_files.h"
 #include "builder/package_writer.h"
-#include "builder/parallel_compressor.h"
 
 struct StreamedFile {
   uint64_t storedSize = 0;

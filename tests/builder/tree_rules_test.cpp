@@ -134,8 +134,8 @@ TEST(TreeRulesTest, ScriptsWithEncodingErrorsAreRefusedByLine) {
       {"a\n\nx" + std::string(1, '\0'), "line 3: a NUL byte"},
       {"a\n\xF0\x9F\x98\x80\n", "line 2: a character outside the Basic Multilingual Plane"},
   };
-  for (const auto& [script, message] : cases) {
-    ExpectRefusal([&] { ValidateScript(script); }, "", message);
+  for (const auto& c : cases) {
+    ExpectRefusal([&] { ValidateScript(c.first); }, "", c.second);
   }
   EXPECT_NO_THROW(ValidateScript("[locale]\r\n\xC3\xA9\xEF\xBF\xBF\r\n"));
 }
