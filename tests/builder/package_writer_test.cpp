@@ -15,6 +15,7 @@
 #include "base/utf8.h"
 #include "build_command.h"
 #include "display.h"
+#include "list_command.h"
 #include "package/package_reader.h"
 #include "package/sha1.h"
 #include "package/tree_walker.h"
@@ -510,6 +511,37 @@ TEST(BuildCommandTest, RefusalsNameTheEntryAndLeaveNoOutput) {
     EXPECT_NE(said.find(c.message), std::string::npos) << said;
     EXPECT_EQ(ReadFile(out), ToBytes("old"));
     EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), {}), 1);
+  }
+}
+
+// The listing follows the stub's walk, entries it passes over included, and
+// names every entry by its bytes as stored.
+TEST(ListCommandTest, ListsWhatTheWalkSkipsUnderItsStoredName) {
+  std::string index;
+  const EntryTime time{2022, 11, 3, 0, 0, 0, 0};
+  AppendDirectoryEntry(index, "", 0);
+  AppendFileEntry(index, "in", 2, 0, time, 0, 0);
+  AppendEndEntry(index, ENTRY_DIRECTORY_END);
+  AppendDirectoryEntry(index, "d\xFF", 2);  // the stub drops the byte: "d"
+  AppendFileEntry(index, "CON", 3, 0, time, 2, 0);
+  AppendFileEntry(index, "ok", 2, 0, time, 2, 0);
+  AppendEndEntry(index, ENTRY_DIRECTORY_END);
+  Bytes section(SECTION_HEAD_SIZE);
+  EncodeSectionHead(section.data(), {0, static_cast<uint32_t>(index.size())});
+  section.insert(section.end(), index.begin(), index.end());
+  section.insert(section.end(), {2, 0, 0, 0, 'h', 'i'});
+  ScratchDir scratch;
+  WriteFile(scratch.path() / "setup.exe", AssemblePackage(PeStub(), 0, {}, section));
+  ListOptions options;
+  options.file = (scratch.path() / "setup.exe").string();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run_list(options), 0);
+  const std::string listed = testing::internal::GetCapturedStdout();
+  for (const char* line : {"  /  [skipped: the name is not safe to create]\n",
+                           "  in  [skipped: inside a skipped directory]\n", "  d\\xFF/\n",
+                           "  d\\xFF/CON  [skipped: the name is not safe to create]\n",
+                           "  d\\xFF/ok\n", "3 files, 4 bytes (4 stored)\n"}) {
+    EXPECT_NE(listed.find(line), std::string::npos) << line << listed;
   }
 }
 

@@ -83,7 +83,8 @@ class ListingVisitor final : public TreeVisitor {
     item.isDirectory = entry.type == ENTRY_DIRECTORY;
     folders_.resize(depth);
     const std::string name(entry.name, entry.nameLength);
-    item.path = depth == 0 ? name : folders_.back() + "/" + name;
+    const std::string parent = depth == 0 ? std::string() : folders_.back();
+    item.path = parent.empty() ? name : parent + "/" + name;
     if (item.isDirectory) {
       folders_.push_back(item.path);
     } else {
