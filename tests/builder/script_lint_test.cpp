@@ -110,8 +110,10 @@ TEST(ScriptLintTest, SectionsNeverReadForAnyLocale) {
   ExpectOnly(std::string(kLocale) + german + "[run.de-AT]\n", 16, kWarning, "(here de)");
   EXPECT_EQ(Describe(Lint(std::string(kLocale) + german + "[run.de]\n")), "");
   ExpectOnly(std::string(kLocale) + "[install.german]\n", 9, kWarning, "form ll or ll-CC");
-  ExpectOnly(std::string(kLocale) + "[locale.DE]\na\nb\nc\nd\ne\nf\n", 9, kWarning,
-             "form ll or ll-CC");
+  for (const char* header : {"[locale.DE]", "[locale.De]", "[locale.de-aT]", "[locale.de-A]"}) {
+    ExpectOnly(std::string(kLocale) + header + "\na\nb\nc\nd\ne\nf\n", 9, kWarning,
+               "form ll or ll-CC");
+  }
 }
 
 struct LineCase {

@@ -79,11 +79,32 @@ TEST(PackageFormatTest, EveryCutInsideAnEntryIsReportedAsTruncated) {
   EXPECT_EQ(entry.flags, 1u);
 }
 
-TEST(PackageFormatTest, SectionHeads) {
+TEST(PackageFormatTest, SectionAndSolidHeads) {
   uint8_t head[SECTION_HEAD_SIZE];
   EncodeSectionHead(head, {0x11, 0x01020304});
   EXPECT_EQ(Bytes(head, head + sizeof head), (Bytes{0x11, 0x04, 0x03, 0x02, 0x01}));
   const SectionHead decoded = DecodeSectionHead(head);
   EXPECT_EQ(decoded.flag, 0x11);
   EXPECT_EQ(decoded.length, 0x01020304u);
+
+  // A solid head is readable when its blocks cover the stream exactly, are
+  // no smaller than the minimum, and its dictionary stays within the maximum.
+  constexpr uint32_t B = MIN_SOLID_BLOCK_SIZE;
+  struct Case {
+    SolidHeader header;
+    bool readable;
+  } const cases[] = {
+      {{0, B, 0, 0}, true},      {{B, B, 1, 28}, true},
+      {{B + 1, B, 2, 0}, true},  {{B - 1, B, 1, 0}, true},
+      {{B + 1, B, 1, 0}, false}, {{B, B, 2, 0}, false},
+      {{0, B, 1, 0}, false},     {{1, B - 1, 1, 0}, false},
+      {{1, B, 1, 29}, false},    {{0xFFFFFFFF, 0xFFFFFFFF, 1, 0}, true},
+  };
+  for (const Case& c : cases) {
+    uint8_t bytes[SOLID_HEADER_SIZE];
+    EncodeSolidHeader(bytes, c.header);
+    SolidHeader read;
+    EXPECT_EQ(DecodeSolidHeader(bytes, &read), c.readable) << c.header.streamLength;
+    EXPECT_EQ(read.blockCount, c.header.blockCount);
+  }
 }

@@ -86,6 +86,8 @@ TEST(Utf8Test, SizedConversionsStopAtNulOrLengthAndCutToCapacity) {
   EXPECT_EQ(std::string(bytes), "ab\xC3\xA9");
   EXPECT_EQ(WideToUtf8(bytes, 1, u"abc"), 3u);
   EXPECT_EQ(bytes[0], 0);
+  EXPECT_EQ(WideToUtf8(bytes, 5, u"abc", 2), 2u);  // never a unit past the length
+  EXPECT_EQ(std::string(bytes), "ab");
 }
 
 TEST(Utf8Test, WideTextToUtf8UnitByUnitOrAsUtf16) {
