@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,60 +149,189 @@ struct Extraction {
 
 }  // namespace
 
-// ---------------------------------------------------------------- examples
+// ---------------------------------------------------------------- walks
 
-TEST(TreeWalkerExampleTest, TheFormatsWorkedExampleInAPackage) {
-  TreeBuilder tree;
-  tree.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
-  const Bytes package =
-      AssemblePackage(FakeStub(), 0, ToBytes("[locale]\r\n"), tree.Section(/*compressIndex=*/true));
-  Extraction run(package, SCRIPT_OFFSET + 10);
-  EXPECT_TRUE(run.stats.Clean());
-  EXPECT_EQ(run.stats.filesWritten, 2u);
-  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"sub", u"sub\\a.txt", u"sub\\e.txt"}));
-  EXPECT_TRUE(run.IsDirectory(u"sub"));
-  EXPECT_EQ(run.FileBytes(u"sub\\a.txt"), ToBytes("hello"));
-  EXPECT_TRUE(run.FileBytes(u"sub\\e.txt").empty());
-  for (const char16_t* path : {u"sub\\a.txt", u"sub\\e.txt"}) {
-    EXPECT_TRUE(run.output.Find(path)->timeSet);
-    EXPECT_EQ(run.output.Find(path)->time, kTime);
+// One walk of a tree written into the in-memory output, and what it gives.
+struct WalkCase {
+  const char* name;
+  std::function<void(TreeBuilder&)> build;
+  std::vector<std::u16string> paths;  // all the output holds
+  std::vector<int> percents;
+  std::vector<ExtractIssue> issues;
+  std::array<uint32_t, 3> counts;              // files written, entries skipped, files failed
+  std::map<std::u16string, Bytes> files = {};  // some of the files' contents
+  size_t rootUnits = 2;
+  std::function<void(MemoryTreeOutput&)> prepare = nullptr;
+  size_t seeks = 0;  // when not 0: the tree's seek and one per file read
+  bool compressIndex = false;
+};
+
+const WalkCase kWalks[] = {
+    {"the format's worked example, its index compressed",
+     [](TreeBuilder& t) {
+       t.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
+     },
+     {u"", u"sub", u"sub\\a.txt", u"sub\\e.txt"},
+     {83, 83},
+     {},
+     {2, 0, 0},
+     {{u"sub\\a.txt", ToBytes("hello")}, {u"sub\\e.txt", {}}},
+     2,
+     nullptr,
+     0,
+     true},
+    {"the running total over the total + 1",
+     [](TreeBuilder& t) { t.File("one", RandomBytes(50, 1)).File("two", RandomBytes(150, 2)); },
+     {u"", u"one", u"two"},
+     {24, 99},
+     {},
+     {2, 0, 0}},
+    {"empty files and folders; an index without an end ends with the index",
+     [](TreeBuilder& t) {
+       t.File("a", {}).Dir("d").File("b", {}).End().Dir("empty").End().File("c", {});
+     },
+     {u"", u"a", u"c", u"d", u"d\\b", u"empty"},
+     {0, 0, 0},
+     {},
+     {3, 0, 0}},
+    {"a directory end at the top ends the walk; unknown types are passed over",
+     [](TreeBuilder& t) {
+       t.index = std::string("\x07skip\0\0\0\0\0", 10);
+       t.File("before", ToBytes("b")).End().File("after", ToBytes("y"));
+     },
+     {u"", u"before"},
+     {50},
+     {},
+     {1, 0, 0}},
+    {"a folder that is a link in the target, with all below it",
+     [](TreeBuilder& t) {
+       t.Dir("linked").File("x", {1}).Dir("deeper").File("y", {2}).End().End().File("z", {3});
+     },
+     {u"", u"z"},
+     {50},
+     {EXTRACT_LINK_IN_TARGET},
+     {1, 1, 0},
+     {},
+     2,
+     [](MemoryTreeOutput& out) { out.links.insert(u"linked"); }},
+    {"files that cannot be created or written still count",
+     [](TreeBuilder& t) {
+       t.File("a", RandomBytes(50, 1))
+           .File("locked", RandomBytes(100, 2))
+           .File("big", RandomBytes(150, 3));
+       t.File("zeros", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED).File("c", {1, 2});
+     },
+     {u"", u"a", u"big", u"c", u"zeros"},
+     {},
+     {EXTRACT_CREATE_FAILED, EXTRACT_WRITE_FAILED, EXTRACT_WRITE_FAILED},
+     {4, 0, 3},
+     {{u"a", RandomBytes(50, 1)}, {u"c", {1, 2}}},
+     2,
+     [](MemoryTreeOutput& out) {
+       out.refuse.insert(u"locked");
+       out.writeLimit = 100;
+     },
+     5},
+    {"sizes and offsets past the end of the file",
+     [](TreeBuilder& t) {
+       t.File("whole", ToBytes("0123456789"))
+           .RawFile("long", 1000, 5)
+           .RawFile("far", 100, 0xFFFFFFF0u);
+       t.RawFile("huge", 0xFFFFFFFFu, 0).File("next", ToBytes("n"));
+     },
+     {u"", u"far", u"huge", u"long", u"next", u"whole"},
+     {},
+     {EXTRACT_DATA_CUT_SHORT, EXTRACT_DATA_CUT_SHORT, EXTRACT_DATA_CUT_SHORT},
+     {5, 0, 3},
+     {{u"long", ToBytes("56789n")}, {u"far", {}}, {u"huge", ToBytes("0123456789n")}}},
+    {"one huge file keeps a divisor",
+     [](TreeBuilder& t) { t.RawFile("max", 0xFFFFFFFFu, 0); },
+     {u"", u"max"},
+     {99},
+     {EXTRACT_DATA_CUT_SHORT},
+     {1, 0, 1}},
+    {"huge totals keep a divisor",
+     [](TreeBuilder& t) {
+       t.RawFile("a", 0xFFFFFFFFu, 0).RawFile("b", 0xFFFFFFFFu, 0).File("c", {});
+     },
+     {u"", u"a", u"b", u"c"},
+     {49, 99, 99},
+     {EXTRACT_DATA_CUT_SHORT, EXTRACT_DATA_CUT_SHORT},
+     {3, 0, 2}},
+    {"the longest names fit behind no target at all: 510 bytes, or 255 units in as many",
+     [](TreeBuilder& t) {
+       std::string wide;
+       for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
+       t.File(std::string(MAX_ENTRY_NAME_BYTES, 'n'), {}).File(wide, {});
+       t.File(std::string(MAX_ENTRY_NAME_BYTES + 1, 'n'), {});
+     },
+     {u"", std::u16string(MAX_ENTRY_NAME_BYTES, u'n'), std::u16string(255, u'\u00E9')},
+     {},
+     {EXTRACT_NAME_TOO_LONG},
+     {2, 1, 0},
+     {},
+     0},
+    {"names and paths too long are skipped, not shortened",
+     [](TreeBuilder& t) {
+       // Target (100) + '\' + 200 + '\' + 209 = 511 fits; one more unit does not.
+       t.Dir(std::string(200, 'd')).File(std::string(209, 'f'), ToBytes("edge"));
+       t.File(std::string(210, 'g'), ToBytes("over"))
+           .Dir(std::string(210, 'h'))
+           .File("x", {})
+           .End()
+           .End();
+       t.File(std::string(MAX_ENTRY_NAME_BYTES + 1, 'n'), ToBytes("too long"));
+     },
+     {u"", std::u16string(200, u'd'),
+      std::u16string(200, u'd') + u"\\" + std::u16string(209, u'f')},
+     {},
+     {EXTRACT_PATH_TOO_LONG, EXTRACT_PATH_TOO_LONG, EXTRACT_NAME_TOO_LONG},
+     {1, 3, 0},
+     {},
+     100},
+};
+
+TEST(TreeWalkerTest, Walks) {
+  for (const WalkCase& c : kWalks) {
+    SCOPED_TRACE(c.name);
+    TreeBuilder tree;
+    c.build(tree);
+    MemoryTreeOutput prepared;
+    if (c.prepare) c.prepare(prepared);
+    Extraction run(tree.Section(c.compressIndex), 0, c.rootUnits, std::move(prepared));
+    EXPECT_EQ(run.Paths(), c.paths);
+    if (!c.percents.empty()) {
+      EXPECT_EQ(run.progress.Percents(), c.percents);
+    }
+    std::vector<ExtractIssue> issues;
+    for (const auto& issue : run.observer.issues) issues.push_back(issue.issue);
+    EXPECT_EQ(issues, c.issues);
+    EXPECT_EQ(run.stats.filesWritten, c.counts[0]);
+    EXPECT_EQ(run.stats.skipped, c.counts[1]);
+    EXPECT_EQ(run.stats.failed, c.counts[2]);
+    EXPECT_FALSE(run.stats.indexCutShort);
+    EXPECT_TRUE(run.output.unsafePaths.empty());
+    for (const auto& [path, bytes] : c.files) EXPECT_EQ(run.FileBytes(path), bytes);
+    if (c.seeks != 0) {
+      EXPECT_EQ(run.seeks.size(), c.seeks);
+    }
+    // Every file gets its valid entry time.
+    for (const auto& [path, node] : run.output.nodes) {
+      EXPECT_TRUE(node.isDirectory || (node.timeSet && node.time == kTime));
+    }
   }
-  // Total 5, divisor 6: both files report 5 * 100 / 6.
-  const std::vector<std::pair<std::u16string, int>> expected = {{u"a.txt", 83}, {u"e.txt", 83}};
-  EXPECT_EQ(run.progress.events, expected);
 }
 
-TEST(TreeWalkerExampleTest, ProgressAndTheEndsOfATree) {
-  TreeBuilder tree;  // the running total over the total + 1
-  tree.File("one", RandomBytes(50, 1)).File("two", RandomBytes(150, 2)).End(ENTRY_END);
-  EXPECT_EQ(Extraction(tree.Section()).progress.Percents(), (std::vector<int>{24, 99}));
-
-  TreeBuilder empties;  // an index without any end byte ends with the index
-  empties.File("a", {}).Dir("d").File("b", {}).End().Dir("empty").End().File("c", {});
-  Extraction empty(empties.Section());
-  EXPECT_EQ(empty.progress.Percents(), (std::vector<int>{0, 0, 0}));
-  EXPECT_TRUE(empty.FileBytes(u"d\\b").empty());
-  EXPECT_TRUE(empty.output.Find(u"d\\b")->timeSet);
-  EXPECT_TRUE(empty.IsDirectory(u"empty"));
-  EXPECT_TRUE(empty.stats.Clean());
-
-  Extraction only(TreeBuilder::MakeSection(0, {ENTRY_END}, {}));
-  EXPECT_EQ(only.Paths(), std::vector<std::u16string>{u""});
-  EXPECT_TRUE(only.progress.events.empty());
-  EXPECT_TRUE(only.stats.Clean());
-
-  // A directory end at the top level ends the walk just as ENTRY_END does;
-  // entries of unknown types are passed over; only valid times are set.
-  TreeBuilder odd;
-  odd.index = std::string("\x07skip\0\0\0\0\0", 10);
-  odd.File("bad", ToBytes("b"), 0, {2023, 2, 29, 0, 0, 0, 0}).End().File("after", ToBytes("y"));
-  Extraction run(odd.Section());
-  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"bad"}));
+TEST(TreeWalkerTest, OnlyValidTimesAreSetAndThePercentagesComeAfterTheirNames) {
+  TreeBuilder tree;
+  tree.File("bad", ToBytes("b"), 0, {2023, 2, 29, 0, 0, 0, 0}).File("good", ToBytes("g"));
+  Extraction run(tree.Section());
   EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
   EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
+  EXPECT_TRUE(run.output.Find(u"good")->timeSet);
+  const std::vector<std::pair<std::u16string, int>> events = {{u"bad", 33}, {u"good", 66}};
+  EXPECT_EQ(run.progress.events, events);
 }
-
-// ---------------------------------------------------------------- copying
 
 TEST(TreeWalkerCopyTest, CompressedFilesLargerThanTheWindowPerInputChunk) {
   const Bytes zeros(3 << 20, 0);  // about 3 KB deflated: ~1000 windows per chunk
@@ -248,35 +380,6 @@ TEST(TreeWalkerCopyTest, DamagedDataEndsThatFileOnly) {
   EXPECT_EQ(run.stats.failed, 2u);
 }
 
-TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedOrWrittenStillCount) {
-  TreeBuilder tree;
-  tree.File("a", RandomBytes(50, 1))
-      .File("locked", RandomBytes(100, 2))
-      .File("big", RandomBytes(150, 3))
-      .File("zeros", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED)
-      .File("c", {1, 2});
-  MemoryTreeOutput prepared;
-  prepared.refuse.insert(u"locked");
-  prepared.writeLimit = 100;
-  Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  EXPECT_EQ(run.output.Find(u"locked"), nullptr);
-  EXPECT_EQ(run.FileBytes(u"a"), RandomBytes(50, 1));
-  EXPECT_EQ(run.FileBytes(u"c"), (Bytes{1, 2}));
-  EXPECT_EQ(run.stats.failed, 3u);
-  EXPECT_EQ(run.stats.filesWritten, 4u);
-  ASSERT_EQ(run.observer.issues.size(), 3u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_CREATE_FAILED);
-  EXPECT_EQ(run.observer.issues[1].issue, EXTRACT_WRITE_FAILED);
-  EXPECT_EQ(run.observer.issues[2].issue, EXTRACT_WRITE_FAILED);
-  EXPECT_EQ(run.observer.issues[2].name, "zeros");
-  // The locked file counts towards the progress, but its data was never
-  // read: the seeks are the tree's and the other four files'.
-  EXPECT_EQ(run.progress.Percents()[1], static_cast<int>(150 * 100 / (run.stats.storedTotal + 1)));
-  EXPECT_EQ(run.seeks.size(), 5u);
-}
-
-// ---------------------------------------------------------------- one file
-
 TEST(FindAndExtractFileTest, MatchesTheExactRelativePath) {
   TreeBuilder tree;
   tree.File("pic.png", ToBytes("top"))
@@ -311,8 +414,6 @@ TEST(FindAndExtractFileTest, MatchesTheExactRelativePath) {
     EXPECT_EQ(none.nodes.size(), 1u);
   }
 }
-
-// ---------------------------------------------------------------- hostile
 
 TEST(TreeWalkerHostileTest, UnsafeNamesAreSkippedAtEveryLevel) {
   TreeBuilder tree;
@@ -382,43 +483,6 @@ TEST(TreeWalkerHostileTest, AVisitorSeesTheEntriesOfSkippedFolders) {
                                       "skip 1 d|CON", "dir refused", "over 1 z", "file ok"}));
 }
 
-TEST(TreeWalkerHostileTest, LongNamesAndPathsAreSkippedNotShortened) {
-  const std::string longest(MAX_ENTRY_NAME_BYTES, 'n');
-  TreeBuilder tree;
-  tree.File(longest, ToBytes("fits")).File(longest + "x", ToBytes("too long"));
-  // 2-byte characters: 255 of them are 510 bytes but 255 units.
-  std::string wide;
-  for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
-  tree.File(wide, ToBytes("wide"));
-  {
-    Extraction run(tree.Section(), 0, /*rootUnits=*/0);
-    EXPECT_EQ(run.FileBytes(std::u16string(longest.begin(), longest.end())), ToBytes("fits"));
-    EXPECT_EQ(run.FileBytes(std::u16string(255, u'\u00E9')), ToBytes("wide"));
-    ASSERT_EQ(run.observer.issues.size(), 1u);
-    EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_NAME_TOO_LONG);
-    EXPECT_EQ(run.output.nodes.size(), 3u);
-  }
-  {
-    // Behind a two-unit target the longest name no longer fits at all.
-    Extraction run(tree.Section(), 0, 2);
-    EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_PATH_TOO_LONG);
-    EXPECT_EQ(run.output.nodes.size(), 2u);
-  }
-  // Target (100) + '\' + 200 + '\' + 209 = 511 fits; one more unit does not.
-  TreeBuilder paths;
-  paths.Dir(std::string(200, 'd'))
-      .File(std::string(209, 'f'), ToBytes("edge"))
-      .File(std::string(210, 'g'), ToBytes("over"))
-      .Dir(std::string(210, 'h'))
-      .File("x", ToBytes("x"))
-      .End()
-      .End();
-  Extraction run(paths.Section(), 0, 100);
-  EXPECT_EQ(run.stats.filesWritten, 1u);
-  EXPECT_EQ(run.stats.skipped, 2u);
-  EXPECT_EQ(run.output.nodes.size(), 3u);
-}
-
 TEST(TreeWalkerHostileTest, DeepNestingStopsAtThePathLimit) {
   TreeBuilder tree;
   const int depth = 200000;
@@ -437,52 +501,6 @@ TEST(TreeWalkerHostileTest, DeepNestingStopsAtThePathLimit) {
   EXPECT_LE(longest + 3, MAX_ENTRY_PATH_UNITS);
   EXPECT_EQ(run.stats.skipped, 1u);  // the first directory too deep, with all below it
   EXPECT_EQ(run.FileBytes(u"top"), ToBytes("t"));
-}
-
-TEST(TreeWalkerHostileTest, FoldersThatAreLinksInTheTargetAreSkippedWithAllBelow) {
-  TreeBuilder tree;
-  tree.Dir("linked").File("x", {1}).Dir("deeper").File("y", {2}).End().End().File("z", {3});
-  MemoryTreeOutput prepared;
-  prepared.links.insert(u"linked");
-  Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"z"}));
-  EXPECT_EQ(run.progress.Percents(), std::vector<int>{50}) << "nothing below counts";
-  EXPECT_EQ(run.stats.skipped, 1u);
-  ASSERT_EQ(run.observer.issues.size(), 1u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_LINK_IN_TARGET);
-  EXPECT_EQ(run.observer.issues[0].parent, u"");
-  EXPECT_EQ(run.observer.issues[0].name, "linked");
-  EXPECT_TRUE(run.observer.issues[0].isDirectory);
-}
-
-TEST(TreeWalkerHostileTest, SizesAndOffsetsPastTheEndOfTheFile) {
-  TreeBuilder tree;
-  tree.File("whole", ToBytes("0123456789"));
-  tree.RawFile("long", 1000, 5);          // 5 bytes present
-  tree.RawFile("far", 100, 0xFFFFFFF0u);  // nothing present
-  tree.RawFile("huge", 0xFFFFFFFFu, 0);   // the whole data area, no more
-  tree.File("next", ToBytes("n"));
-  Extraction run(tree.Section());
-  EXPECT_EQ(run.FileBytes(u"whole"), ToBytes("0123456789"));
-  EXPECT_EQ(run.FileBytes(u"long"), ToBytes("56789n"));
-  EXPECT_TRUE(run.FileBytes(u"far").empty());
-  EXPECT_EQ(run.FileBytes(u"huge"), ToBytes("0123456789n"));
-  EXPECT_EQ(run.FileBytes(u"next"), ToBytes("n"));
-  EXPECT_TRUE(run.output.Find(u"long")->timeSet);
-  EXPECT_EQ(run.stats.failed, 3u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_DATA_CUT_SHORT);
-}
-
-TEST(TreeWalkerHostileTest, HugeTotalsKeepADivisor) {
-  TreeBuilder one;
-  one.RawFile("max", 0xFFFFFFFFu, 0);
-  Extraction single(one.Section());
-  EXPECT_EQ(single.progress.Percents(), std::vector<int>{99});
-
-  TreeBuilder two;
-  two.RawFile("a", 0xFFFFFFFFu, 0).RawFile("b", 0xFFFFFFFFu, 0).File("c", {});
-  Extraction pair(two.Section());
-  EXPECT_EQ(pair.progress.Percents(), (std::vector<int>{49, 99, 99}));
 }
 
 TEST(TreeWalkerHostileTest, TruncatedIndexesEndTheWalk) {
