@@ -92,7 +92,6 @@ Bytes Build(const TreeEntry& root, ContentSource& source, const WriterOptions& o
 }
 
 struct DecodedFile {
-  EntryTime time;
   uint32_t flags = 0;
   Bytes contents;
   CopyResult result = COPY_OK;
@@ -102,7 +101,6 @@ struct DecodedPackage {
   std::string script;
   bool scriptCompressed = false;
   bool indexCompressed = false;
-  std::vector<std::string> order;  // every entry's path, directories with a trailing '/'
   std::map<std::string, DecodedFile> files;
   std::vector<std::string> skipped;  // names the stub refuses
   int shared = 0;                    // entries that reuse an earlier file's data
@@ -154,9 +152,8 @@ DecodedPackage Decode(const Bytes& package) {
       std::replace(text.begin(), text.end(), '\\', '/');
       return text;
     }
-    bool OnDirectory(std::u16string_view path, const IndexEntry& entry) override {
+    bool OnDirectory(std::u16string_view, const IndexEntry& entry) override {
       EXPECT_EQ(entry.flags, 0u);
-      decoded.order.push_back(Utf8Path(path) + "/");
       return true;
     }
     bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry& entry) override {
@@ -170,9 +167,7 @@ DecodedPackage Decode(const Bytes& package) {
       if (!isDirectory) Add((folder.empty() ? "" : folder + "/") + decoded.skipped.back(), entry);
     }
     void Add(const std::string& path, const IndexEntry& entry) {
-      decoded.order.push_back(path);
       DecodedFile& file = decoded.files[path];
-      file.time = entry.time;
       file.flags = entry.flags;
       Collector out;
       file.result = CopyEntryData(input, tree, entry, out, buffers);
