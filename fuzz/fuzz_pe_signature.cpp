@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "builder/signature_count.h"
 #include "package/pe_signature.h"
-#include "package/signature_count.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;

@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
+#include "builder/script_lint.h"
 #include "script/batch_file.h"
 #include "script/registry_line.h"
 #include "script/run_line.h"
-#include "script/script_lint.h"
 #include "script/setup_script.h"
 #include "script/shortcut_line.h"
-#include "script/utf8.h"
 
 namespace {
 

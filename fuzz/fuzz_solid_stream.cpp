@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
 #include "package/solid_stream.h"
 
 namespace {

@@ -6,16 +6,16 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "package/entry_name.h"
 #include "package/tree_walker.h"
 #include "platform/memory_tree_output.h"
+#include "platform/windows_name.h"
 
 namespace {
 
 class CheckedProgress final : public ExtractProgress {
  public:
   void OnFileName(const char16_t* name) override {
-    if (awaitingPercent_ || !IsSafeEntryName(name)) abort();
+    if (awaitingPercent_ || !IsSafeFileName(name)) abort();
     awaitingPercent_ = true;
   }
   void OnPercent(int percent) override {

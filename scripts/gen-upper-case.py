@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes src/package/upper_case_table.inc: the Unicode simple uppercase
+"""Writes src/builder/upper_case_table.inc: the Unicode simple uppercase
 mapping of the Basic Multilingual Plane, which is how Windows compares file
 names without regard to case.
 
-Usage: python3 scripts/gen-upper-case.py > src/package/upper_case_table.inc
+Usage: python3 scripts/gen-upper-case.py > src/builder/upper_case_table.inc
 
 Python has no direct simple mapping: str.upper() gives the full one. Where the
 full uppercase is one character it is the simple one; where it expands (the

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "script/utf8.h"
+#include "base/utf8.h"
 
 std::u16string InstanceName(std::u16string_view modulePath) {
   std::string key = WideToUtf8(modulePath);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "script/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -24,6 +24,13 @@ void AppendEntryHead(std::string& out, uint8_t type, const char* name, size_t na
 
 }  // namespace
 
+void EncodeSectionHead(uint8_t* out, const SectionHead& head) {
+  out[0] = head.flag;
+  EncodeU32(out + 1, head.length);
+}
+
+SectionHead DecodeSectionHead(const uint8_t* in) { return {in[0], DecodeU32(in + 1)}; }
+
 void EncodeEntryTime(uint8_t* out, const EntryTime& time) {
   EncodeU16(out, time.year);
   out[2] = time.month;

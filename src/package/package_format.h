@@ -59,7 +59,8 @@
 #include <cstdint>
 #include <string>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
+#include "base/entry_time.h"
 
 inline constexpr uint32_t STUB_SIZE = 310272;
 inline constexpr uint32_t PACKAGE_DIGEST_SIZE = 20;
@@ -69,10 +70,20 @@ inline constexpr char PACKAGE_SALT[] =
 inline constexpr size_t PACKAGE_SALT_SIZE = sizeof(PACKAGE_SALT) - 1;
 static_assert(PACKAGE_SALT_SIZE == 57, "the salt is hashed without its NUL");
 
+// The script and the tree's index each start with the same head: a flag
+// byte and the length of the stored bytes behind it.
+struct SectionHead {
+  uint8_t flag = 0;
+  uint32_t length = 0;
+};
+inline constexpr uint32_t SECTION_HEAD_SIZE = 1 + 4;
+void EncodeSectionHead(uint8_t* out, const SectionHead& head);
+SectionHead DecodeSectionHead(const uint8_t* in);
+
 inline constexpr uint32_t PACKAGE_DIGEST_OFFSET = STUB_SIZE;
 inline constexpr uint32_t SCRIPT_FLAG_OFFSET = STUB_SIZE + PACKAGE_DIGEST_SIZE;
 inline constexpr uint32_t SCRIPT_LENGTH_OFFSET = SCRIPT_FLAG_OFFSET + 1;
-inline constexpr uint32_t SCRIPT_OFFSET = SCRIPT_LENGTH_OFFSET + 4;
+inline constexpr uint32_t SCRIPT_OFFSET = SCRIPT_FLAG_OFFSET + SECTION_HEAD_SIZE;
 static_assert(STUB_SIZE == 0x4BC00);
 static_assert(SCRIPT_FLAG_OFFSET == 0x4BC14);
 static_assert(SCRIPT_OFFSET == 310297);
@@ -81,9 +92,8 @@ static_assert(SCRIPT_OFFSET == 310297);
 // package that ends on one gets no padding of theirs outside the digest.
 inline constexpr uint32_t PACKAGE_ALIGNMENT = 8;
 
-// Tree section header, relative to the tree offset.
-inline constexpr uint32_t TREE_FLAG_SIZE = 1;
-inline constexpr uint32_t TREE_INDEX_LENGTH_SIZE = 4;
+// The tree section: its head (the tree flag and the index length), the
+// index, then the data area's length.
 inline constexpr uint32_t TREE_DATA_LENGTH_SIZE = 4;
 
 inline constexpr uint8_t TREE_INDEX_DEFLATED = 0x01;
@@ -172,18 +182,17 @@ inline constexpr uint32_t ENTRY_COMPRESSED = 1;
 inline constexpr size_t MAX_ENTRY_NAME_BYTES = 510;
 inline constexpr size_t MAX_ENTRY_PATH_UNITS = 511;
 
-// A file entry's time, taken as UTC.
-struct EntryTime {
-  uint16_t year = 0;
-  uint8_t month = 0;
-  uint8_t day = 0;
-  uint8_t hour = 0;
-  uint8_t minute = 0;
-  uint8_t second = 0;
-  uint8_t hundredths = 0;
+// The stub builds "<target>\<relative path>" in a buffer of
+// MAX_ENTRY_PATH_UNITS units. The shortest target it can be given is a drive
+// ("C:") and the separator behind it takes one more unit, so a relative path
+// longer than this cannot be installed anywhere; the stub checks the real
+// target at install time.
+inline constexpr size_t SHORTEST_TARGET_UNITS = 2;  // "C:"
+inline constexpr size_t MAX_RELATIVE_PATH_UNITS = MAX_ENTRY_PATH_UNITS - SHORTEST_TARGET_UNITS - 1;
+static_assert(MAX_RELATIVE_PATH_UNITS == 508);
 
-  bool operator==(const EntryTime&) const = default;
-};
+// A file entry's time (base/entry_time.h): year (u16), month, day, hour,
+// minute, second, hundredths (one byte each).
 inline constexpr size_t ENTRY_TIME_SIZE = 8;
 
 // One decoded index entry. `name` points into the index and is not
@@ -199,7 +208,7 @@ struct IndexEntry {
 };
 
 // Fixed part of an entry behind its name: NUL + flags.
-inline constexpr size_t ENTRY_NAME_TRAILER_SIZE = 1 + 4;
+inline constexpr size_t FILE_NAME_TRAILER_SIZE = 1 + 4;
 // A file entry's fields behind the flags: time + stored size.
 inline constexpr size_t FILE_ENTRY_FIXED_SIZE = ENTRY_TIME_SIZE + 4;
 

@@ -9,7 +9,6 @@
 #include "package/package_format.h"
 #include "package/pe_signature.h"
 #include "package/sha1.h"
-#include "package/solid_stream.h"
 
 namespace {
 
@@ -28,6 +27,20 @@ struct HeapBlock {
 };
 
 enum DigestResult { DIGEST_DONE, DIGEST_TOO_SHORT, DIGEST_UNREADABLE };
+
+// Reads the section head at `offset`. False on a short read.
+bool ReadSectionHead(InputFile& file, uint64_t offset, SectionHead* head) {
+  uint8_t bytes[SECTION_HEAD_SIZE];
+  if (!file.Seek(offset) || file.Read(bytes, sizeof bytes) != sizeof bytes) return false;
+  *head = DecodeSectionHead(bytes);
+  return true;
+}
+
+// Where the data area of the tree at `treeOffset` with an index of
+// `indexLength` bytes starts.
+uint64_t TreeDataBase(uint64_t treeOffset, uint32_t indexLength) {
+  return treeOffset + SECTION_HEAD_SIZE + indexLength + TREE_DATA_LENGTH_SIZE;
+}
 
 // Hashes `length` bytes from the current position. False on a short read.
 bool HashBytes(InputFile& file, Sha1Context* context, uint8_t* chunk, uint64_t length) {
@@ -128,12 +141,9 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
   // The digest proves only that the package is the one that was built; a
   // hostile builder can still declare more script than the file holds.
   if (end < SCRIPT_OFFSET) return PACKAGE_CORRUPTED;
-  uint8_t header[5];
-  if (!file.Seek(SCRIPT_FLAG_OFFSET) || file.Read(header, sizeof header) != sizeof header) {
-    return PACKAGE_UNREADABLE;
-  }
-  uint8_t flag = header[0];
-  uint32_t length = DecodeU32(header + 1);
+  SectionHead head;
+  if (!ReadSectionHead(file, SCRIPT_FLAG_OFFSET, &head)) return PACKAGE_UNREADABLE;
+  const uint32_t length = head.length;
   if (length > end - SCRIPT_OFFSET) return PACKAGE_CORRUPTED;
 
   SetupScript script;
@@ -144,7 +154,7 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
   }
   script.length = length;
 
-  if (flag != 0) {
+  if (head.flag != 0) {
     ByteBuffer inflated(1024);
     // A script that fails to inflate is what it inflated to; one that grows
     // past its ceiling is damage, not a reason to allocate gigabytes.
@@ -172,4 +182,68 @@ PackageStatus ReadPackage(const char16_t* stubPath, PackageInfo* info) {
   PackageStatus status = ReadPackageFrom(*file, info);
   if (status == PACKAGE_VERIFIED) info->stubPath = stubPath;
   return status;
+}
+
+bool IsReadableTreeMethod(InputFile& file, uint64_t treeOffset) {
+  SectionHead head;
+  if (!ReadSectionHead(file, treeOffset, &head)) return true;
+  switch (TreeFlagMethod(head.flag)) {
+    case TREE_METHOD_PER_FILE:
+      return true;
+    case TREE_METHOD_SOLID_LZMA2: {
+      uint8_t bytes[SOLID_HEADER_SIZE];
+      SolidHeader solid;
+      return file.Seek(TreeDataBase(treeOffset, head.length)) &&
+             file.Read(bytes, sizeof bytes) == sizeof bytes && DecodeSolidHeader(bytes, &solid);
+    }
+    default:
+      return false;
+  }
+}
+
+PackageTree::~PackageTree() { free(index); }
+
+bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
+  const int64_t size = file.Size();
+  const uint64_t fileSize = size < 0 ? 0 : static_cast<uint64_t>(size);
+  const uint64_t headEnd = treeOffset + SECTION_HEAD_SIZE;
+  tree->dataBase = TreeDataBase(treeOffset, 0);
+
+  SectionHead head;
+  tree->damaged = true;
+  if (!ReadSectionHead(file, treeOffset, &head)) return true;
+  tree->indexCompressed = TreeFlagIndexDeflated(head.flag);
+  tree->method = TreeFlagMethod(head.flag);
+  tree->storedIndexLength = head.length;
+  tree->dataBase = TreeDataBase(treeOffset, head.length);
+
+  // The declared length is only believed as far as the file reaches.
+  const uint64_t present = fileSize > headEnd ? fileSize - headEnd : 0;
+  const size_t stored = static_cast<size_t>(head.length < present ? head.length : present);
+  auto* bytes = static_cast<uint8_t*>(malloc(stored == 0 ? 1 : stored));
+  if (bytes == nullptr) return false;
+  const size_t got = file.Read(bytes, stored);
+
+  uint8_t dataLength[TREE_DATA_LENGTH_SIZE];
+  if (got == stored && file.Read(dataLength, sizeof dataLength) == sizeof dataLength) {
+    tree->dataAreaLength = DecodeU32(dataLength);
+    tree->damaged = stored != head.length;
+  }
+
+  if (!tree->indexCompressed) {
+    tree->index = bytes;
+    tree->indexLength = got;
+    return true;
+  }
+  // An index that fails to inflate is what it inflated to, up to its ceiling.
+  ByteBuffer inflated(1024);
+  if (InflateToBuffer(bytes, static_cast<uint32_t>(got), &inflated, InflateCeiling(head.length)) !=
+      0) {
+    tree->damaged = true;
+  }
+  free(bytes);
+  tree->indexLength = static_cast<size_t>(inflated.length);
+  tree->index = inflated.Release();
+  if (tree->index == nullptr) tree->indexLength = 0;
+  return true;
 }

@@ -1,9 +1,12 @@
-// Finding, verifying and reading the package appended to a stub.
+// Finding, verifying and reading the package appended to a stub: its
+// digest, its script, and the head and index of its file tree.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "package/package_format.h"
 #include "package/pe_signature.h"
 #include "platform/input_file.h"
 
@@ -54,3 +57,33 @@ bool ComputePackageDigest(InputFile& file, uint8_t computed[20], uint8_t stored[
 // file is unsigned, or its table does not meet the rule and so counts as
 // package bytes.
 bool FindPackageSignature(InputFile& file, CertificateTable* table);
+
+// True unless the tree at `treeOffset` names a data method this reader does
+// not know, or a solid area whose head cannot be read or makes no sense. A
+// tree section cut short before its flag is left to the walk.
+bool IsReadableTreeMethod(InputFile& file, uint64_t treeOffset);
+
+// The index of a tree section, read and inflated, with where its data lies.
+struct PackageTree {
+  PackageTree() = default;
+  ~PackageTree();
+  PackageTree(const PackageTree&) = delete;
+  PackageTree& operator=(const PackageTree&) = delete;
+
+  uint8_t* index = nullptr;  // owned, freed with free()
+  size_t indexLength = 0;    // inflated length when compressed
+  bool indexCompressed = false;
+  uint8_t method = TREE_METHOD_PER_FILE;  // TreeMethod, or an unknown value
+  uint32_t storedIndexLength = 0;         // as declared in the section
+  uint32_t dataAreaLength = 0;            // as declared; not trusted
+  uint64_t dataBase = 0;                  // absolute file offset of the data area
+  // The section is missing or cut short, or its index failed to inflate or
+  // passed its ceiling (InflateCeiling).
+  bool damaged = false;
+};
+
+// Reads the tree section at `treeOffset`. An index length past the end of
+// the file is cut to the bytes present, and an index that fails to inflate is
+// what it inflated to (up to its ceiling); both mark the tree damaged. False
+// only when memory runs out.
+bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree);

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 
@@ -18,34 +18,7 @@ bool ReadExactly(InputFile& file, void* buffer, size_t size) {
   return file.Read(buffer, size) == size;
 }
 
-// Reads the tree header at `treeOffset`: its flag, and the data base.
-bool ReadTreeHead(InputFile& file, uint64_t treeOffset, uint8_t* flag, uint64_t* dataBase) {
-  uint8_t head[TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE];
-  if (!file.Seek(treeOffset) || !ReadExactly(file, head, sizeof head)) return false;
-  *flag = head[0];
-  *dataBase = treeOffset + sizeof head + DecodeU32(head + TREE_FLAG_SIZE) + TREE_DATA_LENGTH_SIZE;
-  return true;
-}
-
 }  // namespace
-
-bool IsReadableTreeMethod(InputFile& file, uint64_t treeOffset) {
-  uint8_t flag = 0;
-  uint64_t dataBase = 0;
-  if (!ReadTreeHead(file, treeOffset, &flag, &dataBase)) return true;
-  switch (TreeFlagMethod(flag)) {
-    case TREE_METHOD_PER_FILE:
-      return true;
-    case TREE_METHOD_SOLID_LZMA2: {
-      uint8_t head[SOLID_HEADER_SIZE];
-      SolidHeader header;
-      return file.Seek(dataBase) && ReadExactly(file, head, sizeof head) &&
-             DecodeSolidHeader(head, &header);
-    }
-    default:
-      return false;
-  }
-}
 
 SolidStream::~SolidStream() {
   if (decoderReady_) Lzma2Dec_Free(&decoder_, &kAllocator);

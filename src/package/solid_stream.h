@@ -20,18 +20,13 @@
 #include "platform/input_file.h"
 #include "platform/tree_output.h"
 
-// The values are those of CopyResult (tree_walker.h) for the same outcomes.
+// The values are those of CopyResult (entry_copy.h) for the same outcomes.
 enum SolidResult : int {
   SOLID_OK = 0,
   SOLID_CUT_SHORT = 5,     // the stream or the file ends before the bytes asked for
   SOLID_DAMAGED = 6,       // a block fails its CRC or does not decode
   SOLID_WRITE_FAILED = 7,  // the output refused bytes
 };
-
-// True unless the tree at `treeOffset` names a data method this reader does
-// not know, or a solid area whose head cannot be read or makes no sense. A
-// tree section cut short before its flag is left to the walk.
-bool IsReadableTreeMethod(InputFile& file, uint64_t treeOffset);
 
 class SolidStream {
  public:

@@ -1,15 +1,10 @@
 #include "package/tree_walker.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
-#include "package/byte_buffer.h"
-#include "package/byte_order.h"
-#include "package/entry_name.h"
-#include "package/entry_time.h"
-#include "package/inflate.h"
-#include "script/utf8.h"
+#include "base/entry_time.h"
+#include "base/utf8.h"
+#include "platform/windows_name.h"
 
 namespace {
 
@@ -18,86 +13,6 @@ namespace {
 constexpr size_t kNameUnits = MAX_ENTRY_NAME_BYTES + 2;
 // Each level adds a separator and at least one unit to a bounded path.
 constexpr size_t kMaxLevels = MAX_ENTRY_PATH_UNITS / 2 + 1;
-
-// Ends a streamed inflation that the copy gives up on before zlib ended it,
-// so that its state is released on every path.
-class InflateGuard {
- public:
-  explicit InflateGuard(InflateStream* context) : context_(context) {}
-  ~InflateGuard() { InflateStreamEnd(context_); }
-  InflateGuard(const InflateGuard&) = delete;
-  InflateGuard& operator=(const InflateGuard&) = delete;
-
- private:
-  InflateStream* context_;
-};
-
-CopyResult CopyStored(InputFile& file, uint32_t size, OutputFile& out, uint8_t* chunk) {
-  uint32_t copied = 0;
-  while (copied < size) {
-    const size_t left = size - copied;
-    const size_t got =
-        file.Read(chunk, left < CopyBuffers::kInputChunk ? left : CopyBuffers::kInputChunk);
-    if (got == 0) return COPY_CUT_SHORT;
-    if (!out.Write(chunk, got)) return COPY_WRITE_FAILED;
-    copied += static_cast<uint32_t>(got);
-  }
-  return COPY_OK;
-}
-
-// Feeds the stored bytes chunk by chunk and writes the window out after
-// every step; a step may consume nothing while it fills the window, so a
-// chunk is stepped until it is used up or the stream is over.
-CopyResult CopyInflated(InputFile& file, uint32_t size, OutputFile& out, CopyBuffers& buffers) {
-  int32_t count = 0;
-  InflateStream context;
-  InflateStreamBegin(&count, &context, buffers.window);
-  InflateGuard guard(&context);
-
-  auto flush = [&]() {
-    const bool written = count == 0 || out.Write(buffers.window, static_cast<size_t>(count));
-    count = 0;
-    return written;
-  };
-
-  uint32_t fed = 0;
-  bool over = false;
-  bool cutShort = false;
-  while (fed < size && !over) {
-    const size_t left = size - fed;
-    const size_t got =
-        file.Read(buffers.input, left < CopyBuffers::kInputChunk ? left : CopyBuffers::kInputChunk);
-    if (got == 0) {
-      cutShort = true;
-      break;
-    }
-    fed += static_cast<uint32_t>(got);
-    const int32_t chunk = static_cast<int32_t>(got);
-    int32_t p = 0;
-    while (p < chunk && !over) {
-      const int32_t remaining = chunk - p;
-      const int r = InflateStreamStep(remaining, &context, buffers.input + p);
-      if (!flush()) return COPY_WRITE_FAILED;
-      if (r == -1) return COPY_INFLATE_FAILED;
-      if (r > remaining) {
-        over = true;
-      } else {
-        p += r;
-      }
-    }
-  }
-  // The last output may not have fitted into the window.
-  while (!over) {
-    const int r = InflateStreamStep(0, &context, nullptr);
-    const bool windowFull = count >= INFLATE_WINDOW_SIZE;
-    if (!flush()) return COPY_WRITE_FAILED;
-    if (r == -1) return COPY_INFLATE_FAILED;
-    if (r > 0 || !windowFull) break;
-  }
-  if (cutShort) return COPY_CUT_SHORT;
-  // Every stored byte was fed, yet the stream never reached its end.
-  return context.ended ? COPY_OK : COPY_INFLATE_FAILED;
-}
 
 // running * 100 / divisor, rounded down, with running < divisor. The product
 // fits in 64 bits for any real package; past that, 100 additions with the
@@ -117,21 +32,16 @@ int Percent(uint64_t running, uint64_t divisor) {
   return quotient;
 }
 
-// One pass over the index. Entries with safe names and paths go to the
-// visitor; the others are reported and passed over, a directory with all
-// it holds, as is a directory the visitor refuses. ENTRY_END and
-// ENTRY_DIRECTORY_END both end the current level.
+// The walk WalkTree describes, for the stub's own visitors (plain structs,
+// called directly) and for a TreeVisitor alike.
 class TreeWalk {
  public:
-  // `reservedUnits`: what precedes the relative path in the path the limit
-  // applies to (the target and its separator).
   TreeWalk(const PackageTree& tree, size_t reservedUnits)
       : tree_(tree), reservedUnits_(reservedUnits) {
     path_.reserve(MAX_ENTRY_PATH_UNITS + 1);
     levels_.reserve(kMaxLevels);
   }
 
-  // Returns false when an entry was cut short by the end of the index.
   template <typename Visitor>
   bool Run(Visitor& visitor) {
     path_.clear();
@@ -159,6 +69,9 @@ class TreeWalk {
       const bool isDirectory = entry.type == ENTRY_DIRECTORY;
       if (!isDirectory && entry.type != ENTRY_FILE) continue;
       if (skipDepth != 0) {
+        if constexpr (requires { visitor.OnPassedOver(entry, skipDepth); }) {
+          visitor.OnPassedOver(entry, skipDepth);
+        }
         if (isDirectory) ++skipDepth;
         continue;
       }
@@ -194,7 +107,7 @@ class TreeWalk {
     const size_t units = Utf8ToWide(name_, kNameUnits, entry.name, entry.nameLength);
     if (units >= kNameUnits) return EXTRACT_NAME_TOO_LONG;
     const std::u16string_view name(name_, units);
-    if (!IsSafeEntryName(name)) return EXTRACT_UNSAFE_NAME;
+    if (!IsSafeFileName(name)) return EXTRACT_UNSAFE_NAME;
     const size_t separator = path_.empty() ? 0 : 1;
     if (reservedUnits_ + path_.size() + separator + units > MAX_ENTRY_PATH_UNITS) {
       return EXTRACT_PATH_TOO_LONG;
@@ -339,60 +252,6 @@ void SplitPath(std::u16string_view path, std::u16string* folder, std::u16string*
 
 }  // namespace
 
-PackageTree::~PackageTree() { free(index); }
-
-CopyBuffers::CopyBuffers()
-    : input(static_cast<uint8_t*>(malloc(kInputChunk + INFLATE_WINDOW_SIZE))),
-      window(input == nullptr ? nullptr : input + kInputChunk) {}
-
-CopyBuffers::~CopyBuffers() { free(input); }
-
-bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree) {
-  const int64_t size = file.Size();
-  const uint64_t fileSize = size < 0 ? 0 : static_cast<uint64_t>(size);
-  const uint64_t headerEnd = treeOffset + TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE;
-  tree->dataBase = headerEnd + TREE_DATA_LENGTH_SIZE;
-
-  uint8_t header[TREE_FLAG_SIZE + TREE_INDEX_LENGTH_SIZE];
-  tree->damaged = true;
-  if (!file.Seek(treeOffset) || file.Read(header, sizeof header) != sizeof header) return true;
-  tree->indexCompressed = TreeFlagIndexDeflated(header[0]);
-  tree->method = TreeFlagMethod(header[0]);
-  tree->storedIndexLength = DecodeU32(header + TREE_FLAG_SIZE);
-  tree->dataBase += tree->storedIndexLength;
-
-  // The declared length is only believed as far as the file reaches.
-  const uint64_t present = fileSize > headerEnd ? fileSize - headerEnd : 0;
-  const size_t stored =
-      static_cast<size_t>(tree->storedIndexLength < present ? tree->storedIndexLength : present);
-  auto* bytes = static_cast<uint8_t*>(malloc(stored == 0 ? 1 : stored));
-  if (bytes == nullptr) return false;
-  const size_t got = file.Read(bytes, stored);
-
-  uint8_t dataLength[TREE_DATA_LENGTH_SIZE];
-  if (got == stored && file.Read(dataLength, sizeof dataLength) == sizeof dataLength) {
-    tree->dataAreaLength = DecodeU32(dataLength);
-    tree->damaged = stored != tree->storedIndexLength;
-  }
-
-  if (!tree->indexCompressed) {
-    tree->index = bytes;
-    tree->indexLength = got;
-    return true;
-  }
-  // An index that fails to inflate is what it inflated to, up to its ceiling.
-  ByteBuffer inflated(1024);
-  if (InflateToBuffer(bytes, static_cast<uint32_t>(got), &inflated,
-                      InflateCeiling(tree->storedIndexLength)) != 0) {
-    tree->damaged = true;
-  }
-  free(bytes);
-  tree->indexLength = static_cast<size_t>(inflated.length);
-  tree->index = inflated.Release();
-  if (tree->index == nullptr) tree->indexLength = 0;
-  return true;
-}
-
 const char* DescribeExtractIssue(ExtractIssue issue) {
   switch (issue) {
     case EXTRACT_UNSAFE_NAME:
@@ -419,23 +278,9 @@ const char* DescribeExtractIssue(ExtractIssue issue) {
   return "failed";
 }
 
-CopyResult CopyEntryData(InputFile& file, const PackageTree& tree, const IndexEntry& entry,
-                         OutputFile& out, CopyBuffers& buffers) {
-  if (entry.storedSize == 0) return COPY_OK;
-  if (tree.method == TREE_METHOD_SOLID_LZMA2) {
-    if (!buffers.solid) {
-      buffers.solid = std::make_unique<SolidStream>();
-      buffers.solid->Open(file, tree.dataBase);
-    }
-    return static_cast<CopyResult>(buffers.solid->Copy(entry.offset, entry.storedSize, out));
-  }
-  // A method this reader does not know writes nothing it would have to guess.
-  if (tree.method != TREE_METHOD_PER_FILE) return COPY_INFLATE_FAILED;
-  if (buffers.input == nullptr || !file.Seek(tree.dataBase + entry.offset)) return COPY_CUT_SHORT;
-  if ((entry.flags & ENTRY_COMPRESSED) != 0) {
-    return CopyInflated(file, entry.storedSize, out, buffers);
-  }
-  return CopyStored(file, entry.storedSize, out, buffers.input);
+bool WalkTree(const PackageTree& tree, size_t reservedUnits, TreeVisitor& visitor) {
+  TreeWalk walk(tree, reservedUnits);
+  return walk.Run(visitor);
 }
 
 ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& output,

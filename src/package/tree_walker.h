@@ -1,10 +1,10 @@
-// Reading the file tree of a package: its index, the data of one file, and
-// the two walks that write it out (the whole tree below a target, or one file
-// found by its path).
+// Walking the file tree of a package: the walk itself, and the two that
+// write it out (the whole tree below a target, or one file found by its
+// path).
 //
 // The package may be hostile: every read of the index is bounds-checked and
 // an entry cut short ends the walk; names are checked after decoding
-// (IsSafeEntryName) and an unusable one is skipped, a directory with its
+// (IsSafeFileName) and an unusable one is skipped, a directory with its
 // whole subtree; names over MAX_ENTRY_NAME_BYTES bytes and paths over
 // MAX_ENTRY_PATH_UNITS units are skipped the same way, never shortened into
 // another name. Skipped entries count for nothing: not in the progress, and
@@ -14,55 +14,58 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "package/entry_copy.h"
 #include "package/extract_progress.h"
 #include "package/package_format.h"
-#include "package/solid_stream.h"
+#include "package/package_reader.h"
 #include "platform/input_file.h"
 #include "platform/tree_output.h"
 
-// The index of a tree section, read and inflated, with where its data lies.
-struct PackageTree {
-  PackageTree() = default;
-  ~PackageTree();
-  PackageTree(const PackageTree&) = delete;
-  PackageTree& operator=(const PackageTree&) = delete;
-
-  uint8_t* index = nullptr;  // owned, freed with free()
-  size_t indexLength = 0;    // inflated length when compressed
-  bool indexCompressed = false;
-  uint8_t method = TREE_METHOD_PER_FILE;  // TreeMethod, or an unknown value
-  uint32_t storedIndexLength = 0;         // as declared in the section
-  uint32_t dataAreaLength = 0;            // as declared; not trusted
-  uint64_t dataBase = 0;                  // absolute file offset of the data area
-  // The section is missing or cut short, or its index failed to inflate or
-  // passed its ceiling (InflateCeiling).
-  bool damaged = false;
-};
-
-// Reads the tree section at `treeOffset`. An index length past the end of
-// the file is cut to the bytes present, and an index that fails to inflate is
-// what it inflated to (up to its ceiling); both mark the tree damaged. False
-// only when memory runs out.
-bool OpenPackageTree(InputFile& file, uint64_t treeOffset, PackageTree* tree);
-
 // Why an entry was not (fully) written.
 enum ExtractIssue : int {
-  EXTRACT_UNSAFE_NAME = 1,  // a name IsSafeEntryName refuses
-  EXTRACT_NAME_TOO_LONG,    // over MAX_ENTRY_NAME_BYTES bytes
-  EXTRACT_PATH_TOO_LONG,    // the built path over MAX_ENTRY_PATH_UNITS units
-  EXTRACT_CREATE_FAILED,    // the output file could not be created
-  EXTRACT_DATA_CUT_SHORT,   // the file ended before the stored size was read
-  EXTRACT_INFLATE_FAILED,   // the deflate stream is damaged
-  EXTRACT_WRITE_FAILED,     // the output refused bytes
-  EXTRACT_INDEX_CUT_SHORT,  // an entry was cut short by the end of the index
-  EXTRACT_TREE_DAMAGED,     // the tree section is missing, cut short or does not inflate
-  EXTRACT_LINK_IN_TARGET,   // a directory exists in the target as a link or junction
+  EXTRACT_UNSAFE_NAME = 1,                       // a name IsSafeFileName refuses
+  EXTRACT_NAME_TOO_LONG,                         // over MAX_ENTRY_NAME_BYTES bytes
+  EXTRACT_PATH_TOO_LONG,                         // the built path over MAX_ENTRY_PATH_UNITS units
+  EXTRACT_CREATE_FAILED,                         // the output file could not be created
+  EXTRACT_DATA_CUT_SHORT = COPY_CUT_SHORT,       // the file ended before the stored size was read
+  EXTRACT_INFLATE_FAILED = COPY_INFLATE_FAILED,  // the file's compressed data is damaged
+  EXTRACT_WRITE_FAILED = COPY_WRITE_FAILED,      // the output refused bytes
+  EXTRACT_INDEX_CUT_SHORT,                       // an entry was cut short by the end of the index
+  EXTRACT_TREE_DAMAGED,    // the tree section is missing, cut short or does not inflate
+  EXTRACT_LINK_IN_TARGET,  // a directory exists in the target as a link or junction
 };
+static_assert(EXTRACT_DATA_CUT_SHORT == EXTRACT_CREATE_FAILED + 1 &&
+              EXTRACT_INDEX_CUT_SHORT == EXTRACT_WRITE_FAILED + 1);
 const char* DescribeExtractIssue(ExtractIssue issue);
+
+// Told about the entries of one walk over an index, in index order.
+class TreeVisitor {
+ public:
+  virtual ~TreeVisitor() = default;
+  // A directory with a safe name and path; `path` is relative (names joined
+  // by '\'). False passes over it with all it holds.
+  virtual bool OnDirectory(std::u16string_view path, const IndexEntry& entry) = 0;
+  // A file with a safe name and path; `name` is its decoded name,
+  // NUL-terminated. False ends the walk.
+  virtual bool OnFile(std::u16string_view path, const char16_t* name, const IndexEntry& entry) = 0;
+  // An entry refused for its name or path (a directory with all it holds);
+  // `parent` is the path of its directory.
+  virtual void OnSkipped(ExtractIssue, std::u16string_view /*parent*/, const IndexEntry&,
+                         bool /*isDirectory*/) {}
+  // An entry inside a directory that was skipped or passed over, `depth`
+  // levels below it (1: directly inside).
+  virtual void OnPassedOver(const IndexEntry&, size_t /*depth*/) {}
+};
+
+// Walks the index of `tree`. `reservedUnits` is what precedes the relative
+// path in the paths the limit applies to (a target and its separator). ENTRY_END
+// and ENTRY_DIRECTORY_END both end the current level; entries of unknown
+// types are passed over. False when an entry was cut short by the end of the
+// index.
+bool WalkTree(const PackageTree& tree, size_t reservedUnits, TreeVisitor& visitor);
 
 // Told about each entry that was skipped or written incompletely.
 class ExtractObserver {
@@ -89,7 +92,7 @@ struct ExtractOptions {
   // limit applies to: the stub passes its real target's length; a native
   // extraction passes the shortest Windows target ("C:"), so that it accepts
   // exactly what a stub could install somewhere.
-  size_t rootPathUnits = 2;
+  size_t rootPathUnits = SHORTEST_TARGET_UNITS;
   ExtractProgress* progress = nullptr;
   ExtractObserver* observer = nullptr;
 };
@@ -108,38 +111,6 @@ ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& outpu
 // and its destination created.
 bool FindAndExtractFile(InputFile& file, uint64_t treeOffset, std::u16string_view wantedPath,
                         TreeOutput& output, std::u16string_view destination);
-
-// Scratch memory of a copy: a large input chunk and the 4096-byte inflate
-// window, and the solid stream's decoder once a solid tree needs it.
-// Allocated once per operation.
-struct CopyBuffers {
-  static constexpr size_t kInputChunk = 256 * 1024;
-  CopyBuffers();
-  ~CopyBuffers();
-  CopyBuffers(const CopyBuffers&) = delete;
-  CopyBuffers& operator=(const CopyBuffers&) = delete;
-  uint8_t* input;   // kInputChunk bytes, null when memory ran out
-  uint8_t* window;  // INFLATE_WINDOW_SIZE bytes
-  std::unique_ptr<SolidStream> solid;
-};
-
-enum CopyResult : int {
-  COPY_OK = 0,
-  COPY_CUT_SHORT = EXTRACT_DATA_CUT_SHORT,
-  COPY_INFLATE_FAILED = EXTRACT_INFLATE_FAILED,
-  COPY_WRITE_FAILED = EXTRACT_WRITE_FAILED,
-};
-
-static_assert(int{COPY_CUT_SHORT} == SOLID_CUT_SHORT && int{COPY_INFLATE_FAILED} == SOLID_DAMAGED &&
-              int{COPY_WRITE_FAILED} == SOLID_WRITE_FAILED);
-
-// Copies the contents of file entry `entry` to `out`: per file, its stored
-// bytes at the data base + its offset, inflated when ENTRY_COMPRESSED is set
-// (reading stops at the stored size or the end of the file); in a solid tree,
-// its bytes of the decoded stream. A damaged solid block gives
-// COPY_INFLATE_FAILED before any of its bytes is written.
-CopyResult CopyEntryData(InputFile& file, const PackageTree& tree, const IndexEntry& entry,
-                         OutputFile& out, CopyBuffers& buffers);
 
 // The stub-facing forms, by path. Both return 0, found or not; `stats`, when
 // given, receives what ExtractTree reports.

@@ -1,6 +1,6 @@
 #include "platform/memory_tree_output.h"
 
-#include "package/entry_name.h"
+#include "platform/windows_name.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ bool MemoryTreeOutput::Accept(std::u16string_view relativePath) {
   for (;;) {
     const size_t end = relativePath.find(u'\\', start);
     const std::u16string_view name = relativePath.substr(start, end - start);
-    if (!IsSafeEntryName(name)) {
+    if (!IsSafeFileName(name)) {
       unsafePaths.emplace_back(relativePath);
       return false;
     }

@@ -4,8 +4,8 @@
 //
 // Paths handed to a TreeOutput are relative to its root: entry names joined
 // by single backslashes, each name already checked by the caller
-// (IsSafeEntryName), so no path can leave the root. The empty path is the
-// root itself.
+// (IsSafeFileName, windows_name.h), so no path can leave the root. The empty
+// path is the root itself.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +13,7 @@
 #include <memory>
 #include <string_view>
 
-#include "package/package_format.h"
+#include "base/entry_time.h"
 
 // A file being written. Writes may be buffered; Close flushes them.
 class OutputFile {

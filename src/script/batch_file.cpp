@@ -1,6 +1,6 @@
 #include "script/batch_file.h"
 
-#include "script/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "script/locale_name.h"
 
-#include "script/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <utility>
 
-#include "script/utf8.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/utf8.h"
 #include "platform/windows_path.h"
-#include "script/utf8.h"
 
 RunSkip ParseRunLine(std::string_view line, std::u16string_view targetDir, RunLine* out) {
   // Blanks are looked for after the conversion: ill-formed bytes next to a

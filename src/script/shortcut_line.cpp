@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/utf8.h"
 #include "platform/windows_path.h"
-#include "script/utf8.h"
 
 namespace {
 

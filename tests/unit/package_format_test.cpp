@@ -3,73 +3,59 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 const EntryTime kDay{2022, 11, 3, 0, 0, 0, 0};
 
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (!out.empty()) out.push_back(' ');
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-  return out;
-}
+using Bytes = std::vector<uint8_t>;
 
-std::string ExampleIndex() {
+// The format's worked example: a folder "sub" holding "a.txt" (5 bytes at
+// offset 0) and the empty "e.txt", in 61 bytes.
+const Bytes kExampleIndex = {
+    0x01, 's',  'u',  'b',  0x00, 0x00, 0x00, 0x00, 0x00,                    // folder
+    0x03, 'a',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // file
+    0xE6, 0x07, 0x0B, 0x03, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00,  // time, size
+    0x00, 0x00, 0x00, 0x00,                                                  // offset
+    0x03, 'e',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // empty file
+    0xE6, 0x07, 0x0B, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // no offset
+    0x02, 0x00};
+
+}  // namespace
+
+TEST(PackageFormatTest, TheWorkedIndexExampleBothWays) {
   std::string index;
   AppendDirectoryEntry(index, "sub", 3);
   AppendFileEntry(index, "a.txt", 5, 0, kDay, 5, 0);
   AppendFileEntry(index, "e.txt", 5, 0, kDay, 0, 0);
   AppendEndEntry(index, ENTRY_DIRECTORY_END);
   AppendEndEntry(index, ENTRY_END);
-  return index;
-}
+  ASSERT_EQ(Bytes(index.begin(), index.end()), kExampleIndex);
 
-}  // namespace
-
-TEST(PackageFormatTest, EncodesTheDocumentedIndexExample) {
-  std::string index = ExampleIndex();
-  EXPECT_EQ(Hex(index),
-            "01 73 75 62 00 00 00 00 00 "
-            "03 61 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 05 00 00 00 00 00 00 00 "
-            "03 65 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 00 00 00 00 "
-            "02 00");
-  EXPECT_EQ(index.size(), 61u);
-}
-
-TEST(PackageFormatTest, DecodesWhatItEncodes) {
-  std::string index = ExampleIndex();
-  const auto* data = reinterpret_cast<const uint8_t*>(index.data());
-  size_t pos = 0;
-  IndexEntry entry;
-
-  size_t n = DecodeIndexEntry(data + pos, index.size() - pos, &entry);
-  ASSERT_EQ(n, 9u);
-  EXPECT_EQ(entry.type, ENTRY_DIRECTORY);
-  EXPECT_EQ(std::string(entry.name, entry.nameLength), "sub");
-  pos += n;
-
-  n = DecodeIndexEntry(data + pos, index.size() - pos, &entry);
-  ASSERT_EQ(n, 27u);
-  EXPECT_EQ(entry.type, ENTRY_FILE);
-  EXPECT_EQ(entry.time, kDay);
-  EXPECT_EQ(entry.storedSize, 5u);
-  EXPECT_EQ(entry.offset, 0u);
-  pos += n;
-
-  n = DecodeIndexEntry(data + pos, index.size() - pos, &entry);
-  ASSERT_EQ(n, 23u);  // no offset field when the stored size is 0
-  EXPECT_EQ(entry.storedSize, 0u);
-  pos += n;
-
-  EXPECT_EQ(DecodeIndexEntry(data + pos, index.size() - pos, &entry), 1u);
-  EXPECT_EQ(entry.type, ENTRY_DIRECTORY_END);
-  EXPECT_EQ(DecodeIndexEntry(data + pos + 1, 1, &entry), 1u);
-  EXPECT_EQ(entry.type, ENTRY_END);
+  struct Expected {
+    size_t length;
+    uint8_t type;
+    std::string name;
+    uint32_t storedSize;
+  } const expected[] = {{9, ENTRY_DIRECTORY, "sub", 0},
+                        {27, ENTRY_FILE, "a.txt", 5},
+                        {23, ENTRY_FILE, "e.txt", 0},
+                        {1, ENTRY_DIRECTORY_END, "", 0},
+                        {1, ENTRY_END, "", 0}};
+  const uint8_t* at = kExampleIndex.data();
+  for (const Expected& e : expected) {
+    IndexEntry entry;
+    ASSERT_EQ(DecodeIndexEntry(at, kExampleIndex.data() + kExampleIndex.size() - at, &entry),
+              e.length);
+    EXPECT_EQ(entry.type, e.type);
+    EXPECT_EQ(std::string(entry.name == nullptr ? "" : entry.name, entry.nameLength), e.name);
+    EXPECT_EQ(entry.storedSize, e.storedSize);
+    if (e.type == ENTRY_FILE) {
+      EXPECT_EQ(entry.time, kDay);
+    }
+    at += e.length;
+  }
 }
 
 TEST(PackageFormatTest, EveryCutInsideAnEntryIsReportedAsTruncated) {
@@ -78,21 +64,47 @@ TEST(PackageFormatTest, EveryCutInsideAnEntryIsReportedAsTruncated) {
   AppendFileEntry(entries, "f", 1, ENTRY_COMPRESSED, kDay, 9, 77);
   const auto* data = reinterpret_cast<const uint8_t*>(entries.data());
   IndexEntry entry;
-  for (size_t cut = 0; cut < 9; ++cut) {
-    EXPECT_EQ(DecodeIndexEntry(data, cut, &entry), 0u) << cut;
-  }
+  for (size_t cut = 0; cut < 9; ++cut) EXPECT_EQ(DecodeIndexEntry(data, cut, &entry), 0u) << cut;
   for (size_t cut = 0; cut < entries.size() - 9; ++cut) {
     EXPECT_EQ(DecodeIndexEntry(data + 9, cut, &entry), 0u) << cut;
   }
   ASSERT_EQ(DecodeIndexEntry(data + 9, entries.size() - 9, &entry), entries.size() - 9);
   EXPECT_EQ(entry.flags, ENTRY_COMPRESSED);
   EXPECT_EQ(entry.offset, 77u);
-}
 
-TEST(PackageFormatTest, UnknownTypesCarryANameAndFlagsOnly) {
+  // Unknown types carry a name and flags only.
   const uint8_t entry9[] = {9, 'x', 0, 1, 0, 0, 0, 3};
-  IndexEntry entry;
   EXPECT_EQ(DecodeIndexEntry(entry9, sizeof entry9, &entry), 7u);
   EXPECT_EQ(entry.type, 9);
   EXPECT_EQ(entry.flags, 1u);
+}
+
+TEST(PackageFormatTest, SectionAndSolidHeads) {
+  uint8_t head[SECTION_HEAD_SIZE];
+  EncodeSectionHead(head, {0x11, 0x01020304});
+  EXPECT_EQ(Bytes(head, head + sizeof head), (Bytes{0x11, 0x04, 0x03, 0x02, 0x01}));
+  const SectionHead decoded = DecodeSectionHead(head);
+  EXPECT_EQ(decoded.flag, 0x11);
+  EXPECT_EQ(decoded.length, 0x01020304u);
+
+  // A solid head is readable when its blocks cover the stream exactly, are
+  // no smaller than the minimum, and its dictionary stays within the maximum.
+  constexpr uint32_t B = MIN_SOLID_BLOCK_SIZE;
+  struct Case {
+    SolidHeader header;
+    bool readable;
+  } const cases[] = {
+      {{0, B, 0, 0}, true},      {{B, B, 1, 28}, true},
+      {{B + 1, B, 2, 0}, true},  {{B - 1, B, 1, 0}, true},
+      {{B + 1, B, 1, 0}, false}, {{B, B, 2, 0}, false},
+      {{0, B, 1, 0}, false},     {{1, B - 1, 1, 0}, false},
+      {{1, B, 1, 29}, false},    {{0xFFFFFFFF, 0xFFFFFFFF, 1, 0}, true},
+  };
+  for (const Case& c : cases) {
+    uint8_t bytes[SOLID_HEADER_SIZE];
+    EncodeSolidHeader(bytes, c.header);
+    SolidHeader read;
+    EXPECT_EQ(DecodeSolidHeader(bytes, &read), c.readable) << c.header.streamLength;
+    EXPECT_EQ(read.blockCount, c.header.blockCount);
+  }
 }

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
 #include "package/package_format.h"
 #include "test_support.h"
 

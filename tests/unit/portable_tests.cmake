@@ -3,7 +3,7 @@
 set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/batch_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/byte_buffer_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/entry_name_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/entry_time_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_name_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_texts_test.cpp
@@ -12,7 +12,6 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pe_signature_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/registry_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_line_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/script_lint_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_layout_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha1_test.cpp
@@ -21,5 +20,6 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/unique_handle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/windows_name_test.cpp
 )
 list(APPEND SETUP_PORTABLE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_support.cpp)

@@ -1,8 +1,8 @@
-#include "package/signature_count.h"
+#include "builder/signature_count.h"
 
 #include <gtest/gtest.h>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
 #include "test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
 #include "package/package_format.h"
 #include "package/sha1.h"
 

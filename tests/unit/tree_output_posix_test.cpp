@@ -16,9 +16,9 @@
 #include <memory>
 #include <string>
 
-#include "package/byte_order.h"
+#include "base/byte_order.h"
+#include "builder/package_writer.h"
 #include "package/package_reader.h"
-#include "package/package_writer.h"
 #include "package/tree_walker.h"
 #include "scratch_dir.h"
 #include "test_support.h"

@@ -6,16 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "package/byte_order.h"
-#include "package/entry_time.h"
+#include "base/byte_order.h"
 #include "package/inflate.h"
-#include "package/package_format.h"
 #include "platform/memory_tree_output.h"
 #include "test_support.h"
+#include "unsafe_names.h"
 
 namespace {
 
@@ -54,13 +56,11 @@ struct TreeBuilder {
     return MakeSection(compressIndex ? 1 : 0, stored, data);
   }
   static Bytes MakeSection(uint8_t flag, const Bytes& index, const Bytes& data) {
-    Bytes out(9 + index.size() + data.size());
-    out[0] = flag;
-    EncodeU32(out.data() + 1, static_cast<uint32_t>(index.size()));
-    std::copy(index.begin(), index.end(), out.begin() + 5);
-    EncodeU32(out.data() + 5 + index.size(), static_cast<uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(),
-              out.begin() + 9 + static_cast<std::ptrdiff_t>(index.size()));
+    Bytes out(SECTION_HEAD_SIZE + index.size() + TREE_DATA_LENGTH_SIZE);
+    EncodeSectionHead(out.data(), {flag, static_cast<uint32_t>(index.size())});
+    std::copy(index.begin(), index.end(), out.begin() + SECTION_HEAD_SIZE);
+    EncodeU32(out.data() + SECTION_HEAD_SIZE + index.size(), static_cast<uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
     return out;
   }
 };
@@ -147,108 +147,191 @@ struct Extraction {
   }
 };
 
-Bytes Hex(const char* text) {
-  Bytes out;
-  for (const char* p = text; *p != 0;) {
-    if (*p == ' ') {
-      ++p;
-      continue;
-    }
-    out.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
-    p += 2;
-  }
-  return out;
-}
-
 }  // namespace
 
-// ---------------------------------------------------------------- examples
+// ---------------------------------------------------------------- walks
 
-TEST(TreeWalkerExampleTest, SixtyOneByteIndexOfTheFormat) {
-  const Bytes index =
-      Hex("01 73 75 62 00 00 00 00 00"
-          "03 61 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 05 00 00 00 00 00 00 00"
-          "03 65 2E 74 78 74 00 00 00 00 00 E6 07 0B 03 00 00 00 00 00 00 00 00"
-          "02 00");
-  ASSERT_EQ(index.size(), 61u);
-  TreeBuilder built;
-  built.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
-  EXPECT_EQ(Bytes(built.index.begin(), built.index.end()), index);
+// One walk of a tree written into the in-memory output, and what it gives.
+struct WalkCase {
+  const char* name;
+  std::function<void(TreeBuilder&)> build;
+  std::vector<std::u16string> paths;  // all the output holds
+  std::vector<int> percents;
+  std::vector<ExtractIssue> issues;
+  std::array<uint32_t, 3> counts;              // files written, entries skipped, files failed
+  std::map<std::u16string, Bytes> files = {};  // some of the files' contents
+  size_t rootUnits = 2;
+  std::function<void(MemoryTreeOutput&)> prepare = nullptr;
+  size_t seeks = 0;  // when not 0: the tree's seek and one per file read
+  bool compressIndex = false;
+};
 
-  Extraction run(TreeBuilder::MakeSection(0, index, ToBytes("hello")));
-  EXPECT_TRUE(run.stats.Clean());
-  EXPECT_EQ(run.stats.filesWritten, 2u);
-  EXPECT_TRUE(run.IsDirectory(u""));
-  EXPECT_TRUE(run.IsDirectory(u"sub"));
-  EXPECT_EQ(run.FileBytes(u"sub\\a.txt"), ToBytes("hello"));
-  EXPECT_TRUE(run.FileBytes(u"sub\\e.txt").empty());
-  for (const char16_t* path : {u"sub\\a.txt", u"sub\\e.txt"}) {
-    const MemoryTreeOutput::Node* node = run.output.Find(path);
-    ASSERT_NE(node, nullptr);
-    EXPECT_TRUE(node->timeSet);
-    EXPECT_EQ(node->time, kTime);
+const WalkCase kWalks[] = {
+    {"the format's worked example, its index compressed",
+     [](TreeBuilder& t) {
+       t.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
+     },
+     {u"", u"sub", u"sub\\a.txt", u"sub\\e.txt"},
+     {83, 83},
+     {},
+     {2, 0, 0},
+     {{u"sub\\a.txt", ToBytes("hello")}, {u"sub\\e.txt", {}}},
+     2,
+     nullptr,
+     0,
+     true},
+    {"the running total over the total + 1",
+     [](TreeBuilder& t) { t.File("one", RandomBytes(50, 1)).File("two", RandomBytes(150, 2)); },
+     {u"", u"one", u"two"},
+     {24, 99},
+     {},
+     {2, 0, 0}},
+    {"empty files and folders; an index without an end ends with the index",
+     [](TreeBuilder& t) {
+       t.File("a", {}).Dir("d").File("b", {}).End().Dir("empty").End().File("c", {});
+     },
+     {u"", u"a", u"c", u"d", u"d\\b", u"empty"},
+     {0, 0, 0},
+     {},
+     {3, 0, 0}},
+    {"a directory end at the top ends the walk; unknown types are passed over",
+     [](TreeBuilder& t) {
+       t.index = std::string("\x07skip\0\0\0\0\0", 10);
+       t.File("before", ToBytes("b")).End().File("after", ToBytes("y"));
+     },
+     {u"", u"before"},
+     {50},
+     {},
+     {1, 0, 0}},
+    {"a folder that is a link in the target, with all below it",
+     [](TreeBuilder& t) {
+       t.Dir("linked").File("x", {1}).Dir("deeper").File("y", {2}).End().End().File("z", {3});
+     },
+     {u"", u"z"},
+     {50},
+     {EXTRACT_LINK_IN_TARGET},
+     {1, 1, 0},
+     {},
+     2,
+     [](MemoryTreeOutput& out) { out.links.insert(u"linked"); }},
+    {"files that cannot be created or written still count",
+     [](TreeBuilder& t) {
+       t.File("a", RandomBytes(50, 1))
+           .File("locked", RandomBytes(100, 2))
+           .File("big", RandomBytes(150, 3));
+       t.File("zeros", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED).File("c", {1, 2});
+     },
+     {u"", u"a", u"big", u"c", u"zeros"},
+     {},
+     {EXTRACT_CREATE_FAILED, EXTRACT_WRITE_FAILED, EXTRACT_WRITE_FAILED},
+     {4, 0, 3},
+     {{u"a", RandomBytes(50, 1)}, {u"c", {1, 2}}},
+     2,
+     [](MemoryTreeOutput& out) {
+       out.refuse.insert(u"locked");
+       out.writeLimit = 100;
+     },
+     5},
+    {"sizes and offsets past the end of the file",
+     [](TreeBuilder& t) {
+       t.File("whole", ToBytes("0123456789"))
+           .RawFile("long", 1000, 5)
+           .RawFile("far", 100, 0xFFFFFFF0u);
+       t.RawFile("huge", 0xFFFFFFFFu, 0).File("next", ToBytes("n"));
+     },
+     {u"", u"far", u"huge", u"long", u"next", u"whole"},
+     {},
+     {EXTRACT_DATA_CUT_SHORT, EXTRACT_DATA_CUT_SHORT, EXTRACT_DATA_CUT_SHORT},
+     {5, 0, 3},
+     {{u"long", ToBytes("56789n")}, {u"far", {}}, {u"huge", ToBytes("0123456789n")}}},
+    {"one huge file keeps a divisor",
+     [](TreeBuilder& t) { t.RawFile("max", 0xFFFFFFFFu, 0); },
+     {u"", u"max"},
+     {99},
+     {EXTRACT_DATA_CUT_SHORT},
+     {1, 0, 1}},
+    {"huge totals keep a divisor",
+     [](TreeBuilder& t) {
+       t.RawFile("a", 0xFFFFFFFFu, 0).RawFile("b", 0xFFFFFFFFu, 0).File("c", {});
+     },
+     {u"", u"a", u"b", u"c"},
+     {49, 99, 99},
+     {EXTRACT_DATA_CUT_SHORT, EXTRACT_DATA_CUT_SHORT},
+     {3, 0, 2}},
+    {"the longest names fit behind no target at all: 510 bytes, or 255 units in as many",
+     [](TreeBuilder& t) {
+       std::string wide;
+       for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
+       t.File(std::string(MAX_ENTRY_NAME_BYTES, 'n'), {}).File(wide, {});
+       t.File(std::string(MAX_ENTRY_NAME_BYTES + 1, 'n'), {});
+     },
+     {u"", std::u16string(MAX_ENTRY_NAME_BYTES, u'n'), std::u16string(255, u'\u00E9')},
+     {},
+     {EXTRACT_NAME_TOO_LONG},
+     {2, 1, 0},
+     {},
+     0},
+    {"names and paths too long are skipped, not shortened",
+     [](TreeBuilder& t) {
+       // Target (100) + '\' + 200 + '\' + 209 = 511 fits; one more unit does not.
+       t.Dir(std::string(200, 'd')).File(std::string(209, 'f'), ToBytes("edge"));
+       t.File(std::string(210, 'g'), ToBytes("over"))
+           .Dir(std::string(210, 'h'))
+           .File("x", {})
+           .End()
+           .End();
+       t.File(std::string(MAX_ENTRY_NAME_BYTES + 1, 'n'), ToBytes("too long"));
+     },
+     {u"", std::u16string(200, u'd'),
+      std::u16string(200, u'd') + u"\\" + std::u16string(209, u'f')},
+     {},
+     {EXTRACT_PATH_TOO_LONG, EXTRACT_PATH_TOO_LONG, EXTRACT_NAME_TOO_LONG},
+     {1, 3, 0},
+     {},
+     100},
+};
+
+TEST(TreeWalkerTest, Walks) {
+  for (const WalkCase& c : kWalks) {
+    SCOPED_TRACE(c.name);
+    TreeBuilder tree;
+    c.build(tree);
+    MemoryTreeOutput prepared;
+    if (c.prepare) c.prepare(prepared);
+    Extraction run(tree.Section(c.compressIndex), 0, c.rootUnits, std::move(prepared));
+    EXPECT_EQ(run.Paths(), c.paths);
+    if (!c.percents.empty()) {
+      EXPECT_EQ(run.progress.Percents(), c.percents);
+    }
+    std::vector<ExtractIssue> issues;
+    for (const auto& issue : run.observer.issues) issues.push_back(issue.issue);
+    EXPECT_EQ(issues, c.issues);
+    EXPECT_EQ(run.stats.filesWritten, c.counts[0]);
+    EXPECT_EQ(run.stats.skipped, c.counts[1]);
+    EXPECT_EQ(run.stats.failed, c.counts[2]);
+    EXPECT_FALSE(run.stats.indexCutShort);
+    EXPECT_TRUE(run.output.unsafePaths.empty());
+    for (const auto& [path, bytes] : c.files) EXPECT_EQ(run.FileBytes(path), bytes);
+    if (c.seeks != 0) {
+      EXPECT_EQ(run.seeks.size(), c.seeks);
+    }
+    // Every file gets its valid entry time.
+    for (const auto& [path, node] : run.output.nodes) {
+      EXPECT_TRUE(node.isDirectory || (node.timeSet && node.time == kTime));
+    }
   }
-  // Total 5, divisor 6: both files report 5 * 100 / 6.
-  const std::vector<std::pair<std::u16string, int>> expected = {{u"a.txt", 83}, {u"e.txt", 83}};
-  EXPECT_EQ(run.progress.events, expected);
 }
 
-TEST(TreeWalkerExampleTest, PercentagesUseTheRunningTotalOverTotalPlusOne) {
+TEST(TreeWalkerTest, OnlyValidTimesAreSetAndThePercentagesComeAfterTheirNames) {
   TreeBuilder tree;
-  tree.File("one", RandomBytes(50, 1)).File("two", RandomBytes(150, 2)).End(ENTRY_END);
+  tree.File("bad", ToBytes("b"), 0, {2023, 2, 29, 0, 0, 0, 0}).File("good", ToBytes("g"));
   Extraction run(tree.Section());
-  EXPECT_EQ(run.progress.Percents(), (std::vector<int>{24, 99}));
-
-  TreeBuilder empties;
-  empties.File("a", {}).Dir("d").File("b", {}).End().File("c", {});
-  Extraction empty(empties.Section());
-  EXPECT_EQ(empty.progress.Percents(), (std::vector<int>{0, 0, 0}));
-  EXPECT_TRUE(empty.FileBytes(u"d\\b").empty());
-  EXPECT_TRUE(empty.output.Find(u"d\\b")->timeSet);
+  EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
+  EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
+  EXPECT_TRUE(run.output.Find(u"good")->timeSet);
+  const std::vector<std::pair<std::u16string, int>> events = {{u"bad", 33}, {u"good", 66}};
+  EXPECT_EQ(run.progress.events, events);
 }
-
-TEST(TreeWalkerExampleTest, EndsOfTheTree) {
-  Extraction only(TreeBuilder::MakeSection(0, {ENTRY_END}, {}));
-  EXPECT_EQ(only.Paths(), std::vector<std::u16string>{u""});
-  EXPECT_TRUE(only.progress.events.empty());
-  EXPECT_TRUE(only.stats.Clean());
-
-  // A directory end at the top level ends the walk just as ENTRY_END does.
-  TreeBuilder tree;
-  tree.File("before", ToBytes("x")).End().File("after", ToBytes("y"));
-  Extraction run(tree.Section());
-  EXPECT_NE(run.output.Find(u"before"), nullptr);
-  EXPECT_EQ(run.output.Find(u"after"), nullptr);
-
-  // An index without any end byte ends with the index, and an empty
-  // directory entry is an empty directory.
-  TreeBuilder open;
-  open.Dir("empty").End().File("last", ToBytes("z"));
-  Extraction unended(open.Section());
-  EXPECT_TRUE(unended.IsDirectory(u"empty"));
-  EXPECT_EQ(unended.FileBytes(u"last"), ToBytes("z"));
-  EXPECT_TRUE(unended.stats.Clean());
-
-  // Unknown entry types hold a name and flags, and are passed over.
-  TreeBuilder odd;
-  odd.index = std::string("\x07skip\0\0\0\0\0", 10);
-  odd.File("kept", ToBytes("k"));
-  Extraction skipped(odd.Section());
-  EXPECT_EQ(skipped.FileBytes(u"kept"), ToBytes("k"));
-}
-
-TEST(TreeWalkerExampleTest, ReadsTheTreeOfAWholePackageAndACompressedIndex) {
-  TreeBuilder tree;
-  tree.Dir("bin").File("tool.exe", RandomBytes(3000, 3)).End().File("readme", ToBytes("r"));
-  const Bytes package =
-      AssemblePackage(FakeStub(), 0, ToBytes("[locale]\r\n"), tree.Section(/*compressIndex=*/true));
-  Extraction run(package, SCRIPT_OFFSET + 10);
-  EXPECT_TRUE(run.stats.Clean());
-  EXPECT_EQ(run.FileBytes(u"bin\\tool.exe"), RandomBytes(3000, 3));
-  EXPECT_EQ(run.FileBytes(u"readme"), ToBytes("r"));
-}
-
-// ---------------------------------------------------------------- copying
 
 TEST(TreeWalkerCopyTest, CompressedFilesLargerThanTheWindowPerInputChunk) {
   const Bytes zeros(3 << 20, 0);  // about 3 KB deflated: ~1000 windows per chunk
@@ -297,63 +380,6 @@ TEST(TreeWalkerCopyTest, DamagedDataEndsThatFileOnly) {
   EXPECT_EQ(run.stats.failed, 2u);
 }
 
-TEST(TreeWalkerCopyTest, FilesThatCannotBeCreatedStillCount) {
-  TreeBuilder tree;
-  tree.File("a", RandomBytes(50, 1)).File("locked", RandomBytes(100, 2)).File("c", {1, 2});
-  MemoryTreeOutput prepared;
-  prepared.refuse.insert(u"locked");
-  Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  EXPECT_EQ(run.progress.events,
-            (std::vector<std::pair<std::u16string, int>>{{u"a", 32}, {u"locked", 98}, {u"c", 99}}));
-  EXPECT_EQ(run.output.Find(u"locked"), nullptr);
-  EXPECT_EQ(run.FileBytes(u"c"), (Bytes{1, 2}));
-  EXPECT_EQ(run.stats.failed, 1u);
-  EXPECT_EQ(run.stats.filesWritten, 2u);
-  ASSERT_EQ(run.observer.issues.size(), 1u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_CREATE_FAILED);
-  // Its data was never read: the only seeks are the tree's and a's and c's.
-  EXPECT_EQ(run.seeks.size(), 3u);
-}
-
-TEST(TreeWalkerCopyTest, FailedWritesAreReported) {
-  TreeBuilder tree;
-  tree.File("big", RawDeflate(Bytes(100000, 7)), ENTRY_COMPRESSED).File("small", {1});
-  MemoryTreeOutput prepared;
-  prepared.writeLimit = 10000;
-  Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  ASSERT_EQ(run.observer.issues.size(), 1u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_WRITE_FAILED);
-  EXPECT_EQ(run.FileBytes(u"small"), Bytes{1});
-}
-
-TEST(TreeWalkerCopyTest, EntryTimesAreCheckedBeforeUse) {
-  const EntryTime bad[] = {
-      {2022, 0, 3, 0, 0, 0, 0},       {2022, 13, 3, 0, 0, 0, 0},  {2022, 11, 0, 0, 0, 0, 0},
-      {2022, 11, 32, 0, 0, 0, 0},     {2023, 2, 29, 0, 0, 0, 0},  {2022, 11, 3, 24, 0, 0, 0},
-      {2022, 11, 3, 0, 60, 0, 0},     {2022, 11, 3, 0, 0, 60, 0}, {2022, 11, 3, 0, 0, 0, 100},
-      {1600, 12, 31, 23, 59, 59, 99}, {30828, 1, 1, 0, 0, 0, 0}};
-  for (const EntryTime& time : bad) EXPECT_FALSE(IsValidEntryTime(time)) << time.year;
-  EXPECT_TRUE(IsValidEntryTime({2024, 2, 29, 23, 59, 59, 99}));
-  EXPECT_TRUE(IsValidEntryTime({1601, 1, 1, 0, 0, 0, 0}));
-
-  int64_t seconds;
-  uint32_t nanoseconds;
-  EntryTimeToUnix(kTime, &seconds, &nanoseconds);
-  EXPECT_EQ(seconds, 1667433600);
-  EntryTimeToUnix({1601, 1, 1, 0, 0, 0, 57}, &seconds, &nanoseconds);
-  EXPECT_EQ(seconds, -11644473600);
-  EXPECT_EQ(nanoseconds, 570000000u);
-
-  TreeBuilder tree;
-  tree.File("bad", ToBytes("b"), 0, bad[0]).File("good", ToBytes("g"));
-  Extraction run(tree.Section());
-  EXPECT_FALSE(run.output.Find(u"bad")->timeSet);
-  EXPECT_EQ(run.FileBytes(u"bad"), ToBytes("b"));
-  EXPECT_TRUE(run.output.Find(u"good")->timeSet);
-}
-
-// ---------------------------------------------------------------- one file
-
 TEST(FindAndExtractFileTest, MatchesTheExactRelativePath) {
   TreeBuilder tree;
   tree.File("pic.png", ToBytes("top"))
@@ -389,106 +415,72 @@ TEST(FindAndExtractFileTest, MatchesTheExactRelativePath) {
   }
 }
 
-// ---------------------------------------------------------------- hostile
-
 TEST(TreeWalkerHostileTest, UnsafeNamesAreSkippedAtEveryLevel) {
-  const std::vector<std::string> unsafe = {
-      "",
-      ".",
-      "..",
-      "a\\b",
-      "a/b",
-      "/etc",
-      "c:",
-      "C:x",
-      "x\x01y",
-      "tab\t",
-      "del\x7F",
-      "a*",
-      "a?",
-      "a\"",
-      "<a",
-      "a>",
-      "a|b",
-      "dot.",
-      "blank ",
-      "CON",
-      "con.txt",
-      "Nul",
-      "aux.tar.gz",
-      "PRN",
-      "COM1",
-      "com9.log",
-      "LPT1",
-      "lpt9.x",
-      "\xF0\x90\x81\x9C",  // U+1005C: one unit per value must not become '\'
-      "\xFF..",            // an ill-formed byte dropped must not leave ".."
-      ".\xC0\xAE",         // an overlong '.'
-  };
   TreeBuilder tree;
-  for (const std::string& name : unsafe) tree.File(name, ToBytes("top:" + name));
+  for (const UnsafeName& name : kUnsafeNames) tree.File(name.bytes, ToBytes("top"));
   tree.Dir("safe");
-  for (const std::string& name : unsafe) tree.File(name, ToBytes("nested:" + name));
-  for (const std::string& name : unsafe) {
-    tree.Dir(name).File("inside", ToBytes("x")).Dir("deeper").File("f", ToBytes("y")).End().End();
+  for (const UnsafeName& name : kUnsafeNames) tree.File(name.bytes, ToBytes("nested"));
+  for (const UnsafeName& name : kUnsafeNames) {
+    tree.Dir(name.bytes).File("inside", ToBytes("x")).Dir("deeper").File("f", {}).End().End();
   }
   tree.File("kept", ToBytes("k")).End();
   tree.File("after", ToBytes("a"));
-  for (const std::string& name : unsafe) tree.Dir(name).File("inside", ToBytes("x")).End();
+  for (const UnsafeName& name : kUnsafeNames) tree.Dir(name.bytes).File("inside", {}).End();
   tree.File("last", ToBytes("l"));
   Extraction run(tree.Section());
 
+  const size_t unsafe = kUnsafeNames.size();
   EXPECT_TRUE(run.output.unsafePaths.empty());
   EXPECT_EQ(run.Paths(),
             (std::vector<std::u16string>{u"", u"after", u"last", u"safe", u"safe\\kept"}));
-  EXPECT_EQ(run.stats.skipped, 4 * unsafe.size());
+  EXPECT_EQ(run.stats.skipped, 4 * unsafe);
   EXPECT_EQ(run.stats.filesWritten, 3u);
   // Skipped entries neither count nor show: only kept, after and last report.
   EXPECT_EQ(run.progress.Percents(), (std::vector<int>{25, 50, 75}));
   // No data of a skipped file was read: one seek for the tree, one per file.
   EXPECT_EQ(run.seeks.size(), 4u);
-  ASSERT_EQ(run.observer.issues.size(), 4 * unsafe.size());
+  ASSERT_EQ(run.observer.issues.size(), 4 * unsafe);
   EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_UNSAFE_NAME);
   EXPECT_EQ(run.observer.issues[0].parent, u"");
-  EXPECT_EQ(run.observer.issues[unsafe.size()].parent, u"safe");
+  EXPECT_EQ(run.observer.issues[unsafe].parent, u"safe");
+  EXPECT_FALSE(run.observer.issues[unsafe].isDirectory);
   EXPECT_TRUE(run.observer.issues.back().isDirectory);
 }
 
-TEST(TreeWalkerHostileTest, LongNamesAndPathsAreSkippedNotShortened) {
-  const std::string longest(MAX_ENTRY_NAME_BYTES, 'n');
+// A visitor that sees what the walk passes over, as mksetup list does.
+TEST(TreeWalkerHostileTest, AVisitorSeesTheEntriesOfSkippedFolders) {
+  struct Visitor final : TreeVisitor {
+    std::vector<std::string> seen;
+    bool OnDirectory(std::u16string_view path, const IndexEntry&) override {
+      seen.push_back("dir " + std::string(path.begin(), path.end()));
+      return path != u"refused";
+    }
+    bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry&) override {
+      seen.push_back("file " + std::string(path.begin(), path.end()));
+      return true;
+    }
+    void OnSkipped(ExtractIssue issue, std::u16string_view parent, const IndexEntry& entry,
+                   bool isDirectory) override {
+      seen.push_back("skip " + std::to_string(issue) + " " +
+                     std::string(parent.begin(), parent.end()) + "|" +
+                     std::string(entry.name, entry.nameLength) + (isDirectory ? "/" : ""));
+    }
+    void OnPassedOver(const IndexEntry& entry, size_t depth) override {
+      seen.push_back("over " + std::to_string(depth) + " " +
+                     std::string(entry.name, entry.nameLength));
+    }
+  } visitor;
   TreeBuilder tree;
-  tree.File(longest, ToBytes("fits")).File(longest + "x", ToBytes("too long"));
-  // 2-byte characters: 255 of them are 510 bytes but 255 units.
-  std::string wide;
-  for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
-  tree.File(wide, ToBytes("wide"));
-  {
-    Extraction run(tree.Section(), 0, /*rootUnits=*/0);
-    EXPECT_EQ(run.FileBytes(std::u16string(longest.begin(), longest.end())), ToBytes("fits"));
-    EXPECT_EQ(run.FileBytes(std::u16string(255, u'\u00E9')), ToBytes("wide"));
-    ASSERT_EQ(run.observer.issues.size(), 1u);
-    EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_NAME_TOO_LONG);
-    EXPECT_EQ(run.output.nodes.size(), 3u);
-  }
-  {
-    // Behind a two-unit target the longest name no longer fits at all.
-    Extraction run(tree.Section(), 0, 2);
-    EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_PATH_TOO_LONG);
-    EXPECT_EQ(run.output.nodes.size(), 2u);
-  }
-  // Target (100) + '\' + 200 + '\' + 209 = 511 fits; one more unit does not.
-  TreeBuilder paths;
-  paths.Dir(std::string(200, 'd'))
-      .File(std::string(209, 'f'), ToBytes("edge"))
-      .File(std::string(210, 'g'), ToBytes("over"))
-      .Dir(std::string(210, 'h'))
-      .File("x", ToBytes("x"))
-      .End()
-      .End();
-  Extraction run(paths.Section(), 0, 100);
-  EXPECT_EQ(run.stats.filesWritten, 1u);
-  EXPECT_EQ(run.stats.skipped, 2u);
-  EXPECT_EQ(run.output.nodes.size(), 3u);
+  tree.Dir("d").Dir("..").File("x", {}).Dir("e").File("y", {}).End().End().File("CON", {}).End();
+  tree.Dir("refused").File("z", {}).End().File("ok", {}).End(ENTRY_END);
+  const Bytes section = tree.Section();
+  MemoryInputFile input(section.data(), section.size());
+  PackageTree opened;
+  ASSERT_TRUE(OpenPackageTree(input, 0, &opened));
+  EXPECT_TRUE(WalkTree(opened, 3, visitor));
+  EXPECT_EQ(visitor.seen,
+            (std::vector<std::string>{"dir d", "skip 1 d|../", "over 1 x", "over 1 e", "over 2 y",
+                                      "skip 1 d|CON", "dir refused", "over 1 z", "file ok"}));
 }
 
 TEST(TreeWalkerHostileTest, DeepNestingStopsAtThePathLimit) {
@@ -509,52 +501,6 @@ TEST(TreeWalkerHostileTest, DeepNestingStopsAtThePathLimit) {
   EXPECT_LE(longest + 3, MAX_ENTRY_PATH_UNITS);
   EXPECT_EQ(run.stats.skipped, 1u);  // the first directory too deep, with all below it
   EXPECT_EQ(run.FileBytes(u"top"), ToBytes("t"));
-}
-
-TEST(TreeWalkerHostileTest, FoldersThatAreLinksInTheTargetAreSkippedWithAllBelow) {
-  TreeBuilder tree;
-  tree.Dir("linked").File("x", {1}).Dir("deeper").File("y", {2}).End().End().File("z", {3});
-  MemoryTreeOutput prepared;
-  prepared.links.insert(u"linked");
-  Extraction run(tree.Section(), 0, 2, std::move(prepared));
-  EXPECT_EQ(run.Paths(), (std::vector<std::u16string>{u"", u"z"}));
-  EXPECT_EQ(run.progress.Percents(), std::vector<int>{50}) << "nothing below counts";
-  EXPECT_EQ(run.stats.skipped, 1u);
-  ASSERT_EQ(run.observer.issues.size(), 1u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_LINK_IN_TARGET);
-  EXPECT_EQ(run.observer.issues[0].parent, u"");
-  EXPECT_EQ(run.observer.issues[0].name, "linked");
-  EXPECT_TRUE(run.observer.issues[0].isDirectory);
-}
-
-TEST(TreeWalkerHostileTest, SizesAndOffsetsPastTheEndOfTheFile) {
-  TreeBuilder tree;
-  tree.File("whole", ToBytes("0123456789"));
-  tree.RawFile("long", 1000, 5);          // 5 bytes present
-  tree.RawFile("far", 100, 0xFFFFFFF0u);  // nothing present
-  tree.RawFile("huge", 0xFFFFFFFFu, 0);   // the whole data area, no more
-  tree.File("next", ToBytes("n"));
-  Extraction run(tree.Section());
-  EXPECT_EQ(run.FileBytes(u"whole"), ToBytes("0123456789"));
-  EXPECT_EQ(run.FileBytes(u"long"), ToBytes("56789n"));
-  EXPECT_TRUE(run.FileBytes(u"far").empty());
-  EXPECT_EQ(run.FileBytes(u"huge"), ToBytes("0123456789n"));
-  EXPECT_EQ(run.FileBytes(u"next"), ToBytes("n"));
-  EXPECT_TRUE(run.output.Find(u"long")->timeSet);
-  EXPECT_EQ(run.stats.failed, 3u);
-  EXPECT_EQ(run.observer.issues[0].issue, EXTRACT_DATA_CUT_SHORT);
-}
-
-TEST(TreeWalkerHostileTest, HugeTotalsKeepADivisor) {
-  TreeBuilder one;
-  one.RawFile("max", 0xFFFFFFFFu, 0);
-  Extraction single(one.Section());
-  EXPECT_EQ(single.progress.Percents(), std::vector<int>{99});
-
-  TreeBuilder two;
-  two.RawFile("a", 0xFFFFFFFFu, 0).RawFile("b", 0xFFFFFFFFu, 0).File("c", {});
-  Extraction pair(two.Section());
-  EXPECT_EQ(pair.progress.Percents(), (std::vector<int>{49, 99, 99}));
 }
 
 TEST(TreeWalkerHostileTest, TruncatedIndexesEndTheWalk) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "installer/win32/progress_window.h"
-#include "package/byte_order.h"
+#include "base/byte_order.h"
 #include "package/package_format.h"
 #include "package/tree_walker.h"
 #include "test_support.h"

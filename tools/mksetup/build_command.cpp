@@ -8,9 +8,11 @@
 #include <memory>
 #include <thread>
 
+#include "builder/package_writer.h"
+#include "builder/tree_rules.h"
+#include "command_input.h"
 #include "display.h"
 #include "native_fs.h"
-#include "package/package_writer.h"
 #include "progress_bar.h"
 #include "temporary_file.h"
 #include "tree_scan.h"
@@ -26,15 +28,9 @@ struct InputError {
   std::string message;
 };
 
-std::string ReadWholeFile(const std::string& path, const char* what) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path, "rb"), &std::fclose);
-  if (!file)
-    throw InputError{path, std::string("cannot read the ") + what + ": " + std::strerror(errno)};
+std::string ReadInput(const std::string& path, const char* what) {
   std::string bytes;
-  char buffer[1 << 16];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
-  if (std::ferror(file.get())) {
+  if (!ReadWholeFile(path, &bytes)) {
     throw InputError{path, std::string("cannot read the ") + what + ": " + std::strerror(errno)};
   }
   return bytes;
@@ -57,7 +53,7 @@ std::string DefaultStubPath() {
 }
 
 std::string ReadStub(const std::string& path) {
-  std::string stub = ReadWholeFile(path, "stub");
+  std::string stub = ReadInput(path, "stub");
   if (stub.size() != STUB_SIZE) {
     throw InputError{path, "the stub is " + std::to_string(stub.size()) +
                                " bytes long; a stub is exactly " + std::to_string(STUB_SIZE) +
@@ -67,7 +63,7 @@ std::string ReadStub(const std::string& path) {
 }
 
 std::string ReadScript(const std::string& path) {
-  std::string script = ReadWholeFile(path, "script");
+  std::string script = ReadInput(path, "script");
   try {
     ValidateScript(script);
   } catch (const PackageError& error) {

@@ -1,16 +1,14 @@
 #include "check_command.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <memory>
-#include <optional>
 
+#include "builder/script_lint.h"
+#include "builder/tree_rules.h"
+#include "command_input.h"
 #include "display.h"
 #include "native_fs.h"
-#include "package/package_writer.h"
-#include "script/script_lint.h"
 #include "tree_scan.h"
 
 namespace {
@@ -22,17 +20,6 @@ constexpr char kDescription[] =
     "then a summary line; a clean script prints only \"OK\".\n"
     "Exit code: 0 without errors (warnings alone included), 1 with errors,\n"
     "2 when the script or the tree cannot be read.";
-
-std::optional<std::string> ReadFile(const std::string& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path, "rb"), &std::fclose);
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char buffer[1 << 16];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
-  if (std::ferror(file.get())) return std::nullopt;
-  return bytes;
-}
 
 // Paths as the setup looks them up: components joined by backslashes.
 void CollectFiles(const TreeEntry& directory, const std::string& prefix, TreeFileNames* names) {
@@ -80,8 +67,8 @@ void setup_check(CLI::App& app) {
 
 int run_check(const CheckOptions& options) {
   const std::string subject = DisplayPath(options.script);
-  const std::optional<std::string> script = ReadFile(options.script);
-  if (!script) {
+  std::string script;
+  if (!ReadWholeFile(options.script, &script)) {
     PrintError(subject, std::string("cannot read the script: ") + std::strerror(errno));
     return CHECK_UNREADABLE;
   }
@@ -107,7 +94,7 @@ int run_check(const CheckOptions& options) {
       ++errors;
     }
   }
-  const std::vector<LintFinding> findings = LintScript(*script, lookUp);
+  const std::vector<LintFinding> findings = LintScript(script, lookUp);
   size_t warnings = 0;
   for (const LintFinding& finding : findings) {
     PrintFinding(subject, finding);

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "package/entry_name.h"
+#include "base/utf8.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <iostream>
 #include <memory>
 
+#include "base/utf8.h"
+#include "command_input.h"
 #include "display.h"
 #include "native_fs.h"
-#include "native_input_file.h"
 #include "package/tree_walker.h"
-#include "script/utf8.h"
 
 namespace {
 

@@ -9,11 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf8.h"
+#include "command_input.h"
 #include "display.h"
-#include "native_input_file.h"
-#include "package/entry_name.h"
 #include "package/tree_walker.h"
-#include "script/utf8.h"
 #include "signature_report.h"
 
 namespace {
@@ -45,83 +44,70 @@ struct Listing {
   uint64_t stored = 0;
 };
 
-// Why the walker would refuse this name in a folder whose relative path has
-// `parentUnits` units; null when it would not.
-const char* NameProblem(const IndexEntry& entry, size_t parentUnits, size_t* units) {
-  if (entry.nameLength > MAX_ENTRY_NAME_BYTES) return DescribeExtractIssue(EXTRACT_NAME_TOO_LONG);
-  char16_t name[MAX_ENTRY_NAME_BYTES + 2];
-  *units = Utf8ToWide(name, sizeof name / sizeof name[0], entry.name, entry.nameLength);
-  if (!IsSafeEntryName(std::u16string_view(name, *units))) {
-    return DescribeExtractIssue(EXTRACT_UNSAFE_NAME);
-  }
-  if (parentUnits + (parentUnits != 0) + *units > MAX_RELATIVE_PATH_UNITS) {
-    return DescribeExtractIssue(EXTRACT_PATH_TOO_LONG);
-  }
-  return nullptr;
-}
+// Lists every entry the walk meets, each with the problem extraction would
+// have with it, and the entries inside skipped folders too; every file's
+// data is decoded for its real size.
+class ListingVisitor final : public TreeVisitor {
+ public:
+  ListingVisitor(InputFile& file, const PackageTree& tree, Listing& listing)
+      : file_(file), tree_(tree), listing_(listing) {}
 
-// Walks the index as the extraction does, but keeps every entry, each with
-// the problem extraction would have with it.
-Listing ListTree(InputFile& file, const PackageTree& tree) {
-  struct Level {
-    size_t pathBytes;
-    size_t pathUnits;
-    const char* problem;
-  };
-  Listing listing;
-  std::vector<Level> levels;
-  std::string path;
-  size_t units = 0;
-  const char* inherited = nullptr;
-  CopyBuffers buffers;
-  size_t position = 0;
-  while (position < tree.indexLength) {
+  bool OnDirectory(std::u16string_view path, const IndexEntry& entry) override {
+    Add(Depth(path), entry, nullptr);
+    return true;
+  }
+  bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry& entry) override {
+    Add(Depth(path), entry, nullptr);
+    return true;
+  }
+  void OnSkipped(ExtractIssue issue, std::u16string_view parent, const IndexEntry& entry,
+                 bool) override {
+    skippedDepth_ = parent.empty() ? 0 : Depth(parent) + 1;
+    Add(skippedDepth_, entry, DescribeExtractIssue(issue));
+  }
+  void OnPassedOver(const IndexEntry& entry, size_t depth) override {
+    Add(skippedDepth_ + depth, entry, "skipped: inside a skipped directory");
+  }
+
+ private:
+  // Names hold no separator, so a path's separators count its depth.
+  static size_t Depth(std::u16string_view path) {
+    return static_cast<size_t>(std::count(path.begin(), path.end(), u'\\'));
+  }
+
+  // The entry at `depth` (0 at the top) with the names' bytes as stored.
+  void Add(size_t depth, const IndexEntry& entry, const char* problem) {
     Listed item;
-    const size_t length =
-        DecodeIndexEntry(tree.index + position, tree.indexLength - position, &item.entry);
-    if (length == 0) {
-      listing.indexCutShort = true;
-      break;
-    }
-    position += length;
-    const IndexEntry& entry = item.entry;
-    if (entry.type == ENTRY_END || entry.type == ENTRY_DIRECTORY_END) {
-      if (levels.empty()) break;
-      path.resize(levels.back().pathBytes);
-      units = levels.back().pathUnits;
-      inherited = levels.back().problem;
-      levels.pop_back();
-      continue;
-    }
-    if (entry.type != ENTRY_DIRECTORY && entry.type != ENTRY_FILE) continue;
-
-    size_t nameUnits = 0;
-    const char* problem = NameProblem(entry, units, &nameUnits);
-    if (inherited != nullptr) problem = "skipped: inside a skipped directory";
+    item.entry = entry;
     item.problem = problem;
     item.isDirectory = entry.type == ENTRY_DIRECTORY;
+    folders_.resize(depth);
     const std::string name(entry.name, entry.nameLength);
-    item.path = path.empty() ? name : path + "/" + name;
+    const std::string parent = depth == 0 ? std::string() : folders_.back();
+    item.path = parent.empty() ? name : parent + "/" + name;
     if (item.isDirectory) {
-      levels.push_back({path.size(), units, inherited});
-      path = item.path;
-      units += (units != 0) + nameUnits;
-      inherited = problem;
+      folders_.push_back(item.path);
     } else {
-      ++listing.files;
-      listing.stored += entry.storedSize;
+      ++listing_.files;
+      listing_.stored += entry.storedSize;
       CountingSink sink;
-      const CopyResult result = CopyEntryData(file, tree, entry, sink, buffers);
+      const CopyResult result = CopyEntryData(file_, tree_, entry, sink, buffers_);
       item.size = sink.bytes;
-      listing.bytes += sink.bytes;
+      listing_.bytes += sink.bytes;
       if (result != COPY_OK && item.problem == nullptr) {
         item.problem = DescribeExtractIssue(static_cast<ExtractIssue>(result));
       }
     }
-    listing.entries.push_back(std::move(item));
+    listing_.entries.push_back(std::move(item));
   }
-  return listing;
-}
+
+  InputFile& file_;
+  const PackageTree& tree_;
+  Listing& listing_;
+  CopyBuffers buffers_;
+  std::vector<std::string> folders_;  // the open folders' paths, outermost first
+  size_t skippedDepth_ = 0;           // the depth of the last skipped entry
+};
 
 const char* MethodName(const PackageTree& tree) {
   switch (tree.method) {
@@ -320,7 +306,10 @@ int run_list(const ListOptions& options) {
     PrintError(DisplayPath(options.file), "out of memory reading the index");
     return 2;
   }
-  const Listing listing = ListTree(*file, tree);
+  Listing listing;
+  ListingVisitor visitor(*file, tree, listing);
+  // The paths extract accepts: those behind the shortest target and its separator.
+  listing.indexCutShort = !WalkTree(tree, SHORTEST_TARGET_UNITS + 1, visitor);
   SolidStream solidStream;
   const SolidStream* solid = nullptr;
   if (tree.method == TREE_METHOD_SOLID_LZMA2 && solidStream.Open(*file, tree.dataBase)) {

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "package/package_writer.h"
+#include "builder/package_writer.h"
 
 class ProgressBar {
  public:

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "builder/signature_count.h"
 #include "package/package_reader.h"
-#include "package/signature_count.h"
 
 namespace {
 

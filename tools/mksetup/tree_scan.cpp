@@ -10,6 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/entry_time.h"
+#include "builder/tree_rules.h"
+
 namespace {
 
 std::string Join(const std::string& parent, const std::string& name) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "package/package_writer.h"
+#include "builder/build_files.h"
 
 struct ScannedTree {
   TreeEntry root;  // sorted in index order, not yet validated

@@ -5,12 +5,10 @@
 #include <iostream>
 #include <memory>
 
+#include "command_input.h"
 #include "display.h"
-#include "native_fs.h"
-#include "native_input_file.h"
 #include "package/package_format.h"
 #include "package/package_reader.h"
-#include "package/solid_stream.h"
 #include "signature_report.h"
 
 namespace {
@@ -65,24 +63,11 @@ void setup_verify(CLI::App& app) {
 }
 
 int run_verify(const VerifyOptions& options) {
-  const std::string subject = DisplayPath(options.file);
-  std::unique_ptr<InputFile> opened;
-  if (const int code = OpenSetupProgram(options.file, &opened); code != 0) return code;
-  InputFile& file = *opened;
+  std::unique_ptr<InputFile> file;
   PackageInfo info;
-  switch (ReadPackageFrom(file, &info)) {
-    case PACKAGE_VERIFIED:
-      std::cout << "OK\n" << DescribeSignatures(ReportSignatures(file)) << '\n';
-      return VERIFY_OK;
-    case PACKAGE_NONE:
-      PrintError(subject, "holds no package (it is a bare stub)");
-      return VERIFY_NO_PACKAGE;
-    case PACKAGE_CORRUPTED:
-      PrintError(subject, DescribeCorruption(file));
-      return VERIFY_CORRUPTED;
-    case PACKAGE_UNREADABLE:
-      break;
+  if (const int code = OpenVerifiedPackage(options.file, &file, &info, DescribeCorruption)) {
+    return code;
   }
-  PrintError(subject, "cannot read the file");
-  return VERIFY_NO_PACKAGE;
+  std::cout << "OK\n" << DescribeSignatures(ReportSignatures(*file)) << '\n';
+  return VERIFY_OK;
 }

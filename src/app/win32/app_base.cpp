@@ -4,7 +4,7 @@
 
 #include "app/win32/instance_guard.h"
 #include "app/win32/module_path.h"
-#include "script/utf8.h"
+#include "base/utf8.h"
 #include "ui/win32/toolkit.h"
 
 AppBase* g_app = nullptr;

@@ -7,8 +7,7 @@
 
 #include "platform/input_file.h"
 
-// UTF-8 of `text`, surrogate pairs joined. A lone surrogate becomes U+FFFD,
-// so that no unit can vanish and leave "." or ".." behind.
+// A path as this system names files: its UTF-8 (Utf16ToUtf8, base/utf8.h).
 std::string ToNativePath(std::u16string_view text);
 
 // Opens a file by its native (byte string) path, exactly as a command line

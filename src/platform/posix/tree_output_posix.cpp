@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "package/entry_time.h"
+#include "base/entry_time.h"
 #include "platform/buffered_output_file.h"
 #include "platform/posix/native_path.h"
 

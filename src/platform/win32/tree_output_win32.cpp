@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "package/entry_time.h"
+#include "base/entry_time.h"
 #include "platform/buffered_output_file.h"
 #include "platform/tree_output.h"
 #include "platform/win32/wide_text.h"

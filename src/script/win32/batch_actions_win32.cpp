@@ -7,7 +7,7 @@
 #include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
-#include "script/utf8.h"
+#include "base/utf8.h"
 #include "script/win32/script_actions.h"
 
 namespace {

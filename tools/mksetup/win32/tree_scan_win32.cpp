@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "base/entry_time.h"
+#include "builder/tree_rules.h"
 #include "tree_scan.h"
 #include "win32/win32_text.h"
 

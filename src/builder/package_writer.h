@@ -2,23 +2,24 @@
 // tree, laid out as package_format.h describes. Part of the native builder
 // only (it throws); the stub never links it.
 //
-// Files are compressed on several threads but written strictly in index
-// order, with a bounded amount of data in flight: the compressed data area
-// is spooled to a scratch file, then the output is assembled and hashed in
-// one sequential pass. The same inputs give the same bytes for any number of
-// threads. Files with identical contents are stored once unless asked
-// otherwise; files streamed through zlib are always stored on their own.
+// Files are compressed on several threads (parallel_compressor.h, or
+// solid_writer.h) but written strictly in index order, with a bounded amount
+// of data in flight: the compressed data area is spooled to a scratch file,
+// then the output is assembled and hashed in one sequential pass. The same
+// inputs give the same bytes for any number of threads. Files with identical
+// contents are stored once unless asked otherwise; files streamed through
+// zlib (stream_deflate.h) are always stored on their own.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "builder/build_files.h"
+#include "builder/tree_rules.h"
 #include "package/package_format.h"
 
 // The libdeflate level used unless the caller picks one: measured on the
@@ -44,42 +45,6 @@ inline constexpr uint32_t DEFAULT_SOLID_DICTIONARY_SIZE = 32u << 20;
 // Files above this size are deflated in a stream through zlib instead of
 // whole in memory through libdeflate.
 inline constexpr uint64_t DEFAULT_STREAM_THRESHOLD = uint64_t{256} << 20;
-
-// A refusal or a failure, with the path (relative to the tree, '/'-separated)
-// it concerns; the path is empty when the problem is not about one entry.
-class PackageError : public std::runtime_error {
- public:
-  PackageError(std::string path, const std::string& message)
-      : std::runtime_error(message), path_(std::move(path)) {}
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// One scanned entry. The root is a directory with an empty name.
-struct TreeEntry {
-  std::string name;  // UTF-8, exactly as it goes into the index
-  bool isDirectory = false;
-  EntryTime time;                   // files only
-  uint64_t size = 0;                // files only: the size when scanned
-  std::vector<TreeEntry> children;  // directories only
-};
-
-// Reads one file's contents. Read returns the bytes read, 0 at the end; it
-// throws PackageError on a read error.
-class ContentReader {
- public:
-  virtual ~ContentReader() = default;
-  virtual size_t Read(void* buffer, size_t size) = 0;
-};
-
-// Opens files by their relative path. Called from several threads at once.
-class ContentSource {
- public:
-  virtual ~ContentSource() = default;
-  virtual std::unique_ptr<ContentReader> Open(const std::string& path) = 0;
-};
 
 struct WriterOptions {
   // TREE_METHOD_PER_FILE: each file deflated on its own (libdeflate level
@@ -122,35 +87,16 @@ struct StoredFile {
   uint32_t offset = 0;
 };
 
-// Puts every directory's children in index order: bytewise by UTF-8 name.
-void SortTree(TreeEntry& root);
-
-// Refuses, naming the entry, what the stub cannot install faithfully: names
-// that are malformed UTF-8, outside the BMP, longer than
-// MAX_ENTRY_NAME_BYTES, unsafe on Windows (entry_name.h), or equal to a
-// sibling's but for letter case; relative paths longer than
-// MAX_RELATIVE_PATH_UNITS.
-void ValidateTree(const TreeEntry& root);
-
-// Refuses, naming the line, a script that is not well-formed UTF-8, holds a
-// NUL byte or a character outside the BMP (what the linter calls errors of
-// encoding), or is too long for the format.
-void ValidateScript(std::string_view script);
-
 // The index for `root` (sorted) with `stored` holding every file in index
 // order.
 std::string EncodeIndex(const TreeEntry& root, const std::vector<StoredFile>& stored);
 
-// Converts a POSIX time (seconds since 1970 UTC plus nanoseconds) to an entry
-// time with hundredths rounded down. False when the year is outside
-// 1601..30827, the range of a Windows SYSTEMTIME.
-bool EntryTimeFromUnix(int64_t seconds, uint32_t nanoseconds, EntryTime* time);
-
 // Writes the setup program to `out` (empty, binary, at position 0), using
 // `spool` (empty, binary, read-write) as scratch. `stub` must be STUB_SIZE
-// bytes and `root` sorted and validated. The output is ready to be signed:
-// the stub's PE CheckSum and security entry are written as zero, and the
-// package is padded to a multiple of PACKAGE_ALIGNMENT. Throws PackageError.
+// bytes, `script` validated and `root` sorted and validated (tree_rules.h).
+// The output is ready to be signed: the stub's PE CheckSum and security entry
+// are written as zero, and the package is padded to a multiple of
+// PACKAGE_ALIGNMENT. Throws PackageError.
 WriterResult WritePackage(std::string_view stub, std::string_view script, const TreeEntry& root,
                           ContentSource& source, std::FILE* spool, std::FILE* out,
                           const WriterOptions& options, const ProgressCallback& progress = {});

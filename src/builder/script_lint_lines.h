@@ -9,7 +9,7 @@
 #include <functional>
 #include <string_view>
 
-#include "script/script_lint.h"
+#include "builder/script_lint.h"
 
 using LintReport = std::function<void(LintSeverity, std::string)>;
 

@@ -1,10 +1,11 @@
-#include "native_input_file.h"
+#include "command_input.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "base/byte_order.h"
 #include "display.h"
 #include "native_fs.h"
-#include "package/byte_order.h"
 #include "package/package_format.h"
 
 namespace {
@@ -36,6 +37,16 @@ const char* WhyNotASetupProgram(InputFile& file) {
 
 }  // namespace
 
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path, "rb"), &std::fclose);
+  if (!file) return false;
+  bytes->clear();
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes->append(buffer, got);
+  return std::ferror(file.get()) == 0;
+}
+
 int OpenSetupProgram(const std::string& path, std::unique_ptr<InputFile>* file) {
   const std::string subject = DisplayPath(path);
   if (IsNativeFolder(path)) {
@@ -56,7 +67,7 @@ int OpenSetupProgram(const std::string& path, std::unique_ptr<InputFile>* file) 
 }
 
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
-                        PackageInfo* info) {
+                        PackageInfo* info, DamageDescription describeDamage) {
   const std::string subject = DisplayPath(path);
   if (const int code = OpenSetupProgram(path, file); code != 0) return code;
   switch (ReadPackageFrom(**file, info)) {
@@ -66,7 +77,9 @@ int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* fil
       PrintError(subject, "holds no package (it is a bare stub)");
       return 2;
     case PACKAGE_CORRUPTED:
-      PrintError(subject, "the package is damaged (run mksetup verify for details)");
+      PrintError(subject, describeDamage != nullptr
+                              ? describeDamage(**file)
+                              : "the package is damaged (run mksetup verify for details)");
       return 1;
     case PACKAGE_UNREADABLE:
       break;

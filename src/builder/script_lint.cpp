@@ -1,10 +1,10 @@
-#include "script/script_lint.h"
+#include "builder/script_lint.h"
 
 #include <algorithm>
 #include <map>
 
-#include "package/entry_name.h"
-#include "script/script_lint_lines.h"
+#include "base/utf8.h"
+#include "builder/script_lint_lines.h"
 
 namespace {
 

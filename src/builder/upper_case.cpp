@@ -1,4 +1,4 @@
-#include "package/upper_case.h"
+#include "builder/upper_case.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -15,7 +15,7 @@ struct UpperCaseRun {
 };
 
 constexpr UpperCaseRun kRuns[] = {
-#include "package/upper_case_table.inc"
+#include "builder/upper_case_table.inc"
 };
 
 }  // namespace

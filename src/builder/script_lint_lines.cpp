@@ -1,14 +1,14 @@
-#include "script/script_lint_lines.h"
+#include "builder/script_lint_lines.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
+#include "base/utf8.h"
 #include "script/batch_file.h"
 #include "script/registry_line.h"
 #include "script/run_line.h"
 #include "script/shortcut_line.h"
-#include "script/utf8.h"
 
 namespace {
 

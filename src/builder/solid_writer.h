@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "package/package_writer.h"
+#include "builder/package_writer.h"
 
 struct SolidInput {
   const std::string* path;  // relative, '/'-separated
@@ -30,7 +30,8 @@ using SolidProgress = std::function<void(size_t filesDone, uint64_t bytesDone)>;
 // Reads `files` in order through `source`, compresses their stream as
 // `options` asks (solidBlockSize, solidDictionarySize, level as the LZMA
 // preset, jobs) and appends the blocks to `spool`. File i lies in the stream
-// at the sum of the sizes before it. Throws PackageError.
+// at the sum of the sizes before it, which the caller keeps within 4 GiB.
+// Throws PackageError.
 SolidArea WriteSolidArea(const std::vector<SolidInput>& files, ContentSource& source,
                          std::FILE* spool, const WriterOptions& options,
                          const SolidProgress& progress);

@@ -1,4 +1,4 @@
-#include "script/script_lint.h"
+#include "builder/script_lint.h"
 
 #include <gtest/gtest.h>
 
@@ -110,8 +110,10 @@ TEST(ScriptLintTest, SectionsNeverReadForAnyLocale) {
   ExpectOnly(std::string(kLocale) + german + "[run.de-AT]\n", 16, kWarning, "(here de)");
   EXPECT_EQ(Describe(Lint(std::string(kLocale) + german + "[run.de]\n")), "");
   ExpectOnly(std::string(kLocale) + "[install.german]\n", 9, kWarning, "form ll or ll-CC");
-  ExpectOnly(std::string(kLocale) + "[locale.DE]\na\nb\nc\nd\ne\nf\n", 9, kWarning,
-             "form ll or ll-CC");
+  for (const char* header : {"[locale.DE]", "[locale.De]", "[locale.de-aT]", "[locale.de-A]"}) {
+    ExpectOnly(std::string(kLocale) + header + "\na\nb\nc\nd\ne\nf\n", 9, kWarning,
+               "form ll or ll-CC");
+  }
 }
 
 struct LineCase {
@@ -164,6 +166,8 @@ TEST(ScriptLintTest, RegisterLinesTheSetupTakes) {
                                 "HKEY_USERS\\S\\N=a=b",
                                 "HKEY_USERS\\S\\" + umlauts + "=" + umlauts,
                                 "HKEY_USERS\\S\\N=DWORD:00000000FF",
+                                "HKEY_USERS\\S\\N=DWORD:012345678",
+                                "HKEY_USERS\\S\\N=DWORD:9f",
                                 // A number has no length limit of its own.
                                 "HKEY_USERS\\S\\N=DWORD:" + std::string(600, '0') + "1",
                             });

@@ -1,12 +1,10 @@
-#include "package/solid_writer.h"
+#include "builder/solid_writer.h"
 
 #include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -14,8 +12,8 @@
 
 namespace {
 
-// Hands out the stream's bytes file after file, insisting that each file
-// still has the size it was scanned with: otherwise the index would lie.
+// Hands out the stream's bytes file after file, each held to the size it was
+// scanned with.
 class StreamSource {
  public:
   StreamSource(const std::vector<SolidInput>& files, ContentSource& source,
@@ -30,28 +28,15 @@ class StreamSource {
       while (next_ < files_.size() && files_[next_].size == 0) Passed();
       if (size == 0) return;
       const SolidInput& file = files_[next_];
-      if (!reader_) {
-        reader_ = source_.Open(*file.path);
-        done_ = 0;
-      }
-      const uint64_t want = std::min(size, file.size - done_);
-      for (uint64_t got = 0; got < want;) {
-        const size_t n = reader_->Read(buffer + got, static_cast<size_t>(want - got));
-        if (n == 0) {
-          throw PackageError(*file.path, "the file shrank while the package was being built");
-        }
-        got += n;
-      }
+      if (!current_) current_ = std::make_unique<ScannedFile>(source_, *file.path, file.size);
+      const uint64_t want = std::min(size, current_->left());
+      current_->Read(buffer, static_cast<size_t>(want));
       buffer += want;
       size -= want;
-      done_ += want;
       bytesDone_ += want;
-      if (done_ == file.size) {
-        uint8_t extra;
-        if (reader_->Read(&extra, 1) != 0) {
-          throw PackageError(*file.path, "the file grew while the package was being built");
-        }
-        reader_.reset();
+      if (current_->left() == 0) {
+        current_->ExpectEnd();
+        current_.reset();
         Passed();
       }
     }
@@ -66,9 +51,8 @@ class StreamSource {
   const std::vector<SolidInput>& files_;
   ContentSource& source_;
   const SolidProgress& progress_;
-  std::unique_ptr<ContentReader> reader_;
+  std::unique_ptr<ScannedFile> current_;
   size_t next_ = 0;
-  uint64_t done_ = 0;
   uint64_t bytesDone_ = 0;
 };
 
@@ -215,9 +199,6 @@ SolidArea WriteSolidArea(const std::vector<SolidInput>& files, ContentSource& so
   }
   uint64_t total = 0;
   for (const SolidInput& file : files) total += file.size;
-  if (total > UINT32_MAX) {
-    throw PackageError("", "the files together would pass 4 GiB, the format's limit");
-  }
   SolidHeader header;
   header.streamLength = static_cast<uint32_t>(total);
   header.blockSize = options.solidBlockSize;
@@ -239,9 +220,7 @@ SolidArea WriteSolidArea(const std::vector<SolidInput>& files, ContentSource& so
     record.crc =
         static_cast<uint32_t>(crc32(0, block.output.get(), static_cast<uInt>(block.outputSize)));
     EncodeSolidBlock(head + SOLID_HEADER_SIZE + size_t{k} * SOLID_BLOCK_RECORD_SIZE, record);
-    if (std::fwrite(block.output.get(), 1, block.outputSize, spool) != block.outputSize) {
-      throw PackageError("", std::string("cannot write the scratch file: ") + std::strerror(errno));
-    }
+    WriteOrThrow(spool, block.output.get(), block.outputSize, "cannot write the scratch file");
     area.blocksLength += block.outputSize;
     queue.Written(k);
   }
