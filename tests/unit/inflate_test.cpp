@@ -50,7 +50,7 @@ TEST(InflateToBufferTest, OutputOfExactlyTheReservedSize) {
   }
 }
 
-TEST(InflateToBufferTest, CutShortIsSuccessWhenOutputFitsEmptyOrBrokenFails) {
+TEST(InflateToBufferTest, CutShortFitsALimitIsKeptEmptyOrBrokenFails) {
   const Bytes original = TextLikeBytes(20000, 2);
   const Bytes packed = RawDeflate(original);
   ByteBuffer buffer(1024);
@@ -59,6 +59,10 @@ TEST(InflateToBufferTest, CutShortIsSuccessWhenOutputFitsEmptyOrBrokenFails) {
   ASSERT_LT(buffer.length, static_cast<int32_t>(original.size()));
   EXPECT_TRUE(std::equal(buffer.data, buffer.data + buffer.length, original.begin()));
 
+  const auto packedLength = static_cast<uint32_t>(packed.size());
+  EXPECT_EQ(InflateToBuffer(packed.data(), packedLength, &buffer, original.size()), 0);
+  EXPECT_EQ(InflateToBuffer(packed.data(), packedLength, &buffer, original.size() - 1),
+            INFLATE_OVER_LIMIT);
   EXPECT_EQ(InflateToBuffer(nullptr, 0, &buffer), -1);
   EXPECT_EQ(buffer.length, 0);
   EXPECT_EQ(Inflate({0x07, 0x00, 0x00}, &buffer), -1);  // block type 11 is reserved
