@@ -74,6 +74,8 @@ TEST(BatchFileTest, ComposesTheFileLineByLine) {
       // No fallback: on 64-bit Windows a script with only [bin_32] writes nothing.
       {"[bin_32]\necho 32\n[x]\n", BatchKind::kBin, "(absent)", kFolders, true},
       {"[bin_32]\necho 32\n[x]\n", BatchKind::kBin, "echo 32\r\ndel install_bin.bat\r\n"},
+      {"[bin_64]\necho 64\n", BatchKind::kBin, "echo 64\r\ndel install_bin.bat\r\n", kFolders,
+       true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Compose(c.script, c.kind, c.folders, c.wow64), c.expected) << c.script;
@@ -82,30 +84,6 @@ TEST(BatchFileTest, ComposesTheFileLineByLine) {
                            "Set_system_directory_here", "set_system_directory_here;"}) {
     EXPECT_EQ(Compose(std::string("[prepare]\necho a\n") + line + "\n[x]\n", BatchKind::kPrepare),
               std::string("echo a\r\n") + line + "\r\ndel prepare.bat\r\n");
-  }
-}
-
-TEST(BatchFileTest, SectionsFilesAndClosingLines) {
-  const struct {
-    BatchKind kind;
-    bool wow64;
-    const char* section;
-    std::u16string_view file;
-    bool runAndWait;
-  } cases[] = {
-      {BatchKind::kPrepare, false, "prepare", u"prepare.bat", true},
-      {BatchKind::kBin, false, "bin_32", u"install_bin.bat", true},
-      {BatchKind::kBin, true, "bin_64", u"install_bin.bat", true},
-      {BatchKind::kInstall, true, "install", u"install.bat", true},
-      {BatchKind::kUninstall, false, "uninstall", u"uninstall.bat", false},
-  };
-  for (const auto& c : cases) {
-    const BatchSection& section = BatchSectionOf(c.kind, c.wow64);
-    EXPECT_STREQ(section.sectionName, c.section);
-    EXPECT_EQ(section.fileName, c.file);
-    EXPECT_EQ(section.runAndWait, c.runAndWait) << c.section;
-    const std::string closing = c.runAndWait ? "del " + Narrow(c.file) + "\r\n" : "";
-    EXPECT_EQ(section.closingLine == nullptr ? "" : section.closingLine, closing) << c.section;
   }
   EXPECT_EQ(BatchCommandParameters(u"install.bat"), u"/c \"install.bat\"");
 }

@@ -17,7 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Utf8(const std::wstring& text) { return fs::path(text).u8string(); }
+std::string Utf8(const std::wstring& text) {
+  const std::u8string utf8 = fs::path(text).u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::ifstream in(fs::path(path), std::ios::binary);
@@ -35,9 +38,13 @@ class ScriptActionTest : public ::testing::Test {
     target_ = (fs::temp_directory_path() / ("actions-" + name)).wstring();
     Reset();
   }
+  // Programs a [run] line started may still hold the folder for a moment.
   void TearDown() override {
     fs::current_path(fs::temp_directory_path());
-    fs::remove_all(target_);
+    std::error_code error;
+    for (int i = 0; i < 50 && fs::remove_all(target_, error) == static_cast<uintmax_t>(-1); ++i) {
+      Sleep(100);
+    }
   }
   void Reset() {
     TearDown();
@@ -204,9 +211,9 @@ TEST_F(ScriptActionTest, RegistryValuesUnderEveryRootWithTheirExactData) {
   clean();
   const std::string hkcu = "HKEY_CURRENT_USER\\Software\\SetupActionsTest\\";
   DoRegisterSection(Context("[register]\n" + hkcu + "Count=DWORD:1A\n" + hkcu +
-                            "Empty=\r\n\nHKCU\\Software\\SetupActionsTest\\Short=1\n" + hkcu + std::string(512, 'n') +
-                            "=too long\n" + hkcu + "Gr\xC3\xBC\xC3\x9F" + "e=\xE2\x82\xAC 5\n" +
-                            hkcu + "Nested\\Deeper\\ Name =x\n" +
+                            "Empty=\r\n\nHKCU\\Software\\SetupActionsTest\\Short=1\n" + hkcu +
+                            std::string(512, 'n') + "=too long\n" + hkcu + "Gr\xC3\xBC\xC3\x9F" +
+                            "e=\xE2\x82\xAC 5\n" + hkcu + "Nested\\Deeper\\ Name =x\n" +
                             "HKEY_LOCAL_MACHINE\\Software\\SetupActionsTest\\=C:\\Dir\n"
                             "HKEY_USERS\\.DEFAULT\\Software\\SetupActionsTest\\U=DWORD:2\n"
                             "HKEY_CLASSES_ROOT\\SetupActionsTest\\C=c\n"
@@ -278,12 +285,15 @@ TEST_F(ScriptActionTest, RunLinesStartTheirProgramWithTheLastPieceInItsFolder) {
   DoRunSection(
       Context("[run]\nmissing.exe\nbin\\probe.exe -a record=run.log\n"
               "probe.exe  record=\xC3\xBC.log\n[install]\nprobe.exe record=no.log\n"));
-  for (int i = 0; i < 200 && !(Exists(In(L"bin\\run.log")) && Exists(In(L"\u00FC.log"))); ++i) {
-    Sleep(100);
-  }
-  Sleep(200);  // the probe writes its line at once, but let it finish
-  EXPECT_EQ(ReadWholeFile(In(L"bin\\run.log")), "run cwd=" + Utf8(target_) + "\\bin\r\n");
-  EXPECT_EQ(ReadWholeFile(In(L"\u00FC.log")), "run cwd=" + Utf8(target_) + "\r\n");
+  auto line = [&](const wchar_t* name) {  // the probe's line, once it is written whole
+    std::string text;
+    for (int i = 0; i < 200 && (text = ReadWholeFile(In(name))).find('\n') == text.npos; ++i) {
+      Sleep(100);
+    }
+    return text;
+  };
+  EXPECT_EQ(line(L"bin\\run.log"), "run cwd=" + Utf8(target_) + "\\bin\r\n");
+  EXPECT_EQ(line(L"\u00FC.log"), "run cwd=" + Utf8(target_) + "\r\n");
   EXPECT_FALSE(Exists(In(L"no.log")));
 }
 
