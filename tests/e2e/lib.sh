@@ -172,7 +172,8 @@ e2e_logging() { printf '[%s]\necho %s>>%s\\order.log\n' "$1" "${2:-$1}" "$scratc
 # e2e_order_script TITLE TARGET [PREPARE_LINE] [START] [PROMPT]: a script with
 # the picture pic\back.png that leaves a trace of every section in order.log:
 # each batch writes its name and what it found in place, and dumps the window
-# TITLE as it was then; [run] starts the probe, which writes "run ...".
+# TITLE as it was then; [run] starts the probe, which writes "run ...". A
+# shortcut in a missing folder fails before the one that must be made.
 e2e_order_script() {
   local log="$scratch_win\\order.log" key="HKEY_CURRENT_USER\\Software\\$scratch_name"
   local seen="reg query $key /v Count >nul 2>nul"
@@ -203,6 +204,7 @@ $key\\Count=DWORD:1A
 $key\\Name=e2e value=1
 $key\\Sub\\=default text
 [shortcuts]
+missing\\lost.lnk=bin\\probe.exe
 e2e.lnk=bin\\probe.exe;Probe of the e2e test
 [install]
 echo install>>$log
@@ -276,6 +278,7 @@ e2e_check_installed() {
   expect_eq "registry Name" "REG_SZ e2e value=1" "$(e2e_reg_value "$key" Name)"
   expect_eq "registry default of Sub" "REG_SZ default text" "$(e2e_reg_value "$key\\Sub" "")"
   e2e_check_shortcut "$target" "$target"
+  [ ! -e "$dir/missing" ] || fail "a shortcut in a missing folder made it"
   e2e_check_no_temp_picture
 }
 
