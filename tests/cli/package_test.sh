@@ -1,31 +1,24 @@
 #!/usr/bin/env bash
-# Makes this build's package with CPack, unpacks it as a user installs it
-# (the .deb with dpkg -x into a scratch root, the zip into a folder), and
-# builds a setup with the installed mksetup and the stub it finds by itself.
-#
-#   package_test.sh BUILD_DIR SCRATCH [RUNNER]
-#
-# RUNNER runs mksetup.exe (Wine) for the zip. Exits 77 (skipped) when the
-# stub the package ships has not been built (the win32 preset makes it).
+# package_test.sh BUILD_DIR SCRATCH [RUNNER]: makes this build's package with
+# CPack, unpacks it as a user installs it (the .deb with dpkg -x, the zip into
+# a folder; RUNNER runs its mksetup.exe) and builds a setup with the installed
+# mksetup and the stub it finds by itself. Exits 77 (skipped) when the stub
+# the package ships is not built (the win32 preset makes it).
 set -euo pipefail
-
 build="$1"
 scratch="$2"
 runner=("${@:3}")
 rm -rf "$scratch"
 mkdir -p "$scratch/root" "$scratch/tree/docs"
-
 fail() {
   echo "FAIL (package): $*" >&2
   exit 1
 }
-
 stub="$(sed -n 's/^SETUP_SHIPPED_STUB:FILEPATH=//p' "$build/CMakeCache.txt")"
 if [ ! -f "$stub" ]; then
   echo "skipped: $stub is not built (cmake --build --preset win32)"
   exit 77
 fi
-
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
 version="$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")"
@@ -34,26 +27,23 @@ shopt -s nullglob
 debs=("$scratch"/out/mksetup_"$version"_*.deb)
 zips=("$scratch"/out/mksetup-"$version"-win64.zip)
 if [ ${#debs[@]} = 1 ]; then
-  dpkg -x "${debs[0]}" "$scratch/root"
-  for f in usr/bin/mksetup usr/share/mksetup/setup-stub.exe usr/share/man/man1/mksetup.1.gz \
-    usr/share/doc/mksetup/README.md; do
-    [ -f "$scratch/root/$f" ] || fail "the package lacks /$f"
-  done
-  mksetup=("$scratch/root/usr/bin/mksetup")
   package="${debs[0]}"
-  installed_stub="$scratch/root/usr/share/mksetup/setup-stub.exe"
+  dpkg -x "$package" "$scratch/root"
+  top="$scratch/root/usr"
+  files="bin/mksetup share/mksetup/setup-stub.exe share/man/man1/mksetup.1.gz share/doc/mksetup/README.md"
+  mksetup=("$top/bin/mksetup")
+  installed_stub="$top/share/mksetup/setup-stub.exe"
 elif [ ${#zips[@]} = 1 ]; then
-  python3 -m zipfile -e "${zips[0]}" "$scratch/root"
-  top="$scratch/root/mksetup-$version-win64"
-  for f in mksetup.exe setup-stub.exe README.md; do
-    [ -f "$top/$f" ] || fail "the zip lacks $f"
-  done
-  mksetup=("${runner[@]}" "$top/mksetup.exe")
   package="${zips[0]}"
+  python3 -m zipfile -e "$package" "$scratch/root"
+  top="$scratch/root/mksetup-$version-win64"
+  files="mksetup.exe setup-stub.exe README.md"
+  mksetup=("${runner[@]}" "$top/mksetup.exe")
   installed_stub="$top/setup-stub.exe"
 else
   fail "no package in $scratch/out: $(ls "$scratch/out")"
 fi
+for f in $files; do [ -f "$top/$f" ] || fail "$(basename "$package") lacks $f"; done
 cmp -s "$stub" "$installed_stub" || fail "the packaged stub is not the shipped one"
 
 cd "$scratch"

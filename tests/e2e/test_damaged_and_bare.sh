@@ -1,37 +1,33 @@
 #!/usr/bin/env bash
 # A package whose bytes no longer match its digest shows "This file is
-# corrupted" (caption "Error") and, once the box is dismissed, ends with exit
-# code 1, having installed nothing; with a target on the command line too.
-# A stub without a package ends at once with 0 and shows nothing.
+# corrupted" (caption "Error") and, once the box is answered, exits 1 having
+# installed nothing, with or without a target on the command line; so does
+# one too short for its digest. A stub without a package ends at once with 0
+# and shows nothing.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin damaged
-
 printf 'hello\n' >"$scratch/tree/readme.txt"
-printf '[locale]\nDamaged E2E\nPrompt\n%s\\app\nStart\nBusy\nCopying\n[install]\necho install>>%s\\order.log\n[end]\n' \
-  "$scratch_win" "$scratch_win" >"$scratch/setup.txt"
+{ e2e_locale "Damaged E2E" "$scratch_win\\app" && e2e_logging install; } >"$scratch/setup.txt"
 e2e_build
-# One bit of the last byte of the package, far behind the stub.
-e2e_flip "$setup_exe" $(($(stat -c %s "$setup_exe") - 1))
+e2e_flip "$setup_exe" $(($(stat -c %s "$setup_exe") - 1)) # far behind the stub
 
 note "damaged, interactive"
 e2e_start
-e2e_dismiss_corrupted
-e2e_wait_exit 20
-expect_eq "exit code of a damaged package" 1 "$setup_rc"
-
+e2e_expect_corrupted "of a damaged package"
 note "damaged, with a target"
 e2e_start "$scratch_win\\app"
-e2e_dismiss_corrupted
-e2e_wait_exit 20
-expect_eq "exit code of a damaged package with a target" 1 "$setup_rc"
+e2e_expect_corrupted "of a damaged package with a target"
 if [ -e "$scratch/app" ] || [ -e "$scratch/order.log" ]; then fail "a damaged package installed"; fi
+note "too short for a digest"
+{ cat "$scratch/stub.exe" && printf 'seven b'; } >"$setup_exe"
+e2e_start
+e2e_expect_corrupted "of a package too short for its digest"
 
 note "bare stub"
 cp "$scratch/stub.exe" "$setup_exe"
 # shellcheck disable=SC2119 # no arguments: started without a target
 e2e_run_silent
-expect_eq "exit code of a bare stub" 0 "$setup_rc"
-elapsed=$(e2e_elapsed)
-[ "$(echo "$elapsed < 10" | bc)" = 1 ] || fail "a bare stub took $elapsed s to end"
+expect_rc 0 "of a bare stub"
+[ "$(echo "$(e2e_elapsed) < 10" | bc)" = 1 ] || fail "a bare stub took $(e2e_elapsed) s to end"
 echo "PASS"

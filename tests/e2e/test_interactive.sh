@@ -1,44 +1,30 @@
 #!/usr/bin/env bash
 # The interactive install: the window with its texts at the layout's places
-# and the picture upright in its colours (on a screenshot), a target typed by
-# keyboard with a trailing backslash, "Start" clicked; the progress mode
-# while [prepare] runs, the file prefix and a file name in the status text
+# and the picture upright in its colours (on a screenshot), a target typed
+# with a trailing backslash, "Start" clicked; the progress mode while
+# [prepare] runs, the file prefix and a file name in the status text
 # afterwards, and the window hidden before [bin_64].
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin interactive
-
 title="E2E Interactive"
 prompt="Choose where to install"
-start_caption="Go ahead"
 e2e_make_tree
-e2e_order_script "$title
-$prompt
-$scratch_win\\default
-$start_caption
-Working
-Copying
-pic\\back.png" "$title"
-e2e_build
-
+e2e_order_script "$title" "$scratch_win\\default" "" "Go ahead" "$prompt"
 e2e_start
-e2e_wait_window "$title" >/dev/null
-e2e_rects "$title"
+e2e_show "$title"
 
 note "layout"
-picture_w=401 picture_h=121
-# The row height R comes from the font; the prompt is R + 8 high, and every
-# other place must agree with it.
+# The row height R comes from the font: the prompt is R + 8 high, and every
+# other place must agree with it. P and W are the picture's size.
 label=$(e2e_child static)
-R=$((c_h[label] - 8))
+R=$((c_h[label] - 8)) P=121 W=401
 if [ "$R" -lt 8 ] || [ "$R" -gt 40 ]; then fail "implausible row height $R"; fi
-P=$picture_h
-W=$picture_w
 H=$((P + cy_caption + 3 * R + 64))
 expect_eq "window size" "$W x $H" "$win_w x $win_h"
 expect_eq "window position" "$(((cx_screen - W) / 2)) $(((cy_screen - H) / 2))" "$win_x $win_y"
-pane=$(e2e_picture_child)
-expect_rect picture "$pane" 0 0 "$picture_w" "$picture_h"
+pane=$(e2e_child picture)
+expect_rect picture "$pane" 0 0 $W $P
 expect_shown picture "$pane" 1
 expect_rect prompt "$label" 30 $((P + 8)) $((W - 90)) $((R + 8))
 expect_eq "prompt text" "$prompt" "${c_text[$label]}"
@@ -52,38 +38,38 @@ expect_shown "browse button" "$browse" 1
 progress=$(e2e_child msctls_progress32)
 expect_rect "progress bar" "$progress" 30 $((P + R + 16)) $((W - 60)) $((R + 8))
 expect_shown "progress bar" "$progress" 0
-start=$(e2e_child button "$start_caption")
+start=$(e2e_child button "Go ahead")
 expect_rect "start button" "$start" $(((W - 100) / 2)) $((P + 2 * R + 34)) 100 $((R + 14))
 expect_shown "start button" "$start" 1
 
 note "picture on the screen"
 shot="$artifacts/window.png"
 e2e_screenshot "$shot"
-# Inside the client area; the frame covers the picture's right edge.
-right=$((client_w < picture_w ? client_w - 4 : picture_w - 4))
-at() { expect_pixel "$1" "$shot" $((client_x + $2)) $((client_y + $3)) "$4"; }
-at "top left" 3 3 255,0,0
-at "top right" "$right" 3 0,255,0
-at "bottom left" 3 $((picture_h - 4)) 0,0,255
-at "bottom right" "$right" $((picture_h - 4)) 255,255,0
-# Both sides of the quarters' borders, at the top and the bottom: a row
-# length that is no multiple of 4 would shear the lower rows sideways.
-at "left of the middle, top" 196 2 255,0,0
-at "right of the middle, top" 204 2 0,255,0
-at "left of the middle, bottom" 196 $((picture_h - 2)) 0,0,255
-at "right of the middle, bottom" 204 $((picture_h - 2)) 255,255,0
-at "above the middle" 100 57 255,0,0
-at "below the middle" 100 63 0,0,255
+right=$((client_w < W ? client_w - 4 : W - 4)) # the frame covers the picture's right edge
+# The corners, and both sides of the quarters' borders at the top and the
+# bottom: a row length that is no multiple of 4 would shear the lower rows.
+while read -r what x y rgb; do
+  expect_pixel "$what" "$shot" $((client_x + x)) $((client_y + y)) "$rgb"
+done <<EOT
+top-left 3 3 255,0,0
+top-right $right 3 0,255,0
+bottom-left 3 $((P - 4)) 0,0,255
+bottom-right $right $((P - 4)) 255,255,0
+left-of-the-middle,top 196 2 255,0,0
+right-of-the-middle,top 204 2 0,255,0
+left-of-the-middle,bottom 196 $((P - 2)) 0,0,255
+right-of-the-middle,bottom 204 $((P - 2)) 255,255,0
+above-the-middle 100 57 255,0,0
+below-the-middle 100 63 0,0,255
+EOT
 
 note "typing a target and starting"
-typed="$scratch_win\\typed\\"
-e2e_type_into "$title" "$edit" "$typed"
-e2e_click_child "$(e2e_child button "$start_caption")"
+e2e_type_into "$title" "$edit" "$scratch_win\\typed\\"
+e2e_click_child "$(e2e_child button "Go ahead")"
 e2e_wait_exit
-expect_eq "exit code" 0 "$setup_rc"
-target="$scratch_win\\typed"
-e2e_check_order "$target"
-e2e_check_installed "$target"
+expect_rc 0
+e2e_check_order "$scratch_win\\typed"
+e2e_check_installed "$scratch_win\\typed"
 
 note "the window while [prepare] ran"
 e2e_read_window "$(text_of "$scratch/prepare-window.txt")" || fail "no window during [prepare]"
@@ -91,8 +77,7 @@ expect_eq "window visible during [prepare]" 1 "$win_visible"
 expect_eq "status text during [prepare]" "" "${c_text[$(e2e_child static)]}"
 expect_shown "target field during [prepare]" "$(e2e_child edit)" 0
 expect_shown "browse button during [prepare]" "$(e2e_child button "...")" 0
-busy=$(e2e_child button Working)
-expect_shown "start button during [prepare]" "$busy" 0
+expect_shown "start button during [prepare]" "$(e2e_child button Working)" 0
 progress=$(e2e_child msctls_progress32)
 expect_shown "progress bar during [prepare]" "$progress" 1
 expect_rect "progress bar during [prepare]" "$progress" 30 $((P + R + 16)) $((W - 60)) $((R + 8))
@@ -101,11 +86,7 @@ note "the window when [bin_64] ran"
 e2e_read_window "$(text_of "$scratch/bin-window.txt")" || fail "no window during [bin_64]"
 expect_eq "window visible during [bin_64]" 0 "$win_visible"
 status=${c_text[$(e2e_child static)]}
-case "$status" in
-  "Copying "*) ;;
-  *) fail "status text after the extraction: '$status'" ;;
-esac
-name=${status#Copying }
+case "$status" in "Copying "*) ;; *) fail "status text after the extraction: '$status'" ;; esac
 names=$(cd "$scratch/tree" && find . -type f | sed 's|^\./||' | tr / "\\\\" && find . -type f -printf '%f\n')
-grep -qxF -- "$name" <<<"$names" || fail "status text names no file of the tree: '$status'"
+grep -qxF -- "${status#Copying }" <<<"$names" || fail "status text names no file of the tree: '$status'"
 echo "PASS"

@@ -8,27 +8,15 @@
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin modes
-
 title="Modes E2E"
 e2e_make_tree
-script_with_line3() {
-  e2e_order_script "$title
-Prompt
-$1
-Start
-Working
-Copying
-pic\\back.png" "$title"
-  e2e_build
-}
 
 note "automatic mode"
-script_with_line3 "$scratch_win\\auto,1,0"
+e2e_order_script "$title" "$scratch_win\\auto,1,0"
 e2e_start
-e2e_wait_window "$title" >/dev/null
-e2e_rects "$title"
+e2e_show "$title"
 # Before the start or already in progress mode: the same controls are hidden.
-expect_shown "picture" "$(e2e_picture_child)" 1
+expect_shown "picture" "$(e2e_child picture)" 1
 expect_shown "prompt" "$(e2e_child static)" 1
 expect_shown "target field" "$(e2e_child edit)" 0
 expect_shown "browse button" "$(e2e_child button "...")" 0
@@ -36,7 +24,7 @@ expect_eq "visible buttons" "" "$(for i in "${!c_class[@]}"; do
   [ "${c_class[$i],,}" = button ] && [ "${c_vis[$i]}" = 1 ] && echo "${c_text[$i]}"
 done)"
 e2e_wait_exit
-expect_eq "exit code" 0 "$setup_rc"
+expect_rc 0
 e2e_check_order "$scratch_win\\auto"
 e2e_check_installed "$scratch_win\\auto"
 
@@ -48,7 +36,7 @@ rm -rf "$scratch/auto"
 watcher=$!
 e2e_run_silent "$scratch_win\\given"
 wait "$watcher" || fail "[prepare] never ran"
-expect_eq "exit code" 0 "$setup_rc"
+expect_rc 0
 delay=$(echo "$(cat "$artifacts/prepare-seen") - $setup_started" | bc)
 note "[prepare] ran $delay s after the start"
 [ "$(echo "$delay >= 1.9" | bc)" = 1 ] || fail "the install began $delay s after the start, before the 2 s timer"
@@ -58,10 +46,9 @@ e2e_check_installed "$scratch_win\\given"
 
 note "fixed mode"
 e2e_forget_install
-script_with_line3 "$scratch_win\\fixed,0"
+e2e_order_script "$title" "$scratch_win\\fixed,0"
 e2e_start
-e2e_wait_window "$title" >/dev/null
-e2e_rects "$title"
+e2e_show "$title"
 edit=$(e2e_child edit)
 expect_eq "fixed target" "$scratch_win\\fixed" "${c_text[$edit]}"
 expect_shown "target field" "$edit" 1
@@ -71,13 +58,13 @@ start=$(e2e_child button Start)
 expect_shown "start button" "$start" 1
 e2e_click_child "$start"
 e2e_wait_exit
-expect_eq "exit code" 0 "$setup_rc"
+expect_rc 0
 e2e_check_order "$scratch_win\\fixed"
 e2e_check_installed "$scratch_win\\fixed"
 
 note "a command-line target with mode 0"
 e2e_forget_install
 e2e_run_silent "$scratch_win\\given0"
-expect_eq "exit code" 0 "$setup_rc"
+expect_rc 0
 e2e_check_order "$scratch_win\\given0"
 echo "PASS"

@@ -5,18 +5,10 @@
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin second
-
 title="Second Start E2E"
 e2e_make_tree
 # [prepare] takes 3 s, which leaves time to interfere.
-e2e_order_script "$title
-Prompt
-$scratch_win\\default
-Start
-Working
-Copying
-pic\\back.png" "$title" "\"$probe_win\" sleep 3000"
-e2e_build
+e2e_order_script "$title" "$scratch_win\\default" "\"$probe_win\" sleep 3000"
 
 note "a second start during a silent install"
 e2e_start "$scratch_win\\app"
@@ -24,11 +16,11 @@ first_pid=$setup_pid
 e2e_wait_file "$scratch/order.log" 20 || fail "the first start never reached [prepare]"
 e2e_start "$scratch_win\\second"
 e2e_wait_exit 20
-expect_eq "exit code of the second start" 1 "$setup_rc"
+expect_rc 1 "of the second start"
 kill -0 "$first_pid" 2>/dev/null || fail "the first start ended with the second"
 setup_pid=$first_pid
 e2e_wait_exit
-expect_eq "exit code of the first start" 0 "$setup_rc"
+expect_rc 0 "of the first start"
 e2e_check_order "$scratch_win\\app"
 e2e_check_installed "$scratch_win\\app"
 [ ! -e "$scratch/second" ] || fail "the second start installed"
@@ -36,8 +28,7 @@ e2e_check_installed "$scratch_win\\app"
 note "more triggers during an interactive install"
 e2e_forget_install
 e2e_start
-e2e_wait_window "$title" >/dev/null
-e2e_rects "$title"
+e2e_show "$title"
 e2e_click_child "$(e2e_child button Start)"
 e2e_wait_file "$scratch/order.log" 20 || fail "the install did not start"
 # Queued while [prepare] runs; the extraction's pumping dispatches them.
@@ -46,7 +37,7 @@ for _ in 1 2; do
   probe post "$title" click Working
 done
 e2e_wait_exit
-expect_eq "exit code" 0 "$setup_rc"
+expect_rc 0
 e2e_check_order "$scratch_win\\default"
 e2e_check_installed "$scratch_win\\default"
 echo "PASS"

@@ -1,89 +1,69 @@
-// The end-to-end tests' eyes and hands inside Wine. One console program with
-// a mode per job; every line it prints is UTF-8 with tab-separated fields so
-// that the shell tests can cut them apart.
+// The end-to-end tests' eyes and hands inside Wine: one console program with
+// a mode per job, printing UTF-8 lines of tab-separated fields.
 //
-//   win_probe rects TITLE [WAIT_MS]   the first visible top-level window
-//                                     titled TITLE (waited for): its outer
-//                                     rectangle, client size, the system
-//                                     metrics its layout uses, and every
-//                                     child's class, state, rectangle and text
-//   win_probe dump TITLE              the same for the window in whatever
-//                                     state it is, without sending it a
-//                                     message (safe while the setup is busy)
-//   win_probe state TITLE             visible | hidden | none
-//   win_probe watch EXE_NAME MS       until no process of that image name is
-//                                     left (or MS ms): prints each visible
-//                                     top-level window one of them showed
-//   win_probe dialog EXE_NAME WAIT_MS the first visible dialog box (a message
-//                                     box) of a process of that image name,
-//                                     waited for: "title TEXT", then as rects
-//   win_probe post TITLE timer        WM_TIMER (id 100) to that window
-//   win_probe post TITLE close        what its close box sends
-//   win_probe post TITLE click TEXT   BN_CLICKED of its button captioned TEXT
-//   win_probe lnk FILE                a shortcut's target, working directory
-//                                     and description
-//   win_probe sleep MS                waits (a batch section that takes time)
-//   win_probe hold MS                 keeps a hidden window on Wine's desktop
-//                                     for MS ms (Wine closes the desktop a few
-//                                     seconds after its last user and takes
-//                                     long to start it again); prints "ready",
-//                                     or exits 3 when the desktop has no
-//                                     display (no window can be made on it)
-//   win_probe record=FILE [ARGS...]   appends "run", the arguments and the
-//                                     working directory to FILE (one token,
-//                                     for a [run] line that passes one piece)
-//   cmd.exe /c ...                    a copy planted as cmd.exe: the same
-//                                     into planted.log beside itself
+//   rects TITLE [WAIT_MS]    the visible top-level window titled TITLE (waited
+//                            for), read as below; its controls asked for their text
+//   dump TITLE               the same without sending it a message (safe while
+//                            the setup is busy), in whatever state it is
+//   watch EXE MS             each visible top-level window of a process of that
+//                            image name, until none is left ("gone") or MS pass
+//   dialog EXE WAIT_MS       the first visible message box of such a process:
+//                            "title TEXT", then as rects
+//   post TITLE timer|close   WM_TIMER 100, or what the close box sends
+//   post TITLE click TEXT    BN_CLICKED of its button captioned TEXT
+//   lnk FILE                 a shortcut's target, working directory, description
+//   sleep MS                 waits (a batch section that takes time)
+//   hold MS                  keeps a hidden window on Wine's desktop, which Wine
+//                            would otherwise close after its last window and be
+//                            slow to restart; "ready", or exit 3 without a display
+//   record=FILE [ARGS...]    appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
+//   /c ...                   a copy planted as cmd.exe: the same into planted.log
 #include <windows.h>
 // windows.h first: the headers below build on it.
-#include <objbase.h>
 #include <shlobj.h>
-#include <shobjidl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr DWORD kDefaultWaitMs = 10000;
-constexpr DWORD kPollMs = 10;
-constexpr UINT kAskTimeoutMs = 500;
-constexpr UINT_PTR kInstallTimerId = 100;
-
-std::string Utf8(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string out(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
-  out.pop_back();  // the NUL
+std::string Utf8(const std::wstring& text) {
+  std::string out(text.size() * 3, '\0');
+  out.resize(static_cast<size_t>(
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                          static_cast<int>(out.size()), nullptr, nullptr)));
   return out;
 }
 
-void PrintLine(const std::string& line) {
-  std::fputs(line.c_str(), stdout);
-  std::fputc('\n', stdout);
+void Print(std::initializer_list<std::string> fields) {
+  std::string line;
+  for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
+  std::puts(line.c_str());
+  std::fflush(stdout);
 }
 
+std::string Number(long value) { return std::to_string(value); }
+
 // The text the system keeps for a window; no message reaches its owner.
-std::wstring WindowText(HWND window) {
+std::wstring TextOf(HWND window) {
   wchar_t text[1024] = {};
   GetWindowTextW(window, text, 1024);
   return text;
 }
 
-// A control's own text, asked of its owner (an edit control keeps its text
-// to itself); the kept text when the owner does not answer in time.
+// A control's own text, asked of its owner (an edit control keeps its text to
+// itself); the kept text when the owner does not answer in time.
 std::wstring AskedText(HWND window) {
   wchar_t text[1024] = {};
   DWORD_PTR copied = 0;
   if (SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                          SMTO_ABORTIFHUNG, kAskTimeoutMs, &copied) != 0) {
+                          SMTO_ABORTIFHUNG, 500, &copied) != 0) {
     return text;
   }
-  return WindowText(window);
+  return TextOf(window);
 }
 
 std::wstring ClassOf(HWND window) {
@@ -92,83 +72,68 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-struct TitleSearch {
-  const wchar_t* title;
-  bool visibleOnly;
-  HWND found;
-};
+// The top-level windows (or the direct children of `parent`) in Z order.
+std::vector<HWND> Windows(HWND parent = nullptr) {
+  std::vector<HWND> found;
+  auto collect = [](HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+  };
+  if (parent == nullptr) {
+    EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
+  } else {
+    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
+    std::erase_if(found, [parent](HWND child) { return GetParent(child) != parent; });
+  }
+  return found;
+}
 
-BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<TitleSearch*>(parameter);
-  if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
-  if (WindowText(window) != search->title) return TRUE;
-  search->found = window;
-  return FALSE;
+// Calls `look` every 10 ms until it gives a window or `waitMs` have passed.
+template <typename Look>
+HWND Poll(DWORD waitMs, Look look) {
+  for (const ULONGLONG end = GetTickCount64() + waitMs;; Sleep(10)) {
+    if (HWND window = look()) return window;
+    if (GetTickCount64() >= end) return nullptr;
+  }
 }
 
 // The first top-level window titled exactly `title`; a visible one is
 // preferred, since a setup keeps hidden windows of the same title around.
-HWND FindTopLevel(const wchar_t* title) {
-  TitleSearch search{title, true, nullptr};
-  EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-  if (search.found != nullptr) return search.found;
-  search.visibleOnly = false;
-  EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForVisible(const wchar_t* title, DWORD waitMs) {
-  const ULONGLONG end = GetTickCount64() + waitMs;
-  for (;;) {
-    HWND window = FindTopLevel(title);
-    if (window != nullptr && IsWindowVisible(window)) return window;
-    if (GetTickCount64() >= end) return nullptr;
-    Sleep(kPollMs);
+HWND FindTopLevel(const std::wstring& title, bool visibleOnly = false) {
+  HWND hidden = nullptr;
+  for (HWND window : Windows()) {
+    if (TextOf(window) != title) continue;
+    if (IsWindowVisible(window)) return window;
+    if (hidden == nullptr) hidden = window;
   }
+  return visibleOnly ? nullptr : hidden;
 }
 
-std::string Fields(std::initializer_list<std::string> fields) {
-  std::string line;
-  for (const std::string& field : fields) {
-    if (!line.empty()) line += '\t';
-    line += field;
+std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    const std::wstring name = entry.szExeFile;
+    if (name.size() >= exeName.size() &&
+        _wcsicmp(name.c_str() + name.size() - exeName.size(), exeName.c_str()) == 0) {
+      ids.push_back(entry.th32ProcessID);
+    }
   }
-  return line;
+  CloseHandle(snapshot);
+  return ids;
 }
 
-std::string Number(long value) { return std::to_string(value); }
-
-struct ChildList {
-  HWND parent;
-  std::vector<HWND> children;
-};
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM parameter) {
-  auto* list = reinterpret_cast<ChildList*>(parameter);
-  if (GetParent(window) == list->parent) list->children.push_back(window);
-  return TRUE;
+bool OwnedByAny(HWND window, const std::vector<DWORD>& processes) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return std::find(processes.begin(), processes.end(), process) != processes.end();
 }
 
-std::vector<HWND> DirectChildren(HWND parent) {
-  ChildList list{parent, {}};
-  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&list));
-  return list.children;
-}
-
-void PrintChild(HWND parent, HWND child, bool ask) {
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
-  PrintLine(Fields({"child", Utf8(ClassOf(child).c_str()), IsWindowVisible(child) ? "1" : "0",
-                    IsWindowEnabled(child) ? "1" : "0", Number(rect.left), Number(rect.top),
-                    Number(rect.right - rect.left), Number(rect.bottom - rect.top),
-                    Utf8((ask ? AskedText(child) : WindowText(child)).c_str())}));
-}
-
-// window  VISIBLE  X  Y  W  H            (screen coordinates)
-// client  X  Y  W  H                     (its origin on the screen)
-// metrics CYCAPTION  CXSCREEN  CYSCREEN
-// child   CLASS  VISIBLE  ENABLED  X  Y  W  H  TEXT    (client coordinates)
+// window  VISIBLE X Y W H  (screen)   client X Y W H   metrics CYCAPTION CXSCREEN CYSCREEN
+// child   CLASS VISIBLE ENABLED X Y W H TEXT            (client coordinates)
 void PrintWindow(HWND window, bool ask) {
   RECT outer;
   RECT client;
@@ -176,183 +141,64 @@ void PrintWindow(HWND window, bool ask) {
   GetClientRect(window, &client);
   POINT origin{0, 0};
   ClientToScreen(window, &origin);
-  PrintLine(
-      Fields({"window", IsWindowVisible(window) ? "1" : "0", Number(outer.left), Number(outer.top),
-              Number(outer.right - outer.left), Number(outer.bottom - outer.top)}));
-  PrintLine(Fields(
-      {"client", Number(origin.x), Number(origin.y), Number(client.right), Number(client.bottom)}));
-  PrintLine(Fields({"metrics", Number(GetSystemMetrics(SM_CYCAPTION)),
-                    Number(GetSystemMetrics(SM_CXSCREEN)), Number(GetSystemMetrics(SM_CYSCREEN))}));
-  for (HWND child : DirectChildren(window)) PrintChild(window, child, ask);
-}
-
-int PrintRects(const wchar_t* title, DWORD waitMs) {
-  HWND window = WaitForVisible(title, waitMs);
-  if (window == nullptr) {
-    std::fprintf(stderr, "win_probe: no visible window titled \"%s\"\n", Utf8(title).c_str());
-    return 1;
+  Print({"window", IsWindowVisible(window) ? "1" : "0", Number(outer.left), Number(outer.top),
+         Number(outer.right - outer.left), Number(outer.bottom - outer.top)});
+  Print(
+      {"client", Number(origin.x), Number(origin.y), Number(client.right), Number(client.bottom)});
+  Print({"metrics", Number(GetSystemMetrics(SM_CYCAPTION)), Number(GetSystemMetrics(SM_CXSCREEN)),
+         Number(GetSystemMetrics(SM_CYSCREEN))});
+  for (HWND child : Windows(window)) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&rect), 2);
+    Print({"child", Utf8(ClassOf(child)), IsWindowVisible(child) ? "1" : "0",
+           IsWindowEnabled(child) ? "1" : "0", Number(rect.left), Number(rect.top),
+           Number(rect.right - rect.left), Number(rect.bottom - rect.top),
+           Utf8(ask ? AskedText(child) : TextOf(child))});
   }
-  PrintWindow(window, true);
-  return 0;
 }
 
-int PrintDump(const wchar_t* title) {
-  HWND window = FindTopLevel(title);
-  if (window == nullptr) {
-    PrintLine("none");
-    return 1;
-  }
-  PrintWindow(window, false);
-  return 0;
-}
-
-int PrintState(const wchar_t* title) {
-  HWND window = FindTopLevel(title);
-  PrintLine(window == nullptr ? "none" : IsWindowVisible(window) ? "visible" : "hidden");
-  return 0;
-}
-
-bool EndsWithNoCase(const std::wstring& text, const wchar_t* tail) {
-  const size_t length = wcslen(tail);
-  return text.size() >= length && _wcsicmp(text.c_str() + text.size() - length, tail) == 0;
-}
-
-std::vector<DWORD> ProcessesNamed(const wchar_t* exeName) {
-  std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more;
-       more = Process32NextW(snapshot, &entry)) {
-    if (EndsWithNoCase(entry.szExeFile, exeName)) ids.push_back(entry.th32ProcessID);
-  }
-  CloseHandle(snapshot);
-  return ids;
-}
-
-struct VisibleSearch {
-  const std::vector<DWORD>* processes;
-  std::vector<std::wstring>* seen;
-};
-
-BOOL CALLBACK NoteVisible(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<VisibleSearch*>(parameter);
-  if (!IsWindowVisible(window)) return TRUE;
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  for (DWORD id : *search->processes) {
-    if (id != process) continue;
-    std::wstring description = ClassOf(window) + L"\t" + WindowText(window);
-    for (const std::wstring& known : *search->seen) {
-      if (known == description) return TRUE;
-    }
-    search->seen->push_back(description);
-    PrintLine(Fields({"visible", Utf8(description.c_str())}));
-    std::fflush(stdout);
-  }
-  return TRUE;
-}
-
-// Polls until the processes of that name have come and gone, or the time is
-// up; prints "gone" or "timeout" last.
-int WatchProcesses(const wchar_t* exeName, DWORD waitMs) {
-  const ULONGLONG end = GetTickCount64() + waitMs;
+// Until the processes of that name have come and gone: "gone", "timeout" or
+// "never-started" last.
+int Watch(const std::wstring& exeName, DWORD waitMs) {
   std::vector<std::wstring> seen;
   bool appeared = false;
-  for (;;) {
+  for (const ULONGLONG end = GetTickCount64() + waitMs;; Sleep(10)) {
     const std::vector<DWORD> processes = ProcessesNamed(exeName);
-    if (!processes.empty()) appeared = true;
-    if (appeared && processes.empty()) {
-      PrintLine("gone");
-      return 0;
-    }
-    VisibleSearch search{&processes, &seen};
-    EnumWindows(NoteVisible, reinterpret_cast<LPARAM>(&search));
-    if (GetTickCount64() >= end) {
-      PrintLine(appeared ? "timeout" : "never-started");
-      return 0;
-    }
-    Sleep(kPollMs);
-  }
-}
-
-struct DialogSearch {
-  const std::vector<DWORD>* processes;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<DialogSearch*>(parameter);
-  if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") return TRUE;
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  for (DWORD id : *search->processes) {
-    if (id == process) {
-      search->found = window;
-      return FALSE;
-    }
-  }
-  return TRUE;
-}
-
-int PrintDialog(const wchar_t* exeName, DWORD waitMs) {
-  const ULONGLONG end = GetTickCount64() + waitMs;
-  for (;;) {
-    const std::vector<DWORD> processes = ProcessesNamed(exeName);
-    DialogSearch search{&processes, nullptr};
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
-      PrintLine(Fields({"title", Utf8(WindowText(search.found).c_str())}));
-      PrintWindow(search.found, true);
-      return 0;
+    if (appeared && processes.empty()) break;
+    appeared = appeared || !processes.empty();
+    for (HWND window : Windows()) {
+      if (!IsWindowVisible(window) || !OwnedByAny(window, processes)) continue;
+      const std::wstring description = ClassOf(window) + L"\t" + TextOf(window);
+      if (std::find(seen.begin(), seen.end(), description) != seen.end()) continue;
+      seen.push_back(description);
+      Print({"visible", Utf8(description)});
     }
     if (GetTickCount64() >= end) {
-      std::fprintf(stderr, "win_probe: no dialog box of %s\n", Utf8(exeName).c_str());
-      return 1;
+      Print({appeared ? "timeout" : "never-started"});
+      return 0;
     }
-    Sleep(kPollMs);
   }
+  Print({"gone"});
+  return 0;
 }
 
-struct ButtonSearch {
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchButton(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<ButtonSearch*>(parameter);
-  if (_wcsicmp(ClassOf(window).c_str(), L"Button") != 0) return TRUE;
-  if (WindowText(window) != search->caption) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-int PostTrigger(const wchar_t* title, const wchar_t* kind, const wchar_t* caption) {
+int PostTrigger(const std::wstring& title, const std::wstring& kind, const wchar_t* caption) {
   HWND window = FindTopLevel(title);
-  if (window == nullptr) {
-    std::fprintf(stderr, "win_probe: no window titled \"%s\"\n", Utf8(title).c_str());
-    return 1;
+  if (window == nullptr) return 1;
+  if (kind == L"timer") return PostMessageW(window, WM_TIMER, 100, 0) ? 0 : 1;
+  if (kind == L"close") return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+  if (kind != L"click" || caption == nullptr) return 2;
+  for (HWND button : Windows(window)) {
+    if (_wcsicmp(ClassOf(button).c_str(), L"Button") != 0 || TextOf(button) != caption) continue;
+    const WPARAM command = MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED);
+    return PostMessageW(window, WM_COMMAND, command, reinterpret_cast<LPARAM>(button)) ? 0 : 1;
   }
-  if (wcscmp(kind, L"timer") == 0) {
-    return PostMessageW(window, WM_TIMER, kInstallTimerId, 0) ? 0 : 1;
-  }
-  if (wcscmp(kind, L"close") == 0) {
-    return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
-  }
-  if (wcscmp(kind, L"click") != 0 || caption == nullptr) return 2;
-  ButtonSearch search{caption, nullptr};
-  EnumChildWindows(window, MatchButton, reinterpret_cast<LPARAM>(&search));
-  if (search.found == nullptr) {
-    std::fprintf(stderr, "win_probe: no button \"%s\"\n", Utf8(caption).c_str());
-    return 1;
-  }
-  const WPARAM command = MAKEWPARAM(GetDlgCtrlID(search.found), BN_CLICKED);
-  return PostMessageW(window, WM_COMMAND, command, reinterpret_cast<LPARAM>(search.found)) ? 0 : 1;
+  return 1;
 }
 
 int PrintShortcut(const wchar_t* path) {
-  if (FAILED(CoInitialize(nullptr))) return 1;
+  CoInitialize(nullptr);
   int result = 1;
   IShellLinkW* link = nullptr;
   IPersistFile* file = nullptr;
@@ -360,15 +206,13 @@ int PrintShortcut(const wchar_t* path) {
                                  reinterpret_cast<void**>(&link))) &&
       SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
       SUCCEEDED(file->Load(path, STGM_READ))) {
-    wchar_t text[MAX_PATH * 2] = {};
-    link->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
-    PrintLine("target=" + Utf8(text));
-    text[0] = L'\0';
-    link->GetWorkingDirectory(text, MAX_PATH * 2);
-    PrintLine("workdir=" + Utf8(text));
-    text[0] = L'\0';
+    wchar_t target[MAX_PATH * 2] = {}, directory[MAX_PATH * 2] = {}, text[MAX_PATH * 2] = {};
+    link->GetPath(target, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    link->GetWorkingDirectory(directory, MAX_PATH * 2);
     link->GetDescription(text, MAX_PATH * 2);
-    PrintLine("description=" + Utf8(text));
+    Print({"target=" + Utf8(target)});
+    Print({"workdir=" + Utf8(directory)});
+    Print({"description=" + Utf8(text)});
     result = 0;
   }
   if (file != nullptr) file->Release();
@@ -377,30 +221,20 @@ int PrintShortcut(const wchar_t* path) {
   return result;
 }
 
-// Appends whole lines with one write, so that concurrent starts do not mix.
-int Record(const wchar_t* path, int argc, wchar_t** argv) {
+// Appends the whole line with one write, so that concurrent starts do not mix.
+int Record(const std::wstring& path, int argc, wchar_t** argv) {
   std::string line = "run";
   for (int i = 0; i < argc; ++i) line += " " + Utf8(argv[i]);
   wchar_t directory[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, directory);
   line += " cwd=" + Utf8(directory) + "\r\n";
-  HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
   DWORD written = 0;
   const BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   CloseHandle(file);
   return ok ? 0 : 1;
-}
-
-// A copy planted as cmd.exe, started to run a batch: leaves its trace in
-// planted.log beside itself.
-int RecordPlanted(int argc, wchar_t** argv) {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring log(path, length);
-  log.replace(log.rfind(L'\\') + 1, std::wstring::npos, L"planted.log");
-  return Record(log.c_str(), argc, argv);
 }
 
 // Answers its messages meanwhile: a window that does not would stall every
@@ -409,11 +243,10 @@ int Hold(DWORD ms) {
   HWND window = CreateWindowExW(0, L"STATIC", L"win_probe hold", WS_POPUP, 0, 0, 1, 1, nullptr,
                                 nullptr, nullptr, nullptr);
   if (window == nullptr) {
-    PrintLine("no-display");
+    Print({"no-display"});
     return 3;
   }
-  PrintLine("ready");
-  std::fflush(stdout);
+  Print({"ready"});
   SetTimer(nullptr, 0, ms, nullptr);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -424,38 +257,54 @@ int Hold(DWORD ms) {
   return 0;
 }
 
-DWORD Milliseconds(const wchar_t* text) { return static_cast<DWORD>(wcstoul(text, nullptr, 10)); }
-
-int Usage() {
-  std::fputs(
-      "usage: win_probe rects TITLE [WAIT_MS] | dump TITLE | state TITLE |\n"
-      "       dialog EXE_NAME MS | watch EXE_NAME MS | post TITLE timer|close |\n"
-      "       post TITLE click TEXT | lnk FILE | sleep MS | hold MS | record=FILE [ARGS...]\n",
-      stderr);
-  return 2;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) return Usage();
-  const std::wstring mode = argv[1];
-  if (mode.rfind(L"record=", 0) == 0) return Record(argv[1] + 7, argc - 2, argv + 2);
-  if (mode == L"/c") return RecordPlanted(argc - 1, argv + 1);
-  if (mode == L"rects" && argc >= 3) {
-    return PrintRects(argv[2], argc >= 4 ? Milliseconds(argv[3]) : kDefaultWaitMs);
+  const std::wstring mode = argc >= 2 ? argv[1] : L"";
+  const std::wstring arg = argc >= 3 ? argv[2] : L"";
+  const DWORD ms = wcstoul(argv[argc - 1], nullptr, 10);  // where a mode ends in a time
+  if (mode.rfind(L"record=", 0) == 0) return Record(mode.substr(7), argc - 2, argv + 2);
+  if (mode == L"/c") {
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return Record(self.substr(0, self.rfind(L'\\') + 1) + L"planted.log", argc - 1, argv + 1);
   }
-  if (mode == L"dump" && argc == 3) return PrintDump(argv[2]);
-  if (mode == L"state" && argc == 3) return PrintState(argv[2]);
-  if (mode == L"watch" && argc == 4) return WatchProcesses(argv[2], Milliseconds(argv[3]));
-  if (mode == L"dialog" && argc == 4) return PrintDialog(argv[2], Milliseconds(argv[3]));
-  if (mode == L"post" && argc >= 4)
-    return PostTrigger(argv[2], argv[3], argc >= 5 ? argv[4] : nullptr);
-  if (mode == L"lnk" && argc == 3) return PrintShortcut(argv[2]);
-  if (mode == L"sleep" && argc == 3) {
-    Sleep(Milliseconds(argv[2]));
+  if ((mode == L"rects" || mode == L"dump") && argc >= 3) {
+    HWND window = mode == L"dump"
+                      ? FindTopLevel(arg)
+                      : Poll(argc >= 4 ? ms : 10000, [&] { return FindTopLevel(arg, true); });
+    if (window == nullptr) {
+      Print({"none"});
+      return 1;
+    }
+    PrintWindow(window, mode == L"rects");
     return 0;
   }
-  if (mode == L"hold" && argc == 3) return Hold(Milliseconds(argv[2]));
-  return Usage();
+  if (mode == L"watch" && argc == 4) return Watch(arg, ms);
+  if (mode == L"dialog" && argc == 4) {
+    HWND box = Poll(ms, [&] {
+      const std::vector<DWORD> processes = ProcessesNamed(arg);
+      for (HWND window : Windows()) {
+        if (IsWindowVisible(window) && ClassOf(window) == L"#32770" &&
+            OwnedByAny(window, processes)) {
+          return window;
+        }
+      }
+      return HWND{};
+    });
+    if (box == nullptr) return 1;
+    Print({"title", Utf8(TextOf(box))});
+    PrintWindow(box, true);
+    return 0;
+  }
+  if (mode == L"post" && argc >= 4) return PostTrigger(arg, argv[3], argc >= 5 ? argv[4] : nullptr);
+  if (mode == L"lnk" && argc == 3) return PrintShortcut(argv[2]);
+  if (mode == L"hold" && argc == 3) return Hold(ms);
+  if (mode == L"sleep" && argc == 3) {
+    Sleep(ms);
+    return 0;
+  }
+  std::fputs("usage: win_probe rects|dump|watch|dialog|post|lnk|sleep|hold|record=FILE ...\n",
+             stderr);
+  return 2;
 }

@@ -4,26 +4,23 @@
 
 namespace {
 
-TEST(ComposeLocaleNameTest, JoinsLanguageAndCountry) {
-  EXPECT_EQ(ComposeLocaleName(u"de", u"DE").text, "de-DE");
-  EXPECT_EQ(ComposeLocaleName(u"es", u"419").text, "es-419");
-}
-
-TEST(ComposeLocaleNameTest, ThreeLetterLanguageLosesItsThirdLetter) {
-  EXPECT_EQ(ComposeLocaleName(u"haw", u"US").text, "ha-US");
-}
-
-TEST(ComposeLocaleNameTest, ShortOrMissingStrings) {
-  // The terminator of a short language comes before the hyphen.
-  EXPECT_EQ(ComposeLocaleName(u"x", u"DE").text, "x");
-  EXPECT_EQ(ComposeLocaleName(u"", u"DE").text, "");
-  EXPECT_EQ(ComposeLocaleName(u"de", u"").text, "de-");
-  EXPECT_EQ(ComposeLocaleName(std::u16string_view(u"d\0e", 3), u"DE").text, "d");
-}
-
-TEST(ComposeLocaleNameTest, CountryIsBoundedByTheBuffer) {
-  const std::u16string country(40, u'A');
-  EXPECT_EQ(ComposeLocaleName(u"de", country).text, "de-" + std::string(28, 'A'));
+TEST(ComposeLocaleNameTest, TwoLettersHyphenAndABoundedCountry) {
+  const std::u16string longCountry(40, u'A');
+  const struct {
+    std::u16string_view language, country;
+    const char* name;
+  } cases[] = {
+      {u"de", u"DE", "de-DE"},
+      {u"es", u"419", "es-419"},
+      {u"haw", u"US", "ha-US"},  // a third letter is dropped
+      // The terminator of a short language comes before the hyphen.
+      {u"x", u"DE", "x"},
+      {u"", u"DE", ""},
+      {u"de", u"", "de-"},
+      {std::u16string_view(u"d\0e", 3), u"DE", "d"},
+      {u"de", longCountry, "de-AAAAAAAAAAAAAAAAAAAAAAAAAAAA"},  // 28 of them
+  };
+  for (const auto& c : cases) EXPECT_EQ(ComposeLocaleName(c.language, c.country).text, c.name);
 }
 
 }  // namespace

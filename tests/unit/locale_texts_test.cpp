@@ -2,97 +2,56 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
+#include "test_support.h"
 
 namespace {
 
-// Reads the texts from a heap copy of exactly the script's size, so that the
-// sanitizers catch a read past its end.
-LocaleTexts Read(const std::string& script, std::string locale = "") {
-  auto bytes = std::make_unique<uint8_t[]>(script.size() + 1);
-  std::copy(script.begin(), script.end(), bytes.get());
-  LocaleName name{std::move(locale)};
-  return ReadLocaleTexts(ScriptText{bytes.get(), script.size()}, &name);
+// "TITLE|PROMPT|TARGET,MODE|START|BUSY|PREFIX|PICTURE", read from a heap
+// copy of exactly the script's size.
+std::string Texts(const std::string& script, const char* locale = "") {
+  const HeapScript heap(script);
+  LocaleName name{locale};
+  const LocaleTexts t = ReadLocaleTexts(heap.text(), &name);
+  return Narrow(t.title) + "|" + Narrow(t.prompt) + "|" + Narrow(t.targetDir) + "," +
+         std::to_string(static_cast<int>(t.mode)) + "|" + Narrow(t.startCaption) + "|" +
+         Narrow(t.busyCaption) + "|" + Narrow(t.filePrefix) + "|" + Narrow(t.pictureName);
 }
 
-TEST(LocaleTextsTest, SevenLinesInTheirPlaces) {
-  const LocaleTexts texts = Read(
-      "[locale]\r\nExample Setup\r\nInstall to:\r\nC:\\Tools\\Example\r\nInstall\r\n"
-      "Installing...\r\nCopying\r\npic\\logo.png\r\n[install]\r\n");
-  EXPECT_EQ(texts.title, u"Example Setup");
-  EXPECT_EQ(texts.prompt, u"Install to:");
-  EXPECT_EQ(texts.targetDir, u"C:\\Tools\\Example");
-  EXPECT_EQ(texts.mode, TargetMode::kChoose);
-  EXPECT_EQ(texts.startCaption, u"Install");
-  EXPECT_EQ(texts.busyCaption, u"Installing...");
-  EXPECT_EQ(texts.filePrefix, u"Copying");
-  EXPECT_EQ(texts.pictureName, u"pic\\logo.png");
-}
-
-TEST(LocaleTextsTest, TargetLineModes) {
-  EXPECT_EQ(Read("[locale]\nt\np\nC:\\Fixed,0\ns\nb\nf\n").mode, TargetMode::kFixed);
-  const LocaleTexts automatic = Read("[locale]\nt\np\nC:\\Auto,1\ns\nb\nf\n");
-  EXPECT_EQ(automatic.mode, TargetMode::kAutomatic);
-  EXPECT_EQ(automatic.targetDir, u"C:\\Auto");
-  // The folder is cut at its first comma, and the character after it is
-  // the mode, whatever follows.
-  const LocaleTexts comma = Read("[locale]\nt\np\nC:\\A,1b,0\ns\nb\nf\n");
-  EXPECT_EQ(comma.targetDir, u"C:\\A");
-  EXPECT_EQ(comma.mode, TargetMode::kAutomatic);
-  EXPECT_EQ(Read("[locale]\nt\np\nC:\\A,2\ns\nb\nf\n").mode, TargetMode::kChoose);
-  const LocaleTexts trailing = Read("[locale]\nt\np\nC:\\A,\ns\nb\nf\n");
-  EXPECT_EQ(trailing.targetDir, u"C:\\A");
-  EXPECT_EQ(trailing.mode, TargetMode::kChoose);
-}
-
-TEST(LocaleTextsTest, PictureLineOnlyWhenItIsNoHeader) {
-  EXPECT_EQ(Read("[locale]\nt\np\nd\ns\nb\nf\n[run]\nx.png\n").pictureName, u"");
-  EXPECT_EQ(Read("[locale]\nt\np\nd\ns\nb\nf\n").pictureName, u"");
-  EXPECT_EQ(Read("[locale]\nt\np\nd\ns\nb\nf\nlogo.jpg").pictureName, u"logo.jpg");
-}
-
-TEST(LocaleTextsTest, ShortBodyTakesTheFollowingLines) {
-  // Six lines are taken whatever they hold: the next header fills a place.
-  const LocaleTexts texts = Read("[locale]\nt\np\nd\n[run]\nx.exe\nmore\n");
-  EXPECT_EQ(texts.startCaption, u"[run]");
-  EXPECT_EQ(texts.busyCaption, u"x.exe");
-  EXPECT_EQ(texts.filePrefix, u"more");
-}
-
-TEST(LocaleTextsTest, MissingTextsGetDefaults) {
-  const LocaleTexts none = Read("[install]\necho\n");
-  EXPECT_EQ(none.title, u"Setup");
-  EXPECT_EQ(none.startCaption, u"Start");
-  EXPECT_EQ(none.prompt, u"");
-  EXPECT_EQ(none.targetDir, u"");
-
-  // The text ends after the third line, without its LF.
-  const LocaleTexts cut = Read("[locale]\nMy Setup\nprompt\nC:\\X,0");
-  EXPECT_EQ(cut.title, u"My Setup");
-  EXPECT_EQ(cut.targetDir, u"C:\\X");
-  EXPECT_EQ(cut.mode, TargetMode::kFixed);
-  EXPECT_EQ(cut.startCaption, u"Start");
-  EXPECT_EQ(cut.busyCaption, u"");
-
-  EXPECT_EQ(Read("[locale]").title, u"Setup");
-  EXPECT_EQ(Read("").title, u"Setup");
+TEST(LocaleTextsTest, SevenLinesInTheirPlacesAndDefaults) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"[locale]\r\nExample Setup\r\nInstall to:\r\nC:\\Tools\\Example\r\nInstall\r\n"
+       "Installing...\r\nCopying\r\npic\\logo.png\r\n[install]\r\n",
+       "Example Setup|Install "
+       "to:|C:\\Tools\\Example,0|Install|Installing...|Copying|pic\\logo.png"},
+      // Line 3's mode: the character after its first comma, whatever follows.
+      {"[locale]\nt\np\nC:\\Fixed,0\ns\nb\nf\n", "t|p|C:\\Fixed,1|s|b|f|"},
+      {"[locale]\nt\np\nC:\\Auto,1\ns\nb\nf\n", "t|p|C:\\Auto,2|s|b|f|"},
+      {"[locale]\nt\np\nC:\\A,1b,0\ns\nb\nf\n", "t|p|C:\\A,2|s|b|f|"},
+      {"[locale]\nt\np\nC:\\A,2\ns\nb\nf\n", "t|p|C:\\A,0|s|b|f|"},
+      {"[locale]\nt\np\nC:\\A,\ns\nb\nf\n", "t|p|C:\\A,0|s|b|f|"},
+      // The picture line only when it is no header; six lines whatever they hold.
+      {"[locale]\nt\np\nd\ns\nb\nf\n[run]\nx.png\n", "t|p|d,0|s|b|f|"},
+      {"[locale]\nt\np\nd\ns\nb\nf\nlogo.jpg", "t|p|d,0|s|b|f|logo.jpg"},
+      {"[locale]\nt\np\nd\n[run]\nx.exe\nmore\n", "t|p|d,0|[run]|x.exe|more|"},
+      // Missing texts keep their defaults.
+      {"[install]\necho\n", "Setup||,0|Start|||"},
+      {"[locale]\nMy Setup\nprompt\nC:\\X,0", "My Setup|prompt|C:\\X,1|Start|||"},
+      {"[locale]", "Setup||,0|Start|||"},
+      {"", "Setup||,0|Start|||"},
+      {"[locale]\nGr\xC3\xBC\xC3\x9F"
+       "e\n",
+       "Gr\\u00FC\\u00DFe||,0|Start|||"},
+  };
+  for (const auto& [script, texts] : cases) EXPECT_EQ(Texts(script), texts) << script;
 }
 
 TEST(LocaleTextsTest, VariantForTheSystemsLanguage) {
   const std::string script =
       "[locale]\nSetup\n\n\n\n\n\n[locale.de]\nEinrichtung\n\n\n\n\n\n"
       "[locale.de-AT]\nInstallation\n\n\n\n\n\n";
-  EXPECT_EQ(Read(script, "de-DE").title, u"Einrichtung");
-  EXPECT_EQ(Read(script, "de-AT").title, u"Installation");
-  EXPECT_EQ(Read(script, "fr-FR").title, u"Setup");
-}
-
-TEST(LocaleTextsTest, Utf8IsConverted) {
-  EXPECT_EQ(Read("[locale]\nGr\xC3\xBC\xC3\x9F"
-                 "e\n")
-                .title,
-            u"Gr\u00FC\u00DFe");
+  EXPECT_EQ(Texts(script, "de-DE"), "Einrichtung||,0||||");
+  EXPECT_EQ(Texts(script, "de-AT"), "Installation||,0||||");
+  EXPECT_EQ(Texts(script, "fr-FR"), "Setup||,0||||");
 }
 
 }  // namespace

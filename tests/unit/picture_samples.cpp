@@ -27,19 +27,9 @@ void AppendChunk(Bytes& out, const char type[5], const Bytes& payload) {
 }
 
 int SamplesPerPixel(uint8_t colorType) {
-  switch (colorType) {
-    case 0:
-      return 1;
-    case 2:
-      return 3;
-    case 3:
-      return 1;
-    case 4:
-      return 2;
-    case 6:
-      return 4;
-  }
-  throw std::invalid_argument("colour type");
+  constexpr int kSamples[7] = {1, 0, 3, 1, 2, 0, 4};
+  if (colorType > 6 || kSamples[colorType] == 0) throw std::invalid_argument("colour type");
+  return kSamples[colorType];
 }
 
 size_t RowBytes(const PngSample& sample) {

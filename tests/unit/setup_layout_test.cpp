@@ -4,12 +4,13 @@
 
 #include "installer/install_target.h"
 #include "platform/windows_path.h"
+#include "test_support.h"
 
 namespace {
 
-TEST(SetupLayoutTest, PictureSetsTheWidthAndPushesTheRowsDown) {
-  const SetupLayout layout = ComputeSetupLayout({400, 120, 16, 23, 1280, 1024});
+TEST(SetupLayoutTest, PictureSizeLineHeightAndScreenPlaceEverything) {
   // H = 120 + 23 + 3 * 16 + 64 = 255.
+  const SetupLayout layout = ComputeSetupLayout({400, 120, 16, 23, 1280, 1024});
   EXPECT_EQ(layout.picture, (LayoutRect{0, 0, 400, 120}));
   EXPECT_EQ(layout.window, (LayoutRect{440, 384, 400, 255}));
   EXPECT_EQ(layout.status, (LayoutRect{30, 128, 310, 24}));
@@ -17,42 +18,45 @@ TEST(SetupLayoutTest, PictureSetsTheWidthAndPushesTheRowsDown) {
   EXPECT_EQ(layout.browse, (LayoutRect{350, 152, 30, 24}));
   EXPECT_EQ(layout.progress, (LayoutRect{30, 152, 340, 24}));
   EXPECT_EQ(layout.start, (LayoutRect{150, 186, 100, 30}));
+  // No picture: 500 wide, the rows at the top.
+  const SetupLayout bare = ComputeSetupLayout({0, 0, 13, 18, 800, 600});
+  EXPECT_EQ(bare.picture, (LayoutRect{0, 0, 0, 0}));
+  EXPECT_EQ(bare.window, (LayoutRect{150, 239, 500, 18 + 39 + 64}));
+  EXPECT_EQ(bare.status.y, 8);
+  EXPECT_EQ(bare.start, (LayoutRect{200, 60, 100, 27}));
+  // Larger than the screen: (1000 - 1001) / 2 is 0, not -1; (600 - 1203) / 2 is -301.
+  const SetupLayout large = ComputeSetupLayout({1001, 1100, 1, 36, 1000, 600});
+  EXPECT_EQ(large.window.x, 0);
+  EXPECT_EQ(large.window.y, -301);
+  EXPECT_EQ(large.start.x, 450);  // (1001 - 100) / 2
 }
 
-TEST(SetupLayoutTest, NoPictureIsFiveHundredWide) {
-  const SetupLayout layout = ComputeSetupLayout({0, 0, 13, 18, 800, 600});
-  EXPECT_EQ(layout.picture, (LayoutRect{0, 0, 0, 0}));
-  EXPECT_EQ(layout.window, (LayoutRect{150, 239, 500, 18 + 39 + 64}));
-  EXPECT_EQ(layout.status.y, 8);
-  EXPECT_EQ(layout.start, (LayoutRect{200, 60, 100, 27}));
-}
-
-TEST(SetupLayoutTest, LargerThanTheScreenCentresTowardZero) {
-  // (1000 - 1001) / 2 is 0, not -1; (600 - 1203) / 2 is -301.
-  const SetupLayout layout = ComputeSetupLayout({1001, 1100, 1, 36, 1000, 600});
-  EXPECT_EQ(layout.window.x, 0);
-  EXPECT_EQ(layout.window.y, -301);
-  EXPECT_EQ(layout.start.x, 450);  // (1001 - 100) / 2
-}
-
-TEST(InstallTargetTest, CommandLineLosesOnePairOfQuotes) {
-  EXPECT_EQ(TargetFromCommandLine(u"\"C:\\My Tools\""), u"C:\\My Tools");
-  EXPECT_EQ(TargetFromCommandLine(u"C:\\Tools"), u"C:\\Tools");
-  EXPECT_EQ(TargetFromCommandLine(u"\"C:\\Tools"), u"\"C:\\Tools");
-  EXPECT_EQ(TargetFromCommandLine(u"\""), u"\"");
-  EXPECT_EQ(TargetFromCommandLine(u"\"\""), u"");
-  EXPECT_EQ(TargetFromCommandLine(u"\"C:\\My Dir\" \t "), u"C:\\My Dir") << "blanks after it";
-}
-
-TEST(InstallTargetTest, FieldLosesOneTrailingBackslashAndMustFit) {
-  EXPECT_EQ(TargetFromField(u"C:\\Tools\\"), u"C:\\Tools");
-  EXPECT_EQ(TargetFromField(u"C:\\Tools\\\\"), u"C:\\Tools\\");
-  EXPECT_EQ(TargetFromField(u"D:\\"), u"D:");
-  EXPECT_EQ(TargetFromField(u""), u"");
+TEST(InstallTargetTest, CommandLineAndFieldGiveTheFolderOrNothing) {
   const std::u16string longest = u"C:\\" + std::u16string(kTargetDirUnits - 3, u'a');
-  EXPECT_EQ(TargetFromField(longest), longest);
-  EXPECT_EQ(TargetFromField(longest + u"a"), u"") << "a cut path would be another folder";
-  EXPECT_EQ(TargetFromField(longest + u"\\"), u"") << "measured before the backslash goes";
+  const struct {
+    std::u16string in;
+    std::u16string commandLine, field;
+  } cases[] = {
+      // One pair of quotes goes (blanks after it first), one trailing backslash.
+      {u"\"C:\\My Tools\"", u"C:\\My Tools", u"\"C:\\My Tools\""},
+      {u"\"C:\\My Dir\" \t ", u"C:\\My Dir", u"\"C:\\My Dir\" \t "},
+      {u"\"C:\\Tools", u"\"C:\\Tools", u"\"C:\\Tools"},
+      {u"\"", u"\"", u"\""},
+      {u"\"\"", u"", u"\"\""},
+      {u"C:\\Tools\\", u"C:\\Tools\\", u"C:\\Tools"},
+      {u"C:\\Tools\\\\", u"C:\\Tools\\\\", u"C:\\Tools\\"},
+      {u"D:\\", u"D:\\", u"D:"},
+      {u"", u"", u""},
+      // A field too long is no folder: cut, it would be another; measured
+      // before the backslash goes.
+      {longest, longest, longest},
+      {longest + u"a", longest + u"a", u""},
+      {longest + u"\\", longest + u"\\", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TargetFromCommandLine(c.in), c.commandLine) << Narrow(c.in).substr(0, 20);
+    EXPECT_EQ(TargetFromField(c.in), c.field) << Narrow(c.in).substr(0, 20);
+  }
 }
 
 TEST(InstallTargetTest, WindowsPathForms) {
@@ -60,16 +64,14 @@ TEST(InstallTargetTest, WindowsPathForms) {
       {u"Z:\\a", 3},      {u"a:", 2},           {u"C:a", 0},       {u"a\\b", 0},
       {u"\\a", 0},        {u"\\\\s\\sh\\a", 7}, {u"\\\\s\\sh", 6}, {u"\\\\s", 0},
       {u"\\\\s\\\\a", 0}, {u"\\\\?\\C:\\a", 7}, {u"\\\\?\\x", 0},  {u"1:\\a", 0}};
-  for (const auto& [path, root] : roots) {
-    EXPECT_EQ(PathRootLength(path), root) << std::string(path.begin(), path.end());
-  }
+  for (const auto& [path, root] : roots) EXPECT_EQ(PathRootLength(path), root) << Narrow(path);
   const std::u16string plain = u"C:\\" + std::u16string(kPlainPathUnits - 3, u'a');
+  const std::u16string share = u"\\\\s\\sh\\" + std::u16string(kPlainPathUnits, u'a');
+  const std::u16string relative = u"rel\\" + std::u16string(kPlainPathUnits, u'a');
   EXPECT_EQ(LongPathForm(plain), plain);
   EXPECT_EQ(LongPathForm(plain + u"b"), u"\\\\?\\" + plain + u"b");
   EXPECT_EQ(LongPathForm(u"\\\\?\\" + plain + u"b"), u"\\\\?\\" + plain + u"b") << "already";
-  const std::u16string share = u"\\\\s\\sh\\" + std::u16string(kPlainPathUnits, u'a');
   EXPECT_EQ(LongPathForm(share), u"\\\\?\\UNC\\" + share.substr(2));
-  const std::u16string relative = u"rel\\" + std::u16string(kPlainPathUnits, u'a');
   EXPECT_EQ(LongPathForm(relative), relative) << "the form needs an absolute path";
   EXPECT_EQ(DirectoryForm(u"R:"), u"R:\\") << "R: alone is the current directory on R";
   EXPECT_EQ(DirectoryForm(u"R:\\x"), u"R:\\x");

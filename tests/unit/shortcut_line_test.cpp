@@ -2,131 +2,89 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
+#include "test_support.h"
 
 namespace {
 
 constexpr std::u16string_view kTargetDir = u"C:\\Tools\\Example";
 
-ShortcutLine Parse(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+// "LINK|TARGET|WORKDIR|DESCRIPTION", or the reason the line is skipped.
+std::string Parsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
   ShortcutLine parsed;
-  EXPECT_EQ(ParseShortcutLine(line, targetDir, &parsed), ShortcutSkip::kNone) << line;
-  return parsed;
+  parsed.linkPath = u"kept";
+  const ShortcutSkip skip = ParseShortcutLine(line, targetDir, &parsed);
+  if (skip != ShortcutSkip::kNone) {
+    return "skipped " + std::to_string(static_cast<int>(skip)) + " " + Narrow(parsed.linkPath);
+  }
+  return Narrow(parsed.linkPath) + "|" + Narrow(parsed.targetPath) + "|" +
+         Narrow(parsed.workingDirectory) + "|" + Narrow(parsed.description);
 }
 
 TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
-  const ShortcutLine line =
-      Parse("C:\\Users\\Public\\Desktop\\Example.lnk=bin\\run.exe;Starts the tool");
-  EXPECT_EQ(line.linkPath, u"C:\\Users\\Public\\Desktop\\Example.lnk");
-  EXPECT_EQ(line.targetPath, u"C:\\Tools\\Example\\bin\\run.exe");
-  EXPECT_EQ(line.workingDirectory, u"C:\\Tools\\Example\\bin");
-  EXPECT_EQ(line.description, u"Starts the tool");
-}
-
-TEST(ShortcutLineTest, OnlyTheFirstEqualsAndSemicolonSplit) {
-  const ShortcutLine noDescription = Parse("a.lnk=run.exe");
-  EXPECT_EQ(noDescription.description, u"");
-  // A target without a backslash works in the target folder itself.
-  EXPECT_EQ(noDescription.workingDirectory, kTargetDir);
-
-  const ShortcutLine equals = Parse("a.lnk=x=y");
-  EXPECT_EQ(equals.targetPath, u"C:\\Tools\\Example\\x=y");
-  EXPECT_EQ(equals.description, u"");
-
-  const ShortcutLine semicolons = Parse("a.lnk=run.exe;one;two");
-  EXPECT_EQ(semicolons.targetPath, u"C:\\Tools\\Example\\run.exe");
-  EXPECT_EQ(semicolons.description, u"one;two");
-
-  // Nothing is trimmed, and an empty link or target is taken as written.
-  const ShortcutLine blanks = Parse(" a.lnk = run.exe ; d ");
-  EXPECT_EQ(blanks.linkPath, u" a.lnk ");
-  EXPECT_EQ(blanks.targetPath, u"C:\\Tools\\Example\\ run.exe ");
-  EXPECT_EQ(blanks.description, u" d ");
-  EXPECT_EQ(Parse("=;").targetPath, u"C:\\Tools\\Example\\");
-}
-
-TEST(ShortcutLineTest, DriveRootKeepsItsBackslash) {
-  const ShortcutLine line = Parse("a.lnk=run.exe", u"D:");
-  EXPECT_EQ(line.targetPath, u"D:\\run.exe");
-  EXPECT_EQ(line.workingDirectory, u"D:\\");
-  EXPECT_EQ(Parse("a.lnk=bin\\run.exe", u"D:").workingDirectory, u"D:\\bin");
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"C:\\Users\\Public\\Desktop\\Example.lnk=bin\\run.exe;Starts the tool",
+       "C:\\Users\\Public\\Desktop\\Example.lnk|C:\\Tools\\Example\\bin\\run.exe|"
+       "C:\\Tools\\Example\\bin|Starts the tool"},
+      // Only the first "=" and ";" split; nothing is trimmed.
+      {"a.lnk=run.exe", "a.lnk|C:\\Tools\\Example\\run.exe|C:\\Tools\\Example|"},
+      {"a.lnk=x=y", "a.lnk|C:\\Tools\\Example\\x=y|C:\\Tools\\Example|"},
+      {"a.lnk=run.exe;one;two", "a.lnk|C:\\Tools\\Example\\run.exe|C:\\Tools\\Example|one;two"},
+      {" a.lnk = run.exe ; d ", " a.lnk |C:\\Tools\\Example\\ run.exe |C:\\Tools\\Example| d "},
+      {"=;", "|C:\\Tools\\Example\\|C:\\Tools\\Example|"},
+      {"", "skipped 1 kept"},
+      {"a.lnk", "skipped 2 kept"},
+      {std::string_view("a.lnk\0=x", 8), "skipped 2 kept"},
+      {std::string_view("\0a=b", 4), "skipped 1 kept"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(Parsed(line), expected) << line;
+  // A drive root keeps its backslash.
+  EXPECT_EQ(Parsed("a.lnk=run.exe", u"D:"), "a.lnk|D:\\run.exe|D:\\|");
+  EXPECT_EQ(Parsed("a.lnk=bin\\run.exe", u"D:"), "a.lnk|D:\\bin\\run.exe|D:\\bin|");
   EXPECT_EQ(ShortcutWorkingDirectory(u"\\\\server\\share\\a.exe"), u"\\\\server\\share");
   EXPECT_EQ(ShortcutWorkingDirectory(u"\\a.exe"), u"");
-}
-
-TEST(ShortcutLineTest, EmptyAndUnsplittableLinesAreSkipped) {
-  ShortcutLine parsed;
-  parsed.linkPath = u"kept";
-  EXPECT_EQ(ParseShortcutLine("", kTargetDir, &parsed), ShortcutSkip::kEmptyLine);
-  EXPECT_EQ(ParseShortcutLine("a.lnk", kTargetDir, &parsed), ShortcutSkip::kNoEquals);
-  EXPECT_EQ(ParseShortcutLine(std::string_view("a.lnk\0=x", 8), kTargetDir, &parsed),
-            ShortcutSkip::kNoEquals);
-  EXPECT_EQ(ParseShortcutLine(std::string_view("\0a=b", 4), kTargetDir, &parsed),
-            ShortcutSkip::kEmptyLine);
-  EXPECT_EQ(parsed.linkPath, u"kept");
 }
 
 TEST(ShortcutLineTest, PathsLongerThanTheirBufferOrTheShellTakesSkipTheLine) {
   const size_t room = kShortcutFieldUnits - kTargetDir.size() - 1;
   const size_t shellRoom = kShellLinkPathUnits - kTargetDir.size() - 1;
-  ShortcutLine parsed;
-  EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(shellRoom, 't'), kTargetDir, &parsed),
-            ShortcutSkip::kNone);
-  EXPECT_EQ(parsed.targetPath.size(), kShellLinkPathUnits);
-  EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(shellRoom + 1, 't'), kTargetDir, &parsed),
-            ShortcutSkip::kTooLongForShell)
-      << "a cut path would point elsewhere";
-  EXPECT_EQ(ParseShortcutLine(std::string(shellRoom + 1, 'l') + "=t", kTargetDir, &parsed),
-            ShortcutSkip::kTooLongForShell)
-      << "a relative link is saved below the target";
-  EXPECT_EQ(ParseShortcutLine("D:\\" + std::string(256, 'l') + "=t", kTargetDir, &parsed),
-            ShortcutSkip::kNone);
-  EXPECT_EQ(ParseShortcutLine("a.lnk=" + std::string(room + 1, 't'), kTargetDir, &parsed),
-            ShortcutSkip::kFieldTooLong);
   const std::string tooLong(kShortcutFieldUnits + 1, 'x');
-  EXPECT_EQ(ParseShortcutLine(tooLong + "=t", kTargetDir, &parsed), ShortcutSkip::kFieldTooLong);
-  EXPECT_EQ(ParseShortcutLine("a=t;" + tooLong, kTargetDir, &parsed), ShortcutSkip::kFieldTooLong);
-  EXPECT_EQ(ParseShortcutLine("a=t;" + tooLong.substr(1), kTargetDir, &parsed),
-            ShortcutSkip::kNone);
+  const std::pair<std::string, ShortcutSkip> cases[] = {
+      {"a.lnk=" + std::string(shellRoom, 't'), ShortcutSkip::kNone},
+      // A cut path would point elsewhere; a relative link is saved below the target.
+      {"a.lnk=" + std::string(shellRoom + 1, 't'), ShortcutSkip::kTooLongForShell},
+      {std::string(shellRoom + 1, 'l') + "=t", ShortcutSkip::kTooLongForShell},
+      {"D:\\" + std::string(256, 'l') + "=t", ShortcutSkip::kNone},
+      {"a.lnk=" + std::string(room + 1, 't'), ShortcutSkip::kFieldTooLong},
+      {tooLong + "=t", ShortcutSkip::kFieldTooLong},
+      {"a=t;" + tooLong, ShortcutSkip::kFieldTooLong},
+      {"a=t;" + tooLong.substr(1), ShortcutSkip::kNone},
+  };
+  for (const auto& [line, reason] : cases) {
+    ShortcutLine parsed;
+    EXPECT_EQ(ParseShortcutLine(line, kTargetDir, &parsed), reason) << line.size();
+  }
+  ShortcutLine longest;
+  ASSERT_EQ(ParseShortcutLine(cases[0].first, kTargetDir, &longest), ShortcutSkip::kNone);
+  EXPECT_EQ(longest.targetPath.size(), kShellLinkPathUnits);
 }
-
-// The [shortcuts] body as the setup reads it, line by line.
-std::vector<std::string> ShortcutsBody(const std::string& text) {
-  auto bytes = std::make_unique<uint8_t[]>(text.size());
-  std::copy(text.begin(), text.end(), bytes.get());
-  const ScriptText script{bytes.get(), text.size()};
-  std::vector<std::string> lines;
-  uint8_t* body = FindShortcutsSection(script, {});
-  if (body == nullptr) return {"(absent)"};
-  WalkBody(script, body, [&](char* line, size_t length) { lines.emplace_back(line, length); });
-  return lines;
-}
-
-using Lines = std::vector<std::string>;
 
 TEST(ShortcutsSectionTest, BodyStartsOneByteAfterTheBracket) {
-  EXPECT_EQ(ShortcutsBody("[shortcuts]\na.lnk=run.exe\n[run]\n"), Lines{"a.lnk=run.exe"});
-  // CR LF: the body begins at the header's LF, an empty first line.
-  EXPECT_EQ(ShortcutsBody("[shortcuts]\r\na.lnk=run.exe\r\n[run]\r\n"),
-            (Lines{"", "a.lnk=run.exe"}));
-  // Text behind the bracket, less its first byte, is the first line.
-  EXPECT_EQ(ShortcutsBody("[shortcuts] a.lnk=run.exe\nb.lnk=x\n[run]\n"),
-            (Lines{"a.lnk=run.exe", "b.lnk=x"}));
-  EXPECT_EQ(ShortcutsBody("[shortcuts]\n[run]\n"), Lines{});
-  EXPECT_EQ(ShortcutsBody("[shortcuts]"), Lines{});
-  EXPECT_EQ(ShortcutsBody("[shortcut]\n"), Lines{"(absent)"});
-}
-
-TEST(ShortcutsSectionTest, LocaleVariantIsPreferred) {
-  const std::string text = "[shortcuts]\nplain\n[shortcuts.de]\nvariant\n[run]\n";
-  auto bytes = std::make_unique<uint8_t[]>(text.size());
-  std::copy(text.begin(), text.end(), bytes.get());
-  const ScriptText script{bytes.get(), text.size()};
-  uint8_t* body = FindShortcutsSection(script, {"de"});
-  ASSERT_NE(body, nullptr);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(body), 7), "variant");
+  const std::pair<const char*, Lines> cases[] = {
+      {"[shortcuts]\na.lnk=run.exe\n[run]\n", {"a.lnk=run.exe"}},
+      // CR LF: the body begins at the header's LF, an empty first line.
+      {"[shortcuts]\r\na.lnk=run.exe\r\n[run]\r\n", {"", "a.lnk=run.exe"}},
+      // Text behind the bracket, less its first byte, is the first line.
+      {"[shortcuts] a.lnk=run.exe\nb.lnk=x\n[run]\n", {"a.lnk=run.exe", "b.lnk=x"}},
+      {"[shortcuts]\n[run]\n", {}},
+      {"[shortcuts]", {}},
+      {"[shortcut]\n", {"(absent)"}},
+  };
+  for (const auto& [text, lines] : cases) {
+    const HeapScript script(text);
+    EXPECT_EQ(script.Body(FindShortcutsSection(script.text(), {})), lines) << text;
+  }
+  const HeapScript variant("[shortcuts]\nplain\n[shortcuts.de]\nvariant\n[run]\n");
+  EXPECT_EQ(variant.Body(FindShortcutsSection(variant.text(), {"de"})), Lines{"variant"});
 }
 
 }  // namespace

@@ -65,3 +65,22 @@ TEST(SignatureCountTest, CountsSignersAndNestedSignaturesOfWholeRecordsOnly) {
     EXPECT_EQ(CountTableSignatures(table.data(), table.size()), 0u) << cut;
   }
 }
+
+TEST(SignatureCountTest, HostileRecordsCountNothingAndEndNoWalk) {
+  // Nested ten deep: the depth bound stops at nine.
+  Bytes deep = Signature();
+  for (int i = 0; i < 9; ++i) deep = Signature(deep);
+  const Bytes deepTable = Table(deep, static_cast<uint32_t>(8 + deep.size()));
+  EXPECT_EQ(CountTableSignatures(deepTable.data(), deepTable.size()), 9u);
+  // A length in five bytes is no DER this reads.
+  const Bytes signature = Signature();
+  Bytes fiveBytes = {0x30, 0x85, 0, 0, 0};
+  fiveBytes.insert(fiveBytes.end(), signature.begin() + 2, signature.end());
+  const Bytes wide = Table(fiveBytes, static_cast<uint32_t>(8 + fiveBytes.size()));
+  EXPECT_EQ(CountTableSignatures(wide.data(), wide.size()), 0u);
+  // A record of its header alone is passed over.
+  Bytes twoRecords = Table({}, 8);
+  const Bytes second = Table(signature, static_cast<uint32_t>(8 + signature.size()));
+  twoRecords.insert(twoRecords.end(), second.begin(), second.end());
+  EXPECT_EQ(CountTableSignatures(twoRecords.data(), twoRecords.size()), 1u);
+}

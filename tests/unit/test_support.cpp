@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -12,7 +13,7 @@
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-Bytes RawDeflate(const Bytes& data, int level) {
+Bytes RawDeflate(const Bytes& data, int level, bool finish) {
   z_stream stream{};
   if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     throw std::runtime_error("deflateInit2");
@@ -22,7 +23,9 @@ Bytes RawDeflate(const Bytes& data, int level) {
   stream.avail_in = static_cast<uInt>(data.size());
   stream.next_out = out.data();
   stream.avail_out = static_cast<uInt>(out.size());
-  if (deflate(&stream, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+  if (deflate(&stream, finish ? Z_FINISH : Z_SYNC_FLUSH) != (finish ? Z_STREAM_END : Z_OK)) {
+    throw std::runtime_error("deflate");
+  }
   out.resize(stream.total_out);
   deflateEnd(&stream);
   return out;
@@ -45,6 +48,16 @@ Bytes TextLikeBytes(size_t size, uint32_t seed) {
     out.insert(out.end(), word, word + strlen(word));
   }
   out.resize(size);
+  return out;
+}
+
+std::string Narrow(std::u16string_view text) {
+  std::string out;
+  for (char16_t unit : text) {
+    char escaped[8];
+    snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(unit));
+    out += unit < 0x80 ? std::string(1, static_cast<char>(unit)) : escaped;
+  }
   return out;
 }
 
@@ -78,6 +91,48 @@ Bytes AssemblePackage(const Bytes& stub, uint8_t scriptFlag, const Bytes& script
   package.insert(package.end(), tree.begin(), tree.end());
   ResealPackage(package);
   return package;
+}
+
+TreeSection& TreeSection::Dir(const std::string& name) {
+  AppendDirectoryEntry(index, name.data(), name.size());
+  return *this;
+}
+
+TreeSection& TreeSection::End(uint8_t type) {
+  AppendEndEntry(index, type);
+  return *this;
+}
+
+TreeSection& TreeSection::File(const std::string& name, const Bytes& stored, EntryTime time,
+                               uint32_t flags) {
+  AppendFileEntry(index, name.data(), name.size(), flags, time,
+                  static_cast<uint32_t>(stored.size()), static_cast<uint32_t>(data.size()));
+  data.insert(data.end(), stored.begin(), stored.end());
+  return *this;
+}
+
+Bytes TreeSection::Build() const {
+  Bytes out(9 + index.size());
+  EncodeU32(out.data() + 1, static_cast<uint32_t>(index.size()));
+  std::copy(index.begin(), index.end(), out.begin() + 5);
+  EncodeU32(out.data() + 5 + index.size(), static_cast<uint32_t>(data.size()));
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+HeapScript::HeapScript(std::string_view text)
+    : bytes_(std::make_unique<uint8_t[]>(text.size())), size_(text.size()) {
+  std::copy(text.begin(), text.end(), bytes_.get());
+}
+
+Lines HeapScript::Body(uint8_t* body) const {
+  if (body == nullptr) return {"(absent)"};
+  Lines lines;
+  WalkBody(text(), body, [&](char* line, size_t length) {
+    if (line[length] != '\0') throw std::logic_error("a line without its NUL");
+    lines.emplace_back(line, length);
+  });
+  return lines;
 }
 
 Bytes PeStub(bool plus) {

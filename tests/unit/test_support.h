@@ -3,18 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "package/package_format.h"
+#include "script/setup_script.h"
+
 using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
 
 Bytes ToBytes(const std::string& text);
-// Raw deflate (no header, no checksum) of `data` with zlib.
-Bytes RawDeflate(const Bytes& data, int level = 9);
+// Raw deflate (no header, no checksum) of `data` with zlib; `finish` false
+// flushes without the final block, so the stream never ends.
+Bytes RawDeflate(const Bytes& data, int level = 9, bool finish = true);
 // Deterministic pseudo-random bytes.
 Bytes RandomBytes(size_t size, uint32_t seed);
 // Bytes that deflate well but not trivially.
 Bytes TextLikeBytes(size_t size, uint32_t seed);
+// UTF-16 for messages and comparisons: ASCII as it is, other units as \uXXXX.
+std::string Narrow(std::u16string_view text);
 
 // A stub of exactly STUB_SIZE bytes with a recognisable pattern.
 Bytes FakeStub();
@@ -23,6 +32,36 @@ Bytes AssemblePackage(const Bytes& stub, uint8_t scriptFlag, const Bytes& script
                       const Bytes& tree);
 // Recomputes the digest of a package in place.
 void ResealPackage(Bytes& package);
+
+// A tree section with a stored index and per-file data, entry by entry.
+struct TreeSection {
+  std::string index;
+  Bytes data;
+  TreeSection& Dir(const std::string& name);
+  TreeSection& End(uint8_t type = ENTRY_DIRECTORY_END);
+  // `stored` goes into the data area as it is (deflated already when `flags`
+  // say ENTRY_COMPRESSED).
+  TreeSection& File(const std::string& name, const Bytes& stored, EntryTime time,
+                    uint32_t flags = 0);
+  Bytes Build() const;
+};
+
+// A script in a heap block of exactly its size, as the package reader holds
+// it, so that the sanitizers see any read past its end.
+class HeapScript {
+ public:
+  explicit HeapScript(std::string_view text);
+  ScriptText text() const { return {bytes_.get(), size_}; }
+  // The body's lines as WalkBody hands them out; {"(absent)"} for null.
+  Lines Body(uint8_t* body) const;
+  Lines Section(const LocaleName& locale, const char* name) const {
+    return Body(FindSection(text(), locale, name));
+  }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t size_;
+};
 
 // FakeStub with the headers of a PE image at 0x80 (PE32, or PE32+ when
 // `plus`): a CheckSum that is not zero, as a linker leaves it, and an empty
