@@ -72,17 +72,18 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
 // The top-level windows (or the direct children of `parent`) in Z order.
 std::vector<HWND> Windows(HWND parent = nullptr) {
   std::vector<HWND> found;
-  auto collect = [](HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-  };
   if (parent == nullptr) {
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&found));
   } else {
-    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&found));
     std::erase_if(found, [parent](HWND child) { return GetParent(child) != parent; });
   }
   return found;
