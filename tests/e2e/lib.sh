@@ -32,12 +32,10 @@ e2e_on_exit() { e2e_cleanups+=("$*"); }
 
 e2e_begin() {
   test_name=$1
-  [ -n "${SETUP_WINE_ROOT:-}" ] || fail "SETUP_WINE_ROOT is not set"
+  local name
   [ -x "${SETUP_MKSETUP:-}" ] || skip "mksetup not found at '${SETUP_MKSETUP:-}' (build the native preset)"
-  [ -f "${SETUP_STUB:-}" ] || fail "the stub '${SETUP_STUB:-}' does not exist"
-  [ -f "${SETUP_WIN_PROBE:-}" ] || fail "win_probe '${SETUP_WIN_PROBE:-}' does not exist"
-  local tool
-  for tool in xdotool import convert; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
+  for name in SETUP_STUB SETUP_WIN_PROBE SETUP_WINE_ROOT; do [ -e "${!name:-}" ] || fail "$name '${!name:-}' does not exist"; done
+  for name in xdotool import convert; do command -v "$name" >/dev/null || skip "$name is not installed"; done
   [ -f "$SETUP_WINE_ROOT/xvfb.display" ] || fail "no display: run tests/win/wine-fixture.sh setup"
   DISPLAY=":$(cat "$SETUP_WINE_ROOT/xvfb.display")"
   export DISPLAY SETUP_WINE_DISPLAY=1
