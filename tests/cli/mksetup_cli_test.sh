@@ -104,6 +104,11 @@ case "$case_name" in
     expect 0 build stored.exe --quiet --store
     [ "$(stat -c %s stored.exe)" -gt "$(stat -c %s one.exe)" ] || fail "--store is not larger"
     expect 0 "$mksetup" verify stored.exe
+    # The ends of the ranges build; one step past them is refused.
+    expect 0 build twelve.exe --quiet --level 12
+    expect 0 build smallest.exe --quiet --method lzma2 --block-size 65536
+    expect 1 build refused.exe --quiet --method lzma2 --block-size 65535
+    contains err.txt "the block size must be 64 KiB to 1 GiB"
     ;;
   build_digest_is_fixed)
     # Same inputs, same bytes, release after release: a change here is a
@@ -217,6 +222,7 @@ assert l["signed"] and l["signatures"] == 2, l' out.txt || fail "list --json: $(
 build --script script.txt -o setup.exe --stub stub.exe|mksetup: --tree is required
 build --script s --tree t -o o --level 13|--level: Value 13 not in range 1 to 12
 build --script s --tree t -o o --jobs many|many
+build --script s --tree t -o o --jobs 0|--jobs: Value 0 not in range 1 to 1024
 frobnicate|frobnicate
 verify --bogus setup.exe|--bogus
 check --tree tree|--script is required

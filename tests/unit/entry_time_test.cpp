@@ -16,6 +16,21 @@ TEST(EntryTimeTest, OnlyRealInstantsASystemTimeHolds) {
                             {1601, 1, 1, 0, 0, 0, 0},      {30827, 12, 31, 23, 59, 59, 99},
                             {2022, 1, 31, 0, 0, 0, 0},     {2022, 12, 31, 0, 0, 0, 0}};
   for (const EntryTime& time : good) EXPECT_TRUE(IsValidEntryTime(time)) << time.year;
+  // The last day each month accepts is the day before the next month's first,
+  // as the calendar arithmetic of the Unix conversion counts it.
+  for (const uint16_t year : {uint16_t{2023}, uint16_t{2024}, uint16_t{2100}}) {
+    for (uint8_t month = 1; month <= 12; ++month) {
+      uint8_t last = 28;
+      while (IsValidEntryTime({year, month, static_cast<uint8_t>(last + 1), 0, 0, 0, 0})) ++last;
+      const EntryTime next = month == 12 ? EntryTime{static_cast<uint16_t>(year + 1), 1, 1}
+                                         : EntryTime{year, static_cast<uint8_t>(month + 1), 1};
+      int64_t lastSeconds, nextSeconds;
+      uint32_t nanoseconds;
+      EntryTimeToUnix({year, month, last, 0, 0, 0, 0}, &lastSeconds, &nanoseconds);
+      EntryTimeToUnix(next, &nextSeconds, &nanoseconds);
+      EXPECT_EQ(nextSeconds - lastSeconds, 86400) << year << "-" << int{month};
+    }
+  }
 }
 
 TEST(EntryTimeTest, UnixTimesBothWays) {
