@@ -12,8 +12,10 @@
 # (build/bin) against NSIS's x86-unicode stub; elsewhere 32-bit Wine runs
 # only under qemu, some 100 times slower, and the stub's 64-bit twin
 # (build/win64/bin) is measured against NSIS's amd64-unicode stub. The
-# "pair:" line says which. Our silent install starts 2 s after start-up and
-# waits 1 s at its end, as specified; both stay in the measurement.
+# "pair:" line says which. Our silent install starts 2 s after start-up (the
+# window's start timer, which a silent start keeps) and
+# pauses 1 s at its end (so that programs started by [run] come up before the
+# setup goes away); both stay in the measurement.
 #
 # The prefix is BENCH_WINE_ROOT (default build/bench-install): made once by
 # tests/win/wine-fixture.sh, whose server and display this script starts and
@@ -160,5 +162,5 @@ nsis_seconds=$seconds nsis_peak=$peak nsis_code=$code
 ratio=$(printf '%.3f' "$(echo "scale=4; $ours_seconds / $nsis_seconds" | bc)")
 echo "setup.exe (ours): $ours_seconds s, exit code $ours_code;" \
   "NSIS: $nsis_seconds s, exit code $nsis_code; time ratio $ratio (target <= $target)"
-echo "  of ours, 3 s are specified waits: 2 s before a silent start, 1 s at the end"
+echo "  of ours, 3 s are fixed waits: the 2 s start timer of a silent install, the 1 s pause at the end"
 echo "  peak memory: ours $ours_peak MB, NSIS $nsis_peak MB (a Wine process doing nothing: $baseline MB)"
