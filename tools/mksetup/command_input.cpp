@@ -51,17 +51,17 @@ int OpenSetupProgram(const std::string& path, std::unique_ptr<InputFile>* file) 
   const std::string subject = DisplayPath(path);
   if (IsNativeFolder(path)) {
     PrintError(subject, "holds no package: a folder, not a setup program");
-    return 2;
+    return EXIT_NO_PACKAGE;
   }
   std::string error;
   *file = OpenPackageFile(path, &error);
   if (!*file) {
     PrintError(subject, "cannot read the file: " + error);
-    return 2;
+    return EXIT_NO_PACKAGE;
   }
   if (const char* why = WhyNotASetupProgram(**file)) {
     PrintError(subject, why);
-    return 2;
+    return EXIT_NO_PACKAGE;
   }
   return 0;
 }
@@ -75,15 +75,15 @@ int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* fil
       return 0;
     case PACKAGE_NONE:
       PrintError(subject, "holds no package (it is a bare stub)");
-      return 2;
+      return EXIT_NO_PACKAGE;
     case PACKAGE_CORRUPTED:
       PrintError(subject, describeDamage != nullptr
                               ? describeDamage(**file)
                               : "the package is damaged (run mksetup verify for details)");
-      return 1;
+      return EXIT_DAMAGED;
     case PACKAGE_UNREADABLE:
       break;
   }
   PrintError(subject, "cannot read the file");
-  return 2;
+  return EXIT_NO_PACKAGE;
 }

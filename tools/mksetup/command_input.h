@@ -22,9 +22,13 @@ int OpenSetupProgram(const std::string& path, std::unique_ptr<InputFile>* file);
 // refused, for the message that names the file.
 using DamageDescription = std::string (*)(InputFile& file);
 
+// The exit codes of the commands that read a setup program.
+inline constexpr int EXIT_DAMAGED = 1;
+inline constexpr int EXIT_NO_PACKAGE = 2;  // a bare stub, a folder, a file that cannot be read
+
 // Opens and verifies the setup program at `path`. On success returns 0 and
 // fills `file` and `info`; otherwise prints why (naming the file) and returns
-// the exit code: 1 for a damaged package (`describeDamage` says why, by
-// default a hint to run mksetup verify), 2 for no package or no file.
+// the exit code: EXIT_DAMAGED (`describeDamage` says why, by default a hint
+// to run mksetup verify) or EXIT_NO_PACKAGE.
 int OpenVerifiedPackage(const std::string& path, std::unique_ptr<InputFile>* file,
                         PackageInfo* info, DamageDescription describeDamage = nullptr);

@@ -9,9 +9,5 @@ struct VerifyOptions {
   std::string file;
 };
 
-inline constexpr int VERIFY_OK = 0;
-inline constexpr int VERIFY_CORRUPTED = 1;
-inline constexpr int VERIFY_NO_PACKAGE = 2;  // a bare stub, or a file that cannot be read
-
 void setup_verify(CLI::App& app);
 int run_verify(const VerifyOptions& options);
