@@ -9,139 +9,151 @@
 #include <string>
 
 #include "app/single_instance.h"
-#include "child_process.h"
 
 namespace {
 
-constexpr DWORD kExitMinus1 = 0xFFFFFFFF;
 constexpr DWORD kWaitMs = 30000;
+constexpr DWORD kNotEnded = 0xBAD0BAD0;  // no probe exits with it
 
-std::wstring LongTempDirectory() {
-  wchar_t buffer[MAX_PATH + 1];
-  DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-  wchar_t longForm[MAX_PATH + 1];
-  DWORD longLength = GetLongPathNameW(buffer, longForm, MAX_PATH + 1);
-  if (longLength != 0 && longLength <= MAX_PATH) return longForm;
-  return std::wstring(buffer, length);
+// A started program, ended at the end of the scope if it still runs.
+class Child {
+ public:
+  Child(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring line = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info_) != 0;
+    if (started) CloseHandle(info_.hThread);
+  }
+  ~Child() {
+    if (!started) return;
+    if (Wait(0) == kNotEnded) TerminateProcess(info_.hProcess, 99);
+    WaitForSingleObject(info_.hProcess, kWaitMs);
+    CloseHandle(info_.hProcess);
+  }
+  // The exit code, or kNotEnded when the process outlives the wait.
+  DWORD Wait(DWORD timeoutMs) const {
+    DWORD code = kNotEnded;
+    if (started && WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(info_.hProcess, &code);
+    }
+    return code;
+  }
+  bool started = false;
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// A setting of the probe for every later start; 0 removes it.
+void SetNumber(const wchar_t* name, DWORD value) {
+  SetEnvironmentVariableW(name, value != 0 ? std::to_wstring(value).c_str() : nullptr);
 }
 
-// A copy of the probe at a path of its own, with its own log file; both are
-// removed at the end of the test.
-class ProbeCopy {
+// A copy of the probe at a path of its own (the long form the guard names the
+// instance by), with its own log file; both are removed at the end.
+class Probe {
  public:
-  ProbeCopy() {
+  Probe() {
     static int count = 0;
-    std::wstring base = LongTempDirectory() + L"guard_probe_" +
-                        std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++count);
-    program_ = base + L".exe";
-    log_ = base + L".log";
-    copied_ = CopyFileW(GUARD_PROBE_EXE, program_.c_str(), FALSE) != 0;
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    GetLongPathNameW(temp, temp, MAX_PATH + 1);
+    std::wstring base = temp + (L"guard_probe_" + std::to_wstring(GetCurrentProcessId())) + L"_" +
+                        std::to_wstring(++count);
+    program = base + L".exe";
+    log = base + L".log";
+    copied = CopyFileW(GUARD_PROBE_EXE, program.c_str(), FALSE) != 0;
   }
-  ~ProbeCopy() {
-    DeleteFileW(program_.c_str());
-    DeleteFileW(log_.c_str());
+  ~Probe() {
+    DeleteFileW(program.c_str());
+    DeleteFileW(log.c_str());
   }
-  ProbeCopy(const ProbeCopy&) = delete;
-  ProbeCopy& operator=(const ProbeCopy&) = delete;
 
-  bool copied() const { return copied_; }
-  const std::wstring& program() const { return program_; }
-
-  // Started with this copy's log in its environment.
-  ChildProcess* Start(const std::wstring& arguments, DWORD busyMs = 0) {
-    SetEnvironmentVariableW(L"GUARD_PROBE_LOG", log_.c_str());
+  // Started with this copy's log, and busy (not pumping) for `busyMs` after "start".
+  std::unique_ptr<Child> Start(const std::wstring& arguments, DWORD busyMs = 0,
+                               const wchar_t* as = nullptr) {
+    SetEnvironmentVariableW(L"GUARD_PROBE_LOG", log.c_str());
     SetNumber(L"GUARD_PROBE_DELAY_MS", busyMs);
-    return new ChildProcess(program_, arguments);
+    return std::make_unique<Child>(as != nullptr ? as : program, arguments);
   }
-  // A setting of the probe for every later start; 0 removes it.
-  static void SetNumber(const wchar_t* name, DWORD value) {
-    SetEnvironmentVariableW(name, value != 0 ? std::to_wstring(value).c_str() : nullptr);
-  }
-  // A start that is expected to end by itself: its exit code and duration.
-  DWORD Run(const std::wstring& arguments, ULONGLONG* elapsedMs = nullptr) {
-    return RunAs(program_, arguments, elapsedMs);
-  }
-  // The same, through another spelling of the copy's path.
-  DWORD RunAs(const std::wstring& program, const std::wstring& arguments,
-              ULONGLONG* elapsedMs = nullptr) {
-    SetEnvironmentVariableW(L"GUARD_PROBE_LOG", log_.c_str());
+  // A start expected to end by itself, through another spelling of the path
+  // when given one: its exit code and duration.
+  DWORD Run(const std::wstring& arguments, ULONGLONG* elapsedMs = nullptr,
+            const wchar_t* as = nullptr) {
     ULONGLONG begin = GetTickCount64();
-    ChildProcess process(program, arguments);
-    DWORD code = process.Wait(kWaitMs);
+    DWORD code = Start(arguments, 0, as)->Wait(kWaitMs);
     if (elapsedMs != nullptr) *elapsedMs = GetTickCount64() - begin;
     return code;
   }
 
   std::string Log() const {
-    std::ifstream in(log_.c_str(), std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(log.c_str(), std::ios::binary).rdbuf();
     return text.str();
   }
   // Waits until the log ends with `tail`; returns the log either way.
   std::string WaitForLog(const std::string& tail) const {
-    std::string log;
+    std::string text;
     for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < kWaitMs; Sleep(20)) {
-      log = Log();
-      if (log.size() >= tail.size() &&
-          log.compare(log.size() - tail.size(), tail.size(), tail) == 0)
-        break;
+      text = Log();
+      if (text.ends_with(tail)) break;
     }
-    return log;
+    return text;
+  }
+  // The same, then starts a new log.
+  std::string TakeLog(const std::string& tail) const {
+    std::string text = WaitForLog(tail);
+    DeleteFileW(log.c_str());
+    return text;
   }
 
   // The names the running instance published, as the guard derives them.
   std::wstring EventName() const {
-    std::u16string name = InstanceName(reinterpret_cast<const char16_t*>(program_.c_str()));
+    std::u16string name = InstanceName(reinterpret_cast<const char16_t*>(program.c_str()));
     return std::wstring(name.begin(), name.end());
   }
   std::wstring BlockName() const { return EventName() + L"_MEM"; }
 
- private:
-  std::wstring program_;
-  std::wstring log_;
-  bool copied_ = false;
+  std::wstring program, log;
+  bool copied = false;
 };
 
-bool KernelObjectsExist(const ProbeCopy& probe) {
+bool KernelObjectsExist(const Probe& probe) {
   HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, probe.EventName().c_str());
   HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, probe.BlockName().c_str());
-  bool both = event != nullptr && mapping != nullptr;
-  bool any = event != nullptr || mapping != nullptr;
+  EXPECT_EQ(event != nullptr, mapping != nullptr) << "event and block exist only together";
   if (event != nullptr) CloseHandle(event);
   if (mapping != nullptr) CloseHandle(mapping);
-  EXPECT_EQ(both, any) << "event and block exist only together";
-  return any;
+  return event != nullptr || mapping != nullptr;
 }
 
 class InstanceGuardTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(probe_.copied()); }
-
-  // Starts the first instance and waits until it runs its loop.
+  void SetUp() override { ASSERT_TRUE(probe_.copied); }
+  void TearDown() override {
+    SetNumber(L"GUARD_PROBE_LIFETIME_MS", 0);
+    SetNumber(L"GUARD_PROBE_INIT_RESULT", 0);
+  }
+  // Starts the first instance on an empty log and waits until it runs its loop.
   void StartFirst(DWORD busyMs = 0) {
-    std::string before = probe_.Log();
-    first_.reset(probe_.Start(L"", busyMs));
-    ASSERT_TRUE(first_->started());
-    ASSERT_EQ(probe_.WaitForLog("start\n"), before + "start\n");
+    first_ = probe_.Start(L"", busyMs);
+    ASSERT_TRUE(first_->started);
+    ASSERT_EQ(probe_.WaitForLog("start\n"), "start\n");
   }
   // Ends the first instance through the channel; returns its log.
   std::string StopFirst() {
     EXPECT_EQ(probe_.Run(L"stop"), 1u);
     EXPECT_EQ(first_->Wait(kWaitMs), 0u);
-    return probe_.WaitForLog("exit\n");
+    return probe_.TakeLog("exit\n");
   }
 
-  void TearDown() override {
-    ProbeCopy::SetNumber(L"GUARD_PROBE_LIFETIME_MS", 0);
-    ProbeCopy::SetNumber(L"GUARD_PROBE_INIT_RESULT", 0);
-  }
-
-  ProbeCopy probe_;
-  std::unique_ptr<ChildProcess> first_;
+  Probe probe_;
+  std::unique_ptr<Child> first_;
 };
 
-TEST_F(InstanceGuardTest, SecondStartsForwardTheirCommandLineAndExit1) {
+TEST_F(InstanceGuardTest, SecondStartsForwardTheirTextAndExit1) {
   StartFirst();
   EXPECT_TRUE(KernelObjectsExist(probe_));
   EXPECT_EQ(probe_.Run(L""), 1u);
@@ -149,52 +161,40 @@ TEST_F(InstanceGuardTest, SecondStartsForwardTheirCommandLineAndExit1) {
   EXPECT_EQ(probe_.Run(L"D:\\Target dir "), 1u);
   probe_.WaitForLog("repeat D:\\Target dir \n");
   // A text longer than the block holds arrives cut, whole characters only.
-  std::wstring longLine = std::wstring(104, L'a') + L"\u20ac\u20ac";
-  EXPECT_EQ(probe_.Run(longLine), 1u);
-  std::string cut = "repeat " + std::string(104, 'a') + "\xE2\x82\xAC";  // 114 bytes
+  EXPECT_EQ(probe_.Run(std::wstring(104, L'a') + L"\u20ac\u20ac"), 1u);
+  const std::string cut = "repeat " + std::string(104, 'a') + "\xE2\x82\xAC";  // 114 bytes
   probe_.WaitForLog(cut + "\n");
-  EXPECT_EQ(StopFirst(), "start\nrepeat\nrepeat D:\\Target dir \n" + cut + "\nrepeat stop\nexit\n");
-}
 
-TEST_F(InstanceGuardTest, AShortPathFindsTheSameInstance) {
-  wchar_t shortPath[MAX_PATH];
-  DWORD length = GetShortPathNameW(probe_.program().c_str(), shortPath, MAX_PATH);
-  ASSERT_TRUE(length > 0 && length < MAX_PATH);
-  if (probe_.program() == shortPath) GTEST_SKIP() << "no 8.3 name here";
-  StartFirst();
-  EXPECT_EQ(probe_.RunAs(shortPath, L"short"), 1u);
-  probe_.WaitForLog("repeat short\n");
-  EXPECT_EQ(StopFirst(), "start\nrepeat short\nrepeat stop\nexit\n");
-}
-
-TEST_F(InstanceGuardTest, OnlyTheExactQuitWordIsAQuitRequest) {
-  StartFirst();
+  // Only the exact quit word is a quit request, which waits for the running
+  // instance to decide what it means: the probe goes on.
   ULONGLONG elapsed = 0;
   EXPECT_EQ(probe_.Run(L"---quit", &elapsed), 1u);
   EXPECT_GE(elapsed, 1900u);
   probe_.WaitForLog("---quit\n");
-  // The running instance decides what a quit request means; the probe goes on.
-  EXPECT_EQ(first_->Wait(0), kChildNotEnded);
-
+  EXPECT_EQ(first_->Wait(0), kNotEnded);
   EXPECT_EQ(probe_.Run(L"---quit ", &elapsed), 1u);
   EXPECT_LT(elapsed, 1500u);
   probe_.WaitForLog("repeat ---quit \n");
   EXPECT_EQ(probe_.Run(L"---QUIT", &elapsed), 1u);
   EXPECT_LT(elapsed, 1500u);
   probe_.WaitForLog("repeat ---QUIT\n");
-  EXPECT_EQ(StopFirst(), "start\n---quit\nrepeat ---quit \nrepeat ---QUIT\nrepeat stop\nexit\n");
-}
 
-TEST_F(InstanceGuardTest, FirstStartWithQuitEndsAtOnce) {
-  ULONGLONG elapsed = 0;
-  EXPECT_EQ(probe_.Run(L"---quit", &elapsed), 1u);
-  EXPECT_LT(elapsed, 1500u);
-  EXPECT_EQ(probe_.Log(), "");  // never initialised
+  // Where the copy has an 8.3 name, that path finds the same instance.
+  wchar_t shortPath[MAX_PATH];
+  DWORD length = GetShortPathNameW(probe_.program.c_str(), shortPath, MAX_PATH);
+  ASSERT_TRUE(length > 0 && length < MAX_PATH);
+  const bool hasShortName = probe_.program != shortPath;
+  if (hasShortName) {
+    EXPECT_EQ(probe_.Run(L"short", nullptr, shortPath), 1u);
+    probe_.WaitForLog("repeat short\n");
+  }
+  EXPECT_EQ(StopFirst(), "start\nrepeat\nrepeat D:\\Target dir \n" + cut +
+                             "\n---quit\nrepeat ---quit \nrepeat ---QUIT\n" +
+                             (hasShortName ? "repeat short\n" : "") + "repeat stop\nexit\n");
   EXPECT_FALSE(KernelObjectsExist(probe_));
-}
 
-TEST_F(InstanceGuardTest, APendingTextDropsTheNextOne) {
-  // Busy for 3 s after "start": both texts arrive while it does not pump.
+  // A first start again, busy for 3 s after "start": both texts arrive while
+  // it does not pump, and the pending one drops the next.
   StartFirst(3000);
   EXPECT_EQ(probe_.Run(L"one"), 1u);
   EXPECT_EQ(probe_.Run(L"two"), 1u);
@@ -202,55 +202,49 @@ TEST_F(InstanceGuardTest, APendingTextDropsTheNextOne) {
   EXPECT_EQ(StopFirst(), "start\nrepeat one\nrepeat stop\nexit\n");
 }
 
-TEST_F(InstanceGuardTest, AnUnansweringInstanceEndsTheSecondStartWithMinus1) {
+TEST_F(InstanceGuardTest, AnUnansweringInstanceGivesMinus1AndOneWithoutItsBlockRunsDeaf) {
   StartFirst();
   HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, probe_.EventName().c_str());
   ASSERT_NE(event, nullptr);
   ASSERT_EQ(WaitForSingleObject(event, 1000), WAIT_OBJECT_0);  // hold the lock
-  EXPECT_EQ(probe_.Run(L"held"), kExitMinus1);
+  EXPECT_EQ(probe_.Run(L"held"), 0xFFFFFFFFu);
   SetEvent(event);
   CloseHandle(event);
   EXPECT_EQ(StopFirst(), "start\nrepeat stop\nexit\n");
-}
 
-TEST_F(InstanceGuardTest, AClosedInstanceLeavesNothingBehind) {
-  StartFirst();
-  EXPECT_EQ(StopFirst(), "start\nrepeat stop\nexit\n");
-  EXPECT_FALSE(KernelObjectsExist(probe_));
-  StartFirst();  // a first start again, not a forwarded text
-  EXPECT_EQ(StopFirst(), "start\nrepeat stop\nexit\nstart\nrepeat stop\nexit\n");
-}
-
-TEST_F(InstanceGuardTest, WithoutItsBlockTheFirstInstanceRunsDeaf) {
   // Another kind of object holds the block's name: the mapping cannot be made.
   HANDLE squatter = CreateEventW(nullptr, FALSE, FALSE, probe_.BlockName().c_str());
   ASSERT_NE(squatter, nullptr);
-  ProbeCopy::SetNumber(L"GUARD_PROBE_LIFETIME_MS", 1500);
+  SetNumber(L"GUARD_PROBE_LIFETIME_MS", 1500);
   StartFirst();
   EXPECT_EQ(probe_.Run(L"stop"), 1u);  // still a second start, its text lost
   EXPECT_EQ(first_->Wait(kWaitMs), 0u);
-  EXPECT_EQ(probe_.WaitForLog("exit\n"), "start\nexit\n");
+  EXPECT_EQ(probe_.TakeLog("exit\n"), "start\nexit\n");
   CloseHandle(squatter);
 }
 
-TEST_F(InstanceGuardTest, AFailedInitialisationSkipsLoopAndExit) {
-  ProbeCopy::SetNumber(L"GUARD_PROBE_INIT_RESULT", 5);
+TEST_F(InstanceGuardTest, AQuitFirstStartOrAFailedInitialisationEndsAtOnce) {
+  ULONGLONG elapsed = 0;
+  EXPECT_EQ(probe_.Run(L"---quit", &elapsed), 1u);
+  EXPECT_LT(elapsed, 1500u);
+  EXPECT_EQ(probe_.Log(), "");  // never initialised
+  EXPECT_FALSE(KernelObjectsExist(probe_));
+  // A failed initialisation skips the loop and ExitInstance.
+  SetNumber(L"GUARD_PROBE_INIT_RESULT", 5);
   EXPECT_EQ(probe_.Run(L""), 5u);
   EXPECT_EQ(probe_.Log(), "start\n");
   EXPECT_FALSE(KernelObjectsExist(probe_));
 }
 
 TEST(InstanceGuardPathsTest, CopiesAtTwoPathsRunSideBySide) {
-  ProbeCopy one;
-  ProbeCopy two;
-  ASSERT_TRUE(one.copied() && two.copied());
-  std::unique_ptr<ChildProcess> a(one.Start(L""));
-  std::unique_ptr<ChildProcess> b(two.Start(L""));
+  Probe one, two;
+  ASSERT_TRUE(one.copied && two.copied);
+  std::unique_ptr<Child> a = one.Start(L""), b = two.Start(L"");
   EXPECT_EQ(one.WaitForLog("start\n"), "start\n");
   EXPECT_EQ(two.WaitForLog("start\n"), "start\n");
   EXPECT_EQ(one.Run(L"stop"), 1u);
   EXPECT_EQ(a->Wait(kWaitMs), 0u);
-  EXPECT_EQ(b->Wait(0), kChildNotEnded);
+  EXPECT_EQ(b->Wait(0), kNotEnded);
   EXPECT_EQ(two.Run(L"stop"), 1u);
   EXPECT_EQ(b->Wait(kWaitMs), 0u);
   EXPECT_EQ(one.WaitForLog("exit\n"), "start\nrepeat stop\nexit\n");
