@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -20,22 +22,11 @@ std::string Utf8(const std::wstring& text) {
   return std::string(utf8.begin(), utf8.end());
 }
 
-std::string ReadWholeFile(const std::wstring& path) {
-  std::ifstream in(fs::path(path), std::ios::binary);
-  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
-}
-
-bool Exists(const std::wstring& path) { return fs::exists(path); }
-
 // A scratch install folder, empty and current for each test; the actions
 // read a copy of the script given to Context.
 class ScriptActionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    target_ = (fs::temp_directory_path() / ("actions-" + name)).wstring();
-    Reset();
-  }
+  void SetUp() override { Reset(); }
   void TearDown() override {
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(target_);
@@ -45,55 +36,68 @@ class ScriptActionTest : public ::testing::Test {
     ASSERT_TRUE(fs::create_directory(target_));
     fs::current_path(target_);
   }
-  ScriptActionContext Context(const std::string& script, const char* localeName = "") {
+  ScriptActionContext Context(const std::string& script) {
     script_.assign(script.begin(), script.end());
-    return {ScriptText{script_.data(), script_.size()}, LocaleName{localeName},
+    return {ScriptText{script_.data(), script_.size()}, LocaleName{},
             reinterpret_cast<const char16_t*>(target_.c_str())};
   }
-  std::wstring In(const std::wstring& relative) const { return target_ + L"\\" + relative; }
+  std::string Read(const wchar_t* name) const {
+    std::ifstream in(fs::path(target_) / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string Listing() const {  // the folder's files, sorted, space-separated
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(target_)) {
+      names.insert(entry.path().filename().string());
+    }
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+    return text;
+  }
 
-  std::wstring target_;  // no trailing backslash
+  // No trailing backslash.
+  const std::wstring target_ =
+      (fs::temp_directory_path() /
+       ("actions-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name())))
+          .wstring();
 
  private:
   std::vector<uint8_t> script_;
 };
 
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
 // The machine's common folders, replaced for one test and put back after it.
 class ShellFoldersOverride {
  public:
   ShellFoldersOverride() {
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(kShellFoldersKey), 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key_, nullptr);
     for (size_t i = 0; i < kShellFolderVars.size(); ++i) {
-      wchar_t value[1024] = {};
-      DWORD size = sizeof(value) - sizeof(wchar_t);
-      present_[i] = RegQueryValueExW(key_, Name(i), nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
-      saved_[i] = value;
+      wchar_t value[1024];
+      DWORD size = sizeof(value);
+      if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(kShellFoldersKey), Name(i),
+                       RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value,
+                       &size) == ERROR_SUCCESS) {
+        saved_[i] = value;
+      }
     }
   }
   ~ShellFoldersOverride() {
-    for (size_t i = 0; i < kShellFolderVars.size(); ++i)
-      Set(i, present_[i] ? saved_[i].c_str() : nullptr);
-    RegCloseKey(key_);
+    for (size_t i = 0; i < kShellFolderVars.size(); ++i) {
+      Set(i, saved_[i] ? saved_[i]->c_str() : nullptr);
+    }
   }
-  void Set(size_t i, const wchar_t* value) {  // null: none
+  static void Set(size_t i, const wchar_t* value) {  // null: none
     if (value == nullptr) {
-      RegDeleteValueW(key_, Name(i));
+      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, Wide(kShellFoldersKey), Name(i));
     } else {
-      RegSetValueExW(key_, Name(i), 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, Wide(kShellFoldersKey), Name(i), REG_SZ, value,
+                      static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
     }
   }
 
  private:
-  static const wchar_t* Wide(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
-  }
   static const wchar_t* Name(size_t i) { return Wide(kShellFolderVars[i].registryName); }
-  HKEY key_ = nullptr;
-  bool present_[kShellFolderVars.size()] = {};
-  std::wstring saved_[kShellFolderVars.size()];
+  std::optional<std::wstring> saved_[kShellFolderVars.size()];
 };
 
 TEST_F(ScriptActionTest, BatchesGetTheShellFoldersInTheOemCodePage) {
@@ -113,66 +117,49 @@ TEST_F(ScriptActionTest, BatchesGetTheShellFoldersInTheOemCodePage) {
       "e \xE4\xB8\xAD " +
       std::string(1100, 'x') + "\r\n");
   EXPECT_EQ(DoPrepareSection(context), BatchRun::kFinished);
-  EXPECT_FALSE(Exists(In(L"prepare.bat")));
-  EXPECT_EQ(ReadWholeFile(In(L"seen.bat")),
+  EXPECT_EQ(Listing(), "cwd.txt seen.bat");
+  EXPECT_EQ(Read(L"seen.bat"),
             "copy prepare.bat seen.bat\r\nset Desktop=C:\\Users\\Public\\Desktop\r\n"
             "set StartMenu=C:\\ProgramData\\Start Menu\r\nset Programs=C:\\ProgramData\\Programme "
             "\x81\r\nset Startup=\r\nset AppData=C:\\ProgramData\r\ncd > cwd.txt\r\n"
             "del prepare.bat\r\n");
-  EXPECT_EQ(ReadWholeFile(In(L"cwd.txt")), Utf8(target_) + "\r\n");
+  EXPECT_EQ(Read(L"cwd.txt"), Utf8(target_) + "\r\n");
   // Written whole, never run.
   EXPECT_EQ(DoUninstallSection(context), BatchRun::kWritten);
-  EXPECT_EQ(ReadWholeFile(In(L"uninstall.bat")),
+  EXPECT_EQ(Read(L"uninstall.bat"),
             "echo ran> uninstall_ran.txt\r\nset_system_directory_here \r\n\r\necho Gr\x81\xE1"
             "e ? " +
                 std::string(1100, 'x') + "\r\n");
   Sleep(500);
-  EXPECT_FALSE(Exists(In(L"uninstall_ran.txt")));
+  EXPECT_EQ(Listing(), "cwd.txt seen.bat uninstall.bat");
 }
 
 TEST_F(ScriptActionTest, BatchesRunToTheirEndOrAreLeftBehind) {
+  using enum BatchRun;
   const struct {
-    const char* what;
-    std::string script;
+    const char* script;
     BatchRun result;
-    std::vector<std::wstring> present, absent;
+    const char* left;  // the folder's files after the run
   } cases[] = {
-      {"waits for the whole batch",
-       "[install]\nfor /L %%i in (1,1,3000) do rem %%i\necho > done\n",
-       BatchRun::kFinished,
-       {L"done"},
-       {L"install.bat"}},
-      {"exit ends it early",
-       "[install]\necho > before\nexit\necho > after\n",
-       BatchRun::kLeftBehind,
-       {L"before", L"install.bat"},
-       {L"after"}},
-      {"its del line runs elsewhere",
-       "[install]\ncd ..\n",
-       BatchRun::kLeftBehind,
-       {L"install.bat"},
-       {}},
-      {"an empty body still deletes itself",
-       "[install]\n[run]\nx.exe\n",
-       BatchRun::kFinished,
-       {},
-       {L"install.bat"}},
+      {"[install]\nfor /L %%i in (1,1,3000) do rem %%i\necho > done\n", kFinished, "done"},
+      {"[install]\necho > before\nexit\necho > after\n", kLeftBehind, "before install.bat"},
+      {"[install]\ncd ..\n", kLeftBehind, "install.bat"},  // its del line runs elsewhere
+      {"[install]\n[run]\nx.exe\n", kFinished, ""},        // an empty body still deletes itself
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.script);
     Reset();
     EXPECT_EQ(DoInstallSection(Context(c.script)), c.result);
-    for (const std::wstring& name : c.present) EXPECT_TRUE(Exists(In(name))) << Utf8(name);
-    for (const std::wstring& name : c.absent) EXPECT_FALSE(Exists(In(name))) << Utf8(name);
+    EXPECT_EQ(Listing(), c.left);
   }
   const ScriptActionContext none = Context("[run]\nx.exe\n[install.de]\n");
   for (auto action : {DoPrepareSection, DoBinSection, DoInstallSection, DoUninstallSection}) {
-    EXPECT_EQ(action(none), BatchRun::kAbsent);
+    EXPECT_EQ(action(none), kAbsent);
   }
-  EXPECT_TRUE(fs::is_empty(target_)) << "an absent section writes nothing";
+  EXPECT_EQ(Listing(), "") << "an absent section writes nothing";
   ScriptActionContext uncreatable = Context("[install]\necho x> x.txt\n");
   uncreatable.targetDir += u"\\missing";
-  EXPECT_EQ(DoInstallSection(uncreatable), BatchRun::kNotWritten);
+  EXPECT_EQ(DoInstallSection(uncreatable), kNotWritten);
 }
 
 // "TYPE:hex bytes" of a stored value, or "missing".
