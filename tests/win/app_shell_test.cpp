@@ -16,26 +16,21 @@ namespace {
 constexpr UINT kDispatched = WM_APP + 1;
 constexpr UINT kConsumed = WM_APP + 2;
 
-std::vector<UINT> received;
+std::vector<UINT> received;  // the WM_APP messages the recording windows got
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message >= WM_APP) received.push_back(message);
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// A plain (unregistered) window that records the WM_APP messages it gets.
-// Message-only unless it is a child.
+// A plain (unregistered) recording window; message-only unless it is a child.
 HWND CreateRecordingWindow(HWND parent = HWND_MESSAGE) {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = RecordingProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"app_shell_test_recorder";
-    registered = RegisterClassW(&windowClass) != 0;
-  }
-  return CreateWindowExW(0, L"app_shell_test_recorder", L"", parent != HWND_MESSAGE ? WS_CHILD : 0,
-                         0, 0, 10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = RecordingProc;
+  windowClass.lpszClassName = L"app_shell_test_recorder";
+  RegisterClassW(&windowClass);  // fails harmlessly from the second call on
+  return CreateWindowExW(0, windowClass.lpszClassName, L"", parent != HWND_MESSAGE ? WS_CHILD : 0,
+                         0, 0, 10, 10, parent, nullptr, nullptr, nullptr);
 }
 
 class FilteringApp : public AppBase {
@@ -53,18 +48,30 @@ class AnsweringFrame : public FrameWindow {
   int PreTranslateMessage(MSG* message) override { return message->message == kConsumed ? 7 : 0; }
 };
 
-TEST(AppShellTest, TheLoopDispatchesWhatTheFilterLeaves) {
+TEST(AppShellTest, TheLoopDispatchesWhatTheFilterLeavesAndThePumpOnlyItsWindow) {
   FilteringApp app;
   ASSERT_EQ(g_app, &app);
-  HWND window = CreateRecordingWindow();
-  ASSERT_NE(window, nullptr) << GetLastError();
+  HWND mine = CreateRecordingWindow();
+  HWND other = CreateRecordingWindow();
+  ASSERT_NE(other, nullptr) << GetLastError();
   received.clear();
-  PostMessageW(window, kConsumed, 0, 0);
-  PostMessageW(window, kDispatched, 0, 0);
+  PostMessageW(mine, kConsumed, 0, 0);
+  PostMessageW(mine, kDispatched, 0, 0);
   PostQuitMessage(0);
   app.MessageLoop();
-  EXPECT_EQ(received, std::vector<UINT>({kDispatched}));
-  DestroyWindow(window);
+  EXPECT_EQ(received, std::vector<UINT>{kDispatched});
+
+  received.clear();
+  PumpWindowMessages(mine);  // nothing queued: returns at once
+  EXPECT_TRUE(received.empty());
+  PostMessageW(other, kConsumed, 0, 0);
+  PostMessageW(mine, kDispatched, 0, 0);
+  PumpWindowMessages(mine);
+  EXPECT_EQ(received, std::vector<UINT>{kDispatched});
+  MSG message;
+  EXPECT_TRUE(PeekMessageW(&message, other, 0, 0, PM_REMOVE));  // left queued
+  DestroyWindow(mine);
+  DestroyWindow(other);
 }
 
 TEST(AppShellTest, TheFilterAsksTheFirstRegisteredWindowUpTheParents) {
@@ -80,7 +87,7 @@ TEST(AppShellTest, TheFilterAsksTheFirstRegisteredWindowUpTheParents) {
   ToolkitInit(GetModuleHandleW(nullptr));
   {
     AnsweringFrame frame;
-    ASSERT_NE(frame.Create(nullptr, L"frame", WS_POPUP, nullptr, nullptr), 0);
+    frame.Create(nullptr, L"frame", WS_POPUP, nullptr, nullptr);
     ASSERT_NE(frame.hwnd, nullptr);
     message.hwnd = frame.hwnd;
     EXPECT_EQ(app.AppBase::PreTranslateMessage(&message), 7);
@@ -96,32 +103,14 @@ TEST(AppShellTest, TheFilterAsksTheFirstRegisteredWindowUpTheParents) {
   DestroyWindow(loose);
 }
 
-TEST(AppShellTest, PumpHandlesOnlyItsWindowAndNeverBlocks) {
-  HWND mine = CreateRecordingWindow();
-  HWND other = CreateRecordingWindow();
-  received.clear();
-  PumpWindowMessages(mine);  // nothing queued: returns at once
-  EXPECT_TRUE(received.empty());
-  PostMessageW(other, kConsumed, 0, 0);
-  PostMessageW(mine, kDispatched, 0, 0);
-  PumpWindowMessages(mine);
-  EXPECT_EQ(received, std::vector<UINT>({kDispatched}));
-  MSG message;
-  EXPECT_TRUE(PeekMessageW(&message, other, 0, 0, PM_REMOVE));  // left queued
-  DestroyWindow(mine);
-  DestroyWindow(other);
-}
-
 TEST(AppShellTest, ModulePathIsTheLongPathOfTheProgram) {
   wchar_t path[kModulePathUnits];
   ASSERT_EQ(GetModulePath(path), 1);
   wchar_t expected[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, expected, MAX_PATH);
-  ASSERT_GT(length, 0u);
+  ASSERT_GT(GetModuleFileNameW(nullptr, expected, MAX_PATH), 0u);
   GetLongPathNameW(expected, expected, MAX_PATH);
-  EXPECT_EQ(lstrcmpiW(path, expected), 0);
-  std::wstring text(path);
-  EXPECT_EQ(text.substr(text.size() - 4), L".exe");
+  EXPECT_EQ(lstrcmpiW(path, expected), 0) << path;
+  EXPECT_TRUE(std::wstring(path).ends_with(L".exe"));
 }
 
 }  // namespace

@@ -56,17 +56,16 @@ TEST(TreeExtractTest, WritesAllTimesAndReportsProgressAsMessages) {
   const Bytes package = AssemblePackage(FakeStub(), 0, script, tree.Build());
   const std::filesystem::path temp = std::filesystem::temp_directory_path();
   const std::wstring setup = (temp / "tree_extract_test.exe").wstring();
-  HANDLE file = CreateFileW(setup.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, package.data(), static_cast<DWORD>(package.size()), &written, nullptr);
-  CloseHandle(file);
+  std::ofstream(std::filesystem::path(setup), std::ios::binary)
+      .write(reinterpret_cast<const char*>(package.data()),
+             static_cast<std::streamsize>(package.size()));
 
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = Record;
   windowClass.lpszClassName = L"TreeExtractRecorder";
   RegisterClassW(&windowClass);
-  HWND window = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 10, 10, HWND_MESSAGE,
-                              nullptr, nullptr, nullptr);
+  HWND window = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              nullptr, nullptr);
   ASSERT_NE(window, nullptr);
   // Every file reported, or (four files well within a minute) only the first.
   for (const DWORD intervalMs : {0ul, 60000ul}) {
