@@ -7,6 +7,7 @@
 // after "start"; GUARD_PROBE_INIT_RESULT is what its initialisation returns.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,13 +20,10 @@ constexpr UINT kDefaultLifetimeMs = 60000;
 void Record(const char* line) {
   wchar_t path[MAX_PATH];
   if (GetEnvironmentVariableW(L"GUARD_PROBE_LOG", path, MAX_PATH) == 0) return;
-  HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-  WriteFile(file, "\n", 1, &written, nullptr);
-  CloseHandle(file);
+  if (FILE* file = _wfopen(path, L"ab")) {  // shared: the test reads it meanwhile
+    fprintf(file, "%s\n", line);
+    fclose(file);
+  }
 }
 
 DWORD NumberSetting(const wchar_t* name, DWORD fallback) {

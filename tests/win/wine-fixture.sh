@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Wine prefix every Windows test runs in: `setup` creates it once and
-# starts one persistent server, `cleanup` stops that server. A warm server
-# makes each test process start in about 0.01 s instead of over a second.
+# starts one persistent server (each test process then starts in about 0.01 s
+# instead of over a second) and one Xvfb; `cleanup` stops both.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -18,8 +18,8 @@ start_server() {
   "$run" --server -p </dev/null >>"$log" 2>&1 || true
 }
 
-# One Xvfb for the whole run, on the first free display from 90 up; tests
-# that set SETUP_WINE_DISPLAY=1 get it through wine-run.sh.
+# On the first free display from 90 up; given by wine-run.sh to tests that
+# set SETUP_WINE_DISPLAY=1.
 display_file="$root/xvfb.display"
 start_display() {
   stop_display
@@ -44,10 +44,9 @@ stop_display() {
 
 case "${1:-}" in
   setup)
-    # The display comes first, and the fixture's own wine calls use it too:
-    # whatever starts Wine's desktop process (wineboot does) binds it to its
-    # display for as long as the server lives, and a desktop without one
-    # makes every later window creation fail.
+    # The display comes first, for the fixture's own wine calls too: whatever
+    # starts Wine's desktop process (wineboot does) binds it to its display
+    # for the server's life, and without one no window can be created.
     start_display
     export SETUP_WINE_DISPLAY=1
     if [ ! -f "$stamp" ] || [ ! -d "$prefix" ]; then
@@ -68,11 +67,10 @@ case "${1:-}" in
       echo "wine cannot run programs in $prefix; see $log" >&2
       exit 1
     }
-    # 32-bit Windows programs need wine's 32-bit loader, an i386 Linux
-    # program. A kernel without 32-bit support runs it only through a
-    # qemu-i386 binfmt handler, where each start takes a minute or more.
+    # 32-bit programs need wine's 32-bit loader (only the 32-bit build's
+    # tests do), an i386 Linux program that a kernel without 32-bit support
+    # runs only through a qemu-i386 binfmt handler, a minute or more a start.
     if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-      # Only the 32-bit build's tests need it; the 64-bit build's run on.
       echo "note: wine's 32-bit loader cannot run on this machine; 32-bit programs will not start"
     fi
     if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then

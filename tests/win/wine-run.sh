@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the build tree's private prefix and
-# exits with the program's exit code. It is the cross build's
-# CMAKE_CROSSCOMPILING_EMULATOR, so ctest calls it as `wine-run.sh prog.exe args`.
-#
-# SETUP_WINE_ROOT (set by ctest) is the folder that holds the prefix, a scratch
-# HOME and the one TMPDIR all wine calls on that prefix share; without it the
-# win32 preset's build tree is used.
+# `wine-run.sh prog.exe args` (the cross build's CMAKE_CROSSCOMPILING_EMULATOR)
+# runs a Windows program under Wine and exits with its exit code. The prefix,
+# a scratch HOME and the one TMPDIR all wine calls share are in SETUP_WINE_ROOT
+# (set by ctest), else in the win32 preset's build tree.
 set -uo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -37,20 +34,17 @@ is_pe64() {
 
 case "${1:-}" in
   --server)
-    # `wine-run.sh --server ARGS` runs wineserver in the same environment.
-    shift
+    shift  # `--server ARGS`: wineserver in the same environment
     exec wineserver "$@"
     ;;
   --64)
-    # `wine-run.sh --64 PROGRAM ARGS` starts the 64-bit loader directly, for
-    # wine's own 64-bit tools (wineboot, cmd): it skips the 32-bit loader,
-    # which may run under emulation (see wine-fixture.sh).
+    # `--64 PROGRAM ARGS`: wine's own 64-bit tools (wineboot, cmd) skip the
+    # 32-bit loader, which may run under emulation (see wine-fixture.sh).
     shift
     if [ -x /usr/lib/wine/wine64 ]; then exec /usr/lib/wine/wine64 "$@"; fi
     exec wine "$@"
     ;;
 esac
-# A 64-bit program goes straight to the 64-bit loader: the plain `wine` starts
-# the 32-bit loader first, which may run under emulation (see wine-fixture.sh).
+# So does a 64-bit program: the plain `wine` starts the 32-bit loader first.
 if is_pe64 "${1:-}" && [ -x /usr/lib/wine/wine64 ]; then exec /usr/lib/wine/wine64 "$@"; fi
 exec wine "$@"
