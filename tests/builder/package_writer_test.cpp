@@ -14,6 +14,7 @@
 #include "base/byte_order.h"
 #include "base/utf8.h"
 #include "build_command.h"
+#include "builder_support.h"
 #include "display.h"
 #include "list_command.h"
 #include "package/package_reader.h"
@@ -55,27 +56,11 @@ class MemorySource final : public ContentSource {
 
   // Adds the file at `path` and returns its entry.
   TreeEntry Add(const std::string& path, Bytes contents) {
-    TreeEntry entry = File(path.substr(path.rfind('/') + 1), contents.size());
+    TreeEntry entry = FileEntry(path.substr(path.rfind('/') + 1), contents.size());
     files[path] = std::move(contents);
     return entry;
   }
-  static TreeEntry File(const std::string& name, uint64_t size) {
-    TreeEntry entry;
-    entry.name = name;
-    entry.size = size;
-    entry.time = {2022, 11, 3, 0, 0, 0, 0};
-    return entry;
-  }
 };
-
-TreeEntry Directory(const std::string& name, std::vector<TreeEntry> children = {}) {
-  TreeEntry entry;
-  entry.name = name;
-  entry.isDirectory = true;
-  entry.children = std::move(children);
-  SortTree(entry);
-  return entry;
-}
 
 Bytes Build(const TreeEntry& root, ContentSource& source, const WriterOptions& options,
             const Bytes& stub = FakeStub(), const std::string& script = kScript) {
@@ -252,18 +237,6 @@ size_t SolidBlockStart(const Bytes& package, uint32_t block) {
   return start;
 }
 
-// Expects `build` to throw, naming `path`, with `message` in what it says.
-template <typename Build>
-void ExpectRefusal(Build build, const std::string& path, const std::string& message) {
-  try {
-    build();
-    ADD_FAILURE() << "no error: " << message;
-  } catch (const PackageError& error) {
-    EXPECT_EQ(error.path(), path);
-    EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-  }
-}
-
 }  // namespace
 
 TEST(SolidPackageTest, RoundTripsThroughTheStubsWalkForAnyThreads) {
@@ -324,14 +297,7 @@ TEST(PackageWriterTest, DeflateOutputIsUnchanged) {
   WriterOptions options;
   options.jobs = 2;
   const Bytes package = Build(root, source, options);
-  Sha1Context context;
-  Sha1Init(&context);
-  Sha1UpdateLarge(&context, package.data(), package.size());
-  uint8_t digest[SHA1_DIGEST_SIZE];
-  Sha1Final(&context, digest);
-  char hex[2 * SHA1_DIGEST_SIZE + 1];
-  for (size_t i = 0; i < SHA1_DIGEST_SIZE; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-  EXPECT_STREQ(hex, "1ec1434abc07c229c20d28cecdd64d7333ad3c13");
+  EXPECT_EQ(Sha1Hex(package), "1ec1434abc07c229c20d28cecdd64d7333ad3c13");
 }
 
 // Many files in flight or one at a time, shared or not, stored or deflated,
@@ -446,8 +412,7 @@ TEST(PackageWriterTest, RefusesWhatTheFormatCannotHold) {
       for (const uint64_t scanned : {uint64_t{999}, uint64_t{1001}}) {
         WriterOptions options = solid ? SolidOptions(1) : WriterOptions{};
         options.streamThreshold = threshold;
-        const TreeEntry root =
-            Directory("", {Directory("dir", {MemorySource::File("f", scanned)})});
+        const TreeEntry root = Directory("", {Directory("dir", {FileEntry("f", scanned)})});
         ExpectRefusal([&] { Build(root, source, options); }, "dir/f",
                       scanned < 1000 ? "the file grew" : "the file shrank");
       }
@@ -512,21 +477,11 @@ TEST(BuildCommandTest, RefusalsNameTheEntryAndLeaveNoOutput) {
 // The listing follows the stub's walk, entries it passes over included, and
 // names every entry by its bytes as stored.
 TEST(ListCommandTest, ListsWhatTheWalkSkipsUnderItsStoredName) {
-  std::string index;
-  const EntryTime time{2022, 11, 3, 0, 0, 0, 0};
-  AppendDirectoryEntry(index, "", 0);
-  AppendFileEntry(index, "in", 2, 0, time, 0, 0);
-  AppendEndEntry(index, ENTRY_DIRECTORY_END);
-  AppendDirectoryEntry(index, "d\xFF", 2);  // the stub drops the byte: "d"
-  AppendFileEntry(index, "CON", 3, 0, time, 2, 0);
-  AppendFileEntry(index, "ok", 2, 0, time, 2, 0);
-  AppendEndEntry(index, ENTRY_DIRECTORY_END);
-  Bytes section(SECTION_HEAD_SIZE);
-  EncodeSectionHead(section.data(), {0, static_cast<uint32_t>(index.size())});
-  section.insert(section.end(), index.begin(), index.end());
-  section.insert(section.end(), {2, 0, 0, 0, 'h', 'i'});
+  TreeSection section;
+  section.Dir("").File("in", {}).End();
+  section.Dir("d\xFF").File("CON", ToBytes("hi")).RawFile("ok", 2, 0).End();  // the stub reads "d"
   ScratchDir scratch;
-  WriteFile(scratch.path() / "setup.exe", AssemblePackage(PeStub(), 0, {}, section));
+  WriteFile(scratch.path() / "setup.exe", AssemblePackage(PeStub(), 0, {}, section.Build()));
   ListOptions options;
   options.file = (scratch.path() / "setup.exe").string();
   testing::internal::CaptureStdout();

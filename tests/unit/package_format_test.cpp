@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace {
 
-const EntryTime kDay{2022, 11, 3, 0, 0, 0, 0};
-
-using Bytes = std::vector<uint8_t>;
-
-// The format's worked example: a folder "sub" holding "a.txt" (5 bytes at
-// offset 0) and the empty "e.txt", in 61 bytes.
+// The format's worked example, byte by byte: "sub" holding "a.txt" (5 bytes
+// at offset 0) and the empty "e.txt", in 61 bytes.
 const Bytes kExampleIndex = {
     0x01, 's',  'u',  'b',  0x00, 0x00, 0x00, 0x00, 0x00,                    // folder
     0x03, 'a',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // file
@@ -25,14 +23,8 @@ const Bytes kExampleIndex = {
 }  // namespace
 
 TEST(PackageFormatTest, TheWorkedIndexExampleBothWays) {
-  std::string index;
-  AppendDirectoryEntry(index, "sub", 3);
-  AppendFileEntry(index, "a.txt", 5, 0, kDay, 5, 0);
-  AppendFileEntry(index, "e.txt", 5, 0, kDay, 0, 0);
-  AppendEndEntry(index, ENTRY_DIRECTORY_END);
-  AppendEndEntry(index, ENTRY_END);
+  const std::string index = WorkedExample().index;
   ASSERT_EQ(Bytes(index.begin(), index.end()), kExampleIndex);
-
   struct Expected {
     size_t length;
     uint8_t type;
@@ -52,7 +44,7 @@ TEST(PackageFormatTest, TheWorkedIndexExampleBothWays) {
     EXPECT_EQ(std::string(entry.name == nullptr ? "" : entry.name, entry.nameLength), e.name);
     EXPECT_EQ(entry.storedSize, e.storedSize);
     if (e.type == ENTRY_FILE) {
-      EXPECT_EQ(entry.time, kDay);
+      EXPECT_EQ(entry.time, kEntryTime);
     }
     at += e.length;
   }
@@ -61,7 +53,7 @@ TEST(PackageFormatTest, TheWorkedIndexExampleBothWays) {
 TEST(PackageFormatTest, EveryCutInsideAnEntryIsReportedAsTruncated) {
   std::string entries;
   AppendDirectoryEntry(entries, "dir", 3);
-  AppendFileEntry(entries, "f", 1, ENTRY_COMPRESSED, kDay, 9, 77);
+  AppendFileEntry(entries, "f", 1, ENTRY_COMPRESSED, kEntryTime, 9, 77);
   const auto* data = reinterpret_cast<const uint8_t*>(entries.data());
   IndexEntry entry;
   for (size_t cut = 0; cut < 9; ++cut) EXPECT_EQ(DecodeIndexEntry(data, cut, &entry), 0u) << cut;
