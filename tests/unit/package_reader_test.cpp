@@ -57,11 +57,13 @@ TEST(ReadPackageTest, ScriptsStoredPlainOrDeflatedAndTheTreeBehind) {
   } const cases[] = {{0, kScript, Tree(5000, 1)},
                      {1, packed, Tree(5000, 1)},
                      {0xFF, packed, Tree(3, 1)},
-                     {0, {}, {}}};
+                     {0, {}, {}},
+                     {0, {'x'}, Tree(1, 1)}};
   for (const Case& c : cases) {
     const Bytes file = AssemblePackage(FakeStub(), c.flag, c.stored, c.tree);
     ASSERT_EQ(ReadBytes(file, &info), PACKAGE_VERIFIED) << int(c.flag);
-    EXPECT_EQ(ScriptOf(info), c.stored.empty() ? Bytes{} : kScript) << int(c.flag);
+    EXPECT_EQ(ScriptOf(info), c.flag == 0 ? c.stored : kScript) << int(c.flag);
+    EXPECT_EQ(info.script.bytes == nullptr, c.stored.empty());
     // The tree follows the script as stored, compressed or not.
     EXPECT_EQ(info.treeOffset, SCRIPT_OFFSET + c.stored.size()) << int(c.flag);
   }
