@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 
 #include "test_support.h"
 
@@ -74,6 +77,12 @@ TEST_P(Sha1Test, CarriesTheBitCountIntoTheHighWord) {
 
 TEST(Sha1BlocksTest, AcceleratedMatchesPortableAndTheChoiceCanBeForced) {
   const bool hadAccelerated = Sha1BlocksAccelerated() != nullptr;
+#ifdef __linux__
+  // The processor check agrees with the kernel's.
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  const std::string flags{std::istreambuf_iterator<char>(cpuinfo), {}};
+  EXPECT_EQ(hadAccelerated, flags.find(" sha_ni") != std::string::npos);
+#endif
   const bool original = Sha1UseAccelerated(false);
   EXPECT_FALSE(Sha1UseAccelerated(true));
   EXPECT_EQ(Sha1UseAccelerated(false), hadAccelerated);
