@@ -4,9 +4,7 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/base_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_texts_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/package_format_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/package_reader_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pe_signature_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/package_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_line_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/setup_layout_test.cpp
@@ -14,6 +12,5 @@ set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/single_instance_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tree_walker_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/windows_name_test.cpp
 )
 list(APPEND SETUP_PORTABLE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_support.cpp)

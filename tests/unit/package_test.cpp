@@ -1,12 +1,195 @@
-#include "package/package_reader.h"
-
+// The package as the stub reads it: the format's entries and heads, the PE
+// signature fields, and the reader's digest, script and tree offset.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "base/byte_order.h"
 #include "package/inflate.h"
+#include "package/package_format.h"
+#include "package/package_reader.h"
+#include "package/pe_signature.h"
 #include "test_support.h"
+
+namespace {
+
+// The format's worked example, byte by byte: "sub" holding "a.txt" (5 bytes
+// at offset 0) and the empty "e.txt", in 61 bytes.
+const Bytes kExampleIndex = {
+    0x01, 's',  'u',  'b',  0x00, 0x00, 0x00, 0x00, 0x00,                    // folder
+    0x03, 'a',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // file
+    0xE6, 0x07, 0x0B, 0x03, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00,  // time, size
+    0x00, 0x00, 0x00, 0x00,                                                  // offset
+    0x03, 'e',  '.',  't',  'x',  't',  0x00, 0x00, 0x00, 0x00, 0x00,        // empty file
+    0xE6, 0x07, 0x0B, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // no offset
+    0x02, 0x00};
+
+}  // namespace
+
+TEST(PackageFormatTest, TheWorkedIndexExampleBothWays) {
+  const std::string index = WorkedExample().index;
+  ASSERT_EQ(Bytes(index.begin(), index.end()), kExampleIndex);
+  struct Expected {
+    size_t length;
+    uint8_t type;
+    std::string name;
+    uint32_t storedSize;
+  } const expected[] = {{9, ENTRY_DIRECTORY, "sub", 0},
+                        {27, ENTRY_FILE, "a.txt", 5},
+                        {23, ENTRY_FILE, "e.txt", 0},
+                        {1, ENTRY_DIRECTORY_END, "", 0},
+                        {1, ENTRY_END, "", 0}};
+  const uint8_t* at = kExampleIndex.data();
+  for (const Expected& e : expected) {
+    IndexEntry entry;
+    ASSERT_EQ(DecodeIndexEntry(at, kExampleIndex.data() + kExampleIndex.size() - at, &entry),
+              e.length);
+    EXPECT_EQ(entry.type, e.type);
+    EXPECT_EQ(std::string(entry.name == nullptr ? "" : entry.name, entry.nameLength), e.name);
+    EXPECT_EQ(entry.storedSize, e.storedSize);
+    if (e.type == ENTRY_FILE) {
+      EXPECT_EQ(entry.time, kEntryTime);
+    }
+    at += e.length;
+  }
+}
+
+TEST(PackageFormatTest, EveryCutInsideAnEntryIsReportedAsTruncated) {
+  std::string entries;
+  AppendDirectoryEntry(entries, "dir", 3);
+  AppendFileEntry(entries, "f", 1, ENTRY_COMPRESSED, kEntryTime, 9, 77);
+  const auto* data = reinterpret_cast<const uint8_t*>(entries.data());
+  IndexEntry entry;
+  for (size_t cut = 0; cut < 9; ++cut) EXPECT_EQ(DecodeIndexEntry(data, cut, &entry), 0u) << cut;
+  for (size_t cut = 0; cut < entries.size() - 9; ++cut) {
+    EXPECT_EQ(DecodeIndexEntry(data + 9, cut, &entry), 0u) << cut;
+  }
+  ASSERT_EQ(DecodeIndexEntry(data + 9, entries.size() - 9, &entry), entries.size() - 9);
+  EXPECT_EQ(entry.flags, ENTRY_COMPRESSED);
+  EXPECT_EQ(entry.offset, 77u);
+
+  // Unknown types carry a name and flags only.
+  const uint8_t entry9[] = {9, 'x', 0, 1, 0, 0, 0, 3};
+  EXPECT_EQ(DecodeIndexEntry(entry9, sizeof entry9, &entry), 7u);
+  EXPECT_EQ(entry.type, 9);
+  EXPECT_EQ(entry.flags, 1u);
+}
+
+TEST(PackageFormatTest, SectionAndSolidHeads) {
+  uint8_t head[SECTION_HEAD_SIZE];
+  EncodeSectionHead(head, {0x11, 0x01020304});
+  EXPECT_EQ(Bytes(head, head + sizeof head), (Bytes{0x11, 0x04, 0x03, 0x02, 0x01}));
+  const SectionHead decoded = DecodeSectionHead(head);
+  EXPECT_EQ(decoded.flag, 0x11);
+  EXPECT_EQ(decoded.length, 0x01020304u);
+
+  // A solid head is readable when its blocks cover the stream exactly, are
+  // no smaller than the minimum, and its dictionary stays within the maximum.
+  constexpr uint32_t B = MIN_SOLID_BLOCK_SIZE;
+  struct Case {
+    SolidHeader header;
+    bool readable;
+  } const cases[] = {
+      {{0, B, 0, 0}, true},      {{B, B, 1, 28}, true},
+      {{B + 1, B, 2, 0}, true},  {{B - 1, B, 1, 0}, true},
+      {{B + 1, B, 1, 0}, false}, {{B, B, 2, 0}, false},
+      {{0, B, 1, 0}, false},     {{1, B - 1, 1, 0}, false},
+      {{1, B, 1, 29}, false},    {{0xFFFFFFFF, 0xFFFFFFFF, 1, 0}, true},
+  };
+  for (const Case& c : cases) {
+    uint8_t bytes[SOLID_HEADER_SIZE];
+    EncodeSolidHeader(bytes, c.header);
+    SolidHeader read;
+    EXPECT_EQ(DecodeSolidHeader(bytes, &read), c.readable) << c.header.streamLength;
+    EXPECT_EQ(read.blockCount, c.header.blockCount);
+  }
+}
+
+namespace {
+
+constexpr uint32_t kTableAt = STUB_SIZE + 3000;
+
+// A PE stub with 3000 bytes behind it, signed: its table starts at kTableAt.
+Bytes SignedFile(bool plus, const std::vector<uint32_t>& records = {1200}) {
+  Bytes file = PeStub(plus);
+  file.resize(file.size() + 3000, 0x5A);
+  AppendSignature(file, plus, records);
+  return file;
+}
+
+void SetTable(Bytes& file, uint32_t offset, uint32_t size) {
+  EncodeU32(file.data() + PeSecurityEntryAt(false), offset);
+  EncodeU32(file.data() + PeSecurityEntryAt(false) + 4, size);
+}
+
+bool Find(const Bytes& file, CertificateTable* table, size_t headLength = 4096) {
+  MemoryInputFile input(file.data(), file.size());
+  PeSignatureFields fields;
+  return FindCertificateTable(input, file.data(), headLength, &fields, table);
+}
+
+}  // namespace
+
+TEST(PeSignatureTest, FindsTheFieldsAndAWellFormedTableAtTheEnd) {
+  for (bool plus : {false, true}) {
+    PeSignatureFields fields;
+    Bytes stub = PeStub(plus);
+    // An optional header that ends right behind the security entry will do.
+    EncodeU16(stub.data() + 0x94, static_cast<uint16_t>(PeSecurityEntryAt(plus) + 8 - 0x98));
+    ASSERT_TRUE(FindPeSignatureFields(stub.data(), 4096, &fields)) << plus;
+    EXPECT_EQ(fields.checksumOffset, kPeChecksumAt);
+    EXPECT_EQ(fields.securityEntryOffset, PeSecurityEntryAt(plus));
+
+    // Records of unaligned length are followed by padding to the next one.
+    const Bytes file = SignedFile(plus, {1200, 1203});
+    CertificateTable table;
+    ASSERT_TRUE(Find(file, &table)) << plus;
+    EXPECT_EQ(table.offset, kTableAt);
+    EXPECT_EQ(table.offset + table.size, file.size());
+    EXPECT_EQ(table.records, 2u);
+  }
+}
+
+TEST(PeSignatureTest, HostileHeadersAndTablesAreNoSignature) {
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> change;
+    size_t headLength = 4096;
+  } const cases[] = {
+      {"no MZ", [](Bytes& f) { f[0] = 'X'; }},
+      {"PE offset past the head", [](Bytes& f) { EncodeU32(f.data() + 0x3C, 0xFFFFFFF0); }},
+      {"PE offset just before the head's end", [](Bytes& f) { EncodeU32(f.data() + 0x3C, 4090); }},
+      {"headers cut by the head's end", [](Bytes&) {}, PeSecurityEntryAt(false) + 7},
+      {"no PE signature", [](Bytes& f) { f[0x81] = 'X'; }},
+      {"unknown optional header", [](Bytes& f) { EncodeU16(f.data() + 0x98, 0x107); }},
+      {"optional header ends in the entry", [](Bytes& f) { EncodeU16(f.data() + 0x94, 135); }},
+      {"no security entry", [](Bytes& f) { EncodeU32(f.data() + 0x98 + 92, 4); }},
+      {"table past the end", [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()), 8); }},
+      {"size wraps to the end in 32 bits",
+       [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()) + 8, 0xFFFFFFF8); }},
+      {"table not last", [](Bytes& f) { f.resize(f.size() + 8, 0); }},
+      {"table starting inside a record", [](Bytes& f) { SetTable(f, kTableAt + 8, 1192); }},
+      {"misaligned table", [](Bytes& f) { SetTable(f, kTableAt + 4, 1204); }},
+      {"empty table", [](Bytes& f) { SetTable(f, static_cast<uint32_t>(f.size()), 0); }},
+      {"record length overflows", [](Bytes& f) { EncodeU32(f.data() + kTableAt, 0xFFFFFFFF); }},
+      {"record past the table", [](Bytes& f) { EncodeU32(f.data() + kTableAt, 1208); }},
+      {"record without contents", [](Bytes& f) { EncodeU32(f.data() + kTableAt, 8); }},
+      {"old revision", [](Bytes& f) { EncodeU16(f.data() + kTableAt + 4, 0x0100); }},
+      {"X.509 record", [](Bytes& f) { EncodeU16(f.data() + kTableAt + 6, 1); }},
+  };
+  for (const Case& c : cases) {
+    Bytes file = SignedFile(false);
+    c.change(file);
+    CertificateTable table;
+    EXPECT_FALSE(Find(file, &table, c.headLength)) << c.what;
+  }
+  CertificateTable table;
+  EXPECT_TRUE(Find(SignedFile(false, std::vector<uint32_t>(MAX_CERTIFICATES, 16)), &table));
+  EXPECT_FALSE(Find(SignedFile(false, std::vector<uint32_t>(MAX_CERTIFICATES + 1, 16)), &table));
+}
 
 namespace {
 
