@@ -20,6 +20,7 @@
 #include "package/package_reader.h"
 #include "package/sha1.h"
 #include "package/tree_walker.h"
+#include "platform/memory_tree_output.h"
 #include "scratch_dir.h"
 #include "test_support.h"
 #include "tree_scan.h"
@@ -247,6 +248,21 @@ TEST(SolidPackageTest, RoundTripsThroughTheStubsWalkForAnyThreadsAndDamageStaysI
   // Names the stub refuses: their bytes are decoded and dropped.
   EXPECT_EQ(decoded.skipped, (std::vector<std::string>{"con", "x:y"}));
   EXPECT_EQ(decoded.files.at("many/f1001").flags, 0u);
+  // The stub's own walk skips them: their bytes are decoded and dropped.
+  MemoryInputFile input(package.data(), package.size());
+  PackageInfo info;
+  ASSERT_EQ(ReadPackageFrom(input, &info), PACKAGE_VERIFIED);
+  MemoryTreeOutput output;
+  EXPECT_EQ(ExtractTree(input, info.treeOffset, output, {}).skipped, 2u);
+  for (const auto& [path, bytes] : source.files) {
+    std::u16string name = Utf8ToWide(path);
+    std::replace(name.begin(), name.end(), u'/', u'\\');
+    const MemoryTreeOutput::Node* node = output.Find(name);
+    ASSERT_EQ(node == nullptr, path == "con" || path == "many/x:y") << path;
+    if (node != nullptr) {
+      EXPECT_EQ(node->bytes, bytes) << path;
+    }
+  }
   for (const uint32_t block : {0u, 1u, 4u}) {
     Bytes damaged = package;
     damaged[SolidBlockStart(package, block) + 40] ^= 0x10;
