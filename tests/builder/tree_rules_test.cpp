@@ -3,43 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "builder/upper_case.h"
+#include "builder_support.h"
 #include "package/package_format.h"
 #include "unsafe_names.h"
 
 namespace {
 
-TreeEntry File(const std::string& name) {
-  TreeEntry entry;
-  entry.name = name;
-  entry.size = 1;
-  return entry;
-}
-
-TreeEntry Directory(const std::string& name, std::vector<TreeEntry> children) {
-  TreeEntry entry;
-  entry.name = name;
-  entry.isDirectory = true;
-  entry.children = std::move(children);
-  return entry;
-}
-
-// Expects ValidateTree (or ValidateScript, when `root` is null) to refuse,
-// naming `path`, with `message` in what it says.
-template <typename Check>
-void ExpectRefusal(Check check, const std::string& path, const std::string& message) {
-  try {
-    check();
-    ADD_FAILURE() << "accepted " << path;
-  } catch (const PackageError& error) {
-    EXPECT_EQ(error.path(), path);
-    EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-  }
-}
+TreeEntry File(const std::string& name) { return FileEntry(name); }
 
 void ExpectTreeRefused(const TreeEntry& root, const std::string& path, const std::string& message) {
   ExpectRefusal([&] { ValidateTree(root); }, path, message);
@@ -119,8 +91,10 @@ TEST(TreeRulesTest, LetterCaseAsWindowsComparesNames) {
 }
 
 TEST(TreeRulesTest, SortsByTheNamesBytes) {
-  TreeEntry root = Directory("", {File("b"), Directory("a", {File("z"), File("Z")}), File("B"),
-                                  File("\xC3\xA9"), File("a.txt")});
+  TreeEntry a = Directory("a");
+  a.children = {File("z"), File("Z")};
+  TreeEntry root = Directory("");
+  root.children = {File("b"), a, File("B"), File("\xC3\xA9"), File("a.txt")};
   SortTree(root);
   std::vector<std::string> order;
   for (const TreeEntry& child : root.children) order.push_back(child.name);

@@ -19,7 +19,7 @@ void AppendU32(Bytes& out, uint32_t value) {
 
 void AppendChunk(Bytes& out, const char type[5], const Bytes& payload) {
   AppendU32(out, static_cast<uint32_t>(payload.size()));
-  size_t typeStart = out.size();
+  const size_t typeStart = out.size();
   out.insert(out.end(), type, type + 4);
   out.insert(out.end(), payload.begin(), payload.end());
   uLong crc = crc32(0, out.data() + typeStart, static_cast<uInt>(out.size() - typeStart));
@@ -104,25 +104,8 @@ Bytes EncodePng(const PngSample& sample) {
   return out;
 }
 
-namespace {
-
-std::vector<jpeg_scan_info> ProgressiveScans(int acPasses) {
-  std::vector<jpeg_scan_info> scans;
-  scans.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
-  for (int pass = 0; pass < acPasses; ++pass) {
-    int high = pass == 0 ? 0 : acPasses - pass;  // bit position the pass refines
-    int low = acPasses - pass - 1;
-    for (int coefficient = 1; coefficient < 64; ++coefficient) {
-      for (int component = 0; component < 3; ++component) {
-        scans.push_back({1, {component, 0, 0, 0}, coefficient, coefficient, high, low});
-      }
-    }
-  }
-  return scans;
-}
-
-Bytes Compress(uint32_t width, uint32_t height, int components, const Bytes& pixels,
-               const std::vector<jpeg_scan_info>* scans) {
+Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels,
+                 int acPasses) {
   if (pixels.size() != size_t{width} * height * static_cast<size_t>(components)) {
     throw std::invalid_argument("pixels");
   }
@@ -143,9 +126,18 @@ Bytes Compress(uint32_t width, uint32_t height, int components, const Bytes& pix
     info.comp_info[c].h_samp_factor = 1;
     info.comp_info[c].v_samp_factor = 1;
   }
-  if (scans != nullptr) {
-    info.scan_info = scans->data();
-    info.num_scans = static_cast<int>(scans->size());
+  std::vector<jpeg_scan_info> scans = {{3, {0, 1, 2, 0}, 0, 0, 0, 0}};
+  for (int pass = 0; pass < acPasses; ++pass) {
+    const int high = pass == 0 ? 0 : acPasses - pass;  // the bit the pass refines
+    for (int coefficient = 1; coefficient < 64; ++coefficient) {
+      for (int component = 0; component < 3; ++component) {
+        scans.push_back({1, {component}, coefficient, coefficient, high, acPasses - pass - 1});
+      }
+    }
+  }
+  if (acPasses > 0) {
+    info.scan_info = scans.data();
+    info.num_scans = static_cast<int>(scans.size());
   }
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < height) {
@@ -158,17 +150,6 @@ Bytes Compress(uint32_t width, uint32_t height, int components, const Bytes& pix
   Bytes out(buffer, buffer + size);
   free(buffer);
   return out;
-}
-
-}  // namespace
-
-Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels) {
-  return Compress(width, height, components, pixels, nullptr);
-}
-
-Bytes EncodeProgressiveJpeg(uint32_t width, uint32_t height, const Bytes& rgb, int acPasses) {
-  std::vector<jpeg_scan_info> scans = ProgressiveScans(acPasses);
-  return Compress(width, height, 3, rgb, &scans);
 }
 
 Bytes WithClaimedPngSize(Bytes png, uint32_t width, uint32_t height) {

@@ -51,6 +51,24 @@ Bytes TextLikeBytes(size_t size, uint32_t seed) {
   return out;
 }
 
+std::string Hex(const uint8_t* bytes, size_t size) {
+  std::string out;
+  for (size_t i = 0; i < size; ++i) {
+    out += "0123456789abcdef"[bytes[i] >> 4];
+    out += "0123456789abcdef"[bytes[i] & 15];
+  }
+  return out;
+}
+
+std::string Sha1Hex(std::string_view data) {
+  Sha1Context context;
+  Sha1Init(&context);
+  Sha1UpdateLarge(&context, data.data(), data.size());
+  uint8_t digest[SHA1_DIGEST_SIZE];
+  Sha1Final(&context, digest);
+  return Hex(digest, sizeof digest);
+}
+
 std::string Narrow(std::u16string_view text) {
   std::string out;
   for (char16_t unit : text) {
@@ -111,13 +129,33 @@ TreeSection& TreeSection::File(const std::string& name, const Bytes& stored, Ent
   return *this;
 }
 
-Bytes TreeSection::Build() const {
-  Bytes out(9 + index.size());
-  EncodeU32(out.data() + 1, static_cast<uint32_t>(index.size()));
-  std::copy(index.begin(), index.end(), out.begin() + 5);
-  EncodeU32(out.data() + 5 + index.size(), static_cast<uint32_t>(data.size()));
+TreeSection& TreeSection::Deflated(const std::string& name, const Bytes& contents, int level) {
+  return File(name, RawDeflate(contents, level), kEntryTime, ENTRY_COMPRESSED);
+}
+
+TreeSection& TreeSection::RawFile(const std::string& name, uint32_t size, uint32_t offset) {
+  AppendFileEntry(index, name.data(), name.size(), 0, kEntryTime, size, offset);
+  return *this;
+}
+
+Bytes TreeSection::Build(bool compressIndex) const {
+  const Bytes stored(index.begin(), index.end());
+  return Section(compressIndex ? 1 : 0, compressIndex ? RawDeflate(stored) : stored, data);
+}
+
+Bytes TreeSection::Section(uint8_t flag, const Bytes& index, const Bytes& data) {
+  Bytes out(SECTION_HEAD_SIZE + index.size() + TREE_DATA_LENGTH_SIZE);
+  EncodeSectionHead(out.data(), {flag, static_cast<uint32_t>(index.size())});
+  std::copy(index.begin(), index.end(), out.begin() + SECTION_HEAD_SIZE);
+  EncodeU32(out.data() + SECTION_HEAD_SIZE + index.size(), static_cast<uint32_t>(data.size()));
   out.insert(out.end(), data.begin(), data.end());
   return out;
+}
+
+TreeSection WorkedExample() {
+  TreeSection tree;
+  tree.Dir("sub").File("a.txt", ToBytes("hello")).File("e.txt", {}).End().End(ENTRY_END);
+  return tree;
 }
 
 HeapScript::HeapScript(std::string_view text)

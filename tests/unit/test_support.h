@@ -22,6 +22,13 @@ Bytes RawDeflate(const Bytes& data, int level = 9, bool finish = true);
 Bytes RandomBytes(size_t size, uint32_t seed);
 // Bytes that deflate well but not trivially.
 Bytes TextLikeBytes(size_t size, uint32_t seed);
+// Lower-case hexadecimal of `size` bytes.
+std::string Hex(const uint8_t* bytes, size_t size);
+// The SHA-1 digest of `data` in hexadecimal, taken in one call.
+std::string Sha1Hex(std::string_view data);
+inline std::string Sha1Hex(const Bytes& data) {
+  return Sha1Hex({reinterpret_cast<const char*>(data.data()), data.size()});
+}
 // UTF-16 for messages and comparisons: ASCII as it is, other units as \uXXXX.
 std::string Narrow(std::u16string_view text);
 
@@ -33,7 +40,10 @@ Bytes AssemblePackage(const Bytes& stub, uint8_t scriptFlag, const Bytes& script
 // Recomputes the digest of a package in place.
 void ResealPackage(Bytes& package);
 
-// A tree section with a stored index and per-file data, entry by entry.
+// The time the tests give entries unless they need another.
+inline constexpr EntryTime kEntryTime{2022, 11, 3, 0, 0, 0, 0};
+
+// A tree section with a per-file data area, entry by entry.
 struct TreeSection {
   std::string index;
   Bytes data;
@@ -41,10 +51,18 @@ struct TreeSection {
   TreeSection& End(uint8_t type = ENTRY_DIRECTORY_END);
   // `stored` goes into the data area as it is (deflated already when `flags`
   // say ENTRY_COMPRESSED).
-  TreeSection& File(const std::string& name, const Bytes& stored, EntryTime time,
+  TreeSection& File(const std::string& name, const Bytes& stored, EntryTime time = kEntryTime,
                     uint32_t flags = 0);
-  Bytes Build() const;
+  TreeSection& Deflated(const std::string& name, const Bytes& contents, int level = 9);
+  // A file entry with any size and offset, and no data of its own.
+  TreeSection& RawFile(const std::string& name, uint32_t size, uint32_t offset);
+  Bytes Build(bool compressIndex = false) const;
+  static Bytes Section(uint8_t flag, const Bytes& index, const Bytes& data);
 };
+
+// The format's worked example: a folder "sub" holding "a.txt" ("hello") and
+// the empty "e.txt", then the end of the index.
+TreeSection WorkedExample();
 
 // A script in a heap block of exactly its size, as the package reader holds
 // it, so that the sanitizers see any read past its end.

@@ -1,8 +1,13 @@
+// The one UTF-8 decoder read both ways, the sized conversions, and the rule
+// for names a Windows file system holds.
 #include "base/utf8.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "platform/windows_name.h"
+#include "unsafe_names.h"
 
 namespace {
 
@@ -101,6 +106,21 @@ TEST(Utf8Test, WideTextToUtf8UnitByUnitOrAsUtf16) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b', 0xDC00}),
             "a\xEF\xBF\xBD"
             "b\xEF\xBF\xBD");
+}
+
+TEST(WindowsNameTest, RefusesWhatWindowsCannotHoldAsNamed) {
+  for (const UnsafeName& name : kUnsafeNames) {
+    EXPECT_EQ(CheckFileName(Utf8ToWide(name.bytes)), name.problem) << name.bytes;
+  }
+  EXPECT_EQ(CheckFileName(std::u16string(u"a\0b", 3)), FILE_NAME_CONTROL);
+}
+
+TEST(WindowsNameTest, AcceptsOrdinaryNames) {
+  for (const char16_t* name :
+       {u"a", u"setup.exe", u".hidden", u"a b", u"x..y", u"con_", u"cons", u"com0", u"com10",
+        u"lpt", u"nul_.txt", u"\u00E9t\u00E9", u"\u00A0lead", u"concat.txt", u"COM\u00B4"}) {
+    EXPECT_TRUE(IsSafeFileName(name)) << std::u16string(name).size();
+  }
 }
 
 }  // namespace

@@ -1,0 +1,222 @@
+// The parsers of the script's lines: [register], [run] and [shortcuts].
+#include <gtest/gtest.h>
+
+#include "script/registry_line.h"
+#include "script/run_line.h"
+#include "script/shortcut_line.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr std::u16string_view kTargetDir = u"C:\\Tools\\Example";
+
+// "ROOT|KEY|NAME|dword N (size)" or "ROOT|KEY|NAME|sz TEXT (size)".
+std::string RegistryParsed(std::string_view line) {
+  RegistryLine parsed;
+  const RegistrySkip skip = ParseRegistryLine(line, &parsed);
+  if (skip != RegistrySkip::kNone) return "skipped " + std::to_string(static_cast<int>(skip));
+  const char* const roots[] = {"HKCR", "HKCU", "HKLM", "HKU"};
+  std::string out = std::string(roots[static_cast<int>(parsed.root)]) + "|" +
+                    Narrow(parsed.keyPath) + "|" + Narrow(parsed.valueName) + "|";
+  out += parsed.type == RegistryValueType::kDword ? "dword " + std::to_string(parsed.number)
+                                                  : "sz " + Narrow(parsed.text);
+  return out + " (" + std::to_string(parsed.DataSize()) + ")";
+}
+
+TEST(RegistryLineTest, SplitsRootKeyNameAndValue) {
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"HKEY_CURRENT_USER\\Software\\Example\\Count=DWORD:1A",
+       "HKCU|Software\\Example|Count|dword 26 (4)"},
+      {"HKEY_CLASSES_ROOT\\.ex\\x=1", "HKCR|.ex|x|sz 1 (4)"},
+      {"HKEY_LOCAL_MACHINE\\a\\x=1", "HKLM|a|x|sz 1 (4)"},
+      {"HKEY_USERS\\.DEFAULT\\a\\x=1", "HKU|.DEFAULT\\a|x|sz 1 (4)"},
+      // Hexadecimal up to the first other byte, in wrapping arithmetic.
+      {"HKEY_USERS\\k\\n=DWORD:10", "HKU|k|n|dword 16 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:0x10", "HKU|k|n|dword 0 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:", "HKU|k|n|dword 0 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:ffFF", "HKU|k|n|dword 65535 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD: 5", "HKU|k|n|dword 0 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:12 34", "HKU|k|n|dword 18 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:-1", "HKU|k|n|dword 0 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:1FFFFFFFF", "HKU|k|n|dword 4294967295 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:123456789", "HKU|k|n|dword 591751049 (4)"},
+      {"HKEY_USERS\\k\\n=DWORD:0000000012345678", "HKU|k|n|dword 305419896 (4)"},
+      // Any other value is a string, stored whole with its zero unit.
+      {"HKEY_CURRENT_USER\\k\\n=dword:5", "HKCU|k|n|sz dword:5 (16)"},
+      {"HKEY_CURRENT_USER\\k\\n=Dword:5", "HKCU|k|n|sz Dword:5 (16)"},
+      {"HKEY_CURRENT_USER\\k\\n= DWORD:5", "HKCU|k|n|sz  DWORD:5 (18)"},
+      {"HKEY_CURRENT_USER\\k\\n=a=b=c", "HKCU|k|n|sz a=b=c (12)"},
+      {"HKEY_CURRENT_USER\\k\\n=caf\xC3\xA9", "HKCU|k|n|sz caf\\u00E9 (10)"},
+      {"HKEY_CURRENT_USER\\k\\n=", "HKCU|k|n|sz  (2)"},
+      // The default value; blanks kept; the last backslash ends the key path.
+      {"HKEY_LOCAL_MACHINE\\Software\\Example\\=C:\\Dir",
+       "HKLM|Software\\Example||sz C:\\Dir (14)"},
+      {"HKEY_USERS\\k\\my name =x", "HKU|k|my name |sz x (4)"},
+      {"HKEY_USERS\\\\n=x", "HKU||n|sz x (4)"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(RegistryParsed(line), expected) << line;
+  EXPECT_EQ(ParseHex(std::string_view("1A2B").substr(0, 2)), 0x1Au);
+  EXPECT_EQ(ParseHex({}), 0u);
+  EXPECT_EQ(ParseHex("Gg"), 0u);
+}
+
+TEST(RegistryLineTest, LinesOfTheWrongShapeOrSizeAreSkippedWithTheirReason) {
+  const std::string fits(kRegistryFieldUnits, 'k');
+  const std::string tooLong(kRegistryFieldUnits + 1, 'k');
+  std::string wide;  // two-byte characters count once: 511 of them fit
+  for (size_t i = 0; i < kRegistryFieldUnits; ++i) wide += "\xC3\xA9";
+  const std::pair<std::string, RegistrySkip> cases[] = {
+      {"", RegistrySkip::kEmptyLine},
+      {"HKEY_USERS\\k\\n", RegistrySkip::kNoEquals},
+      {"HKEY_USERS=1", RegistrySkip::kNoRootSeparator},
+      {"HKEY_USERS\\=1", RegistrySkip::kNothingAfterRoot},
+      {"HKEY_CURRENT_USER\\Name=1", RegistrySkip::kNoKeyPath},
+      {"HKLM\\Software\\Example\\X=1", RegistrySkip::kUnknownRoot},
+      {"hkey_users\\k\\n=1", RegistrySkip::kUnknownRoot},
+      {" HKEY_USERS\\k\\n=1", RegistrySkip::kUnknownRoot},
+      {"HKEY_USERS\\n=C:\\a\\b", RegistrySkip::kNoKeyPath},  // the value's backslashes
+      {std::string("HKEY_USERS\\k\\n\0=1", 17), RegistrySkip::kNoEquals},  // a NUL ends it
+      {"HKEY_USERS\\" + fits + "\\" + fits + "=" + fits, RegistrySkip::kNone},
+      {"HKEY_USERS\\k\\n=" + wide, RegistrySkip::kNone},
+      {"HKEY_USERS\\" + tooLong + "\\n=1", RegistrySkip::kFieldTooLong},
+      {"HKEY_USERS\\k\\" + tooLong + "=1", RegistrySkip::kFieldTooLong},
+      {"HKEY_USERS\\k\\n=" + tooLong, RegistrySkip::kFieldTooLong},
+  };
+  for (const auto& [line, reason] : cases) {
+    RegistryLine parsed;
+    parsed.text = u"kept";
+    EXPECT_EQ(ParseRegistryLine(line, &parsed), reason) << line.substr(0, 40);
+    if (reason != RegistrySkip::kNone) {
+      EXPECT_EQ(parsed.text, u"kept") << line.substr(0, 40);
+    }
+  }
+  // A number's digits are not converted and have no limit.
+  EXPECT_EQ(RegistryParsed("HKEY_USERS\\k\\n=DWORD:" + std::string(600, '0') + "7"),
+            "HKU|k|n|dword 7 (4)");
+}
+
+// "FILE|PARAMETERS|WORKDIR", "-" for no parameters at all.
+std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+  RunLine parsed;
+  EXPECT_EQ(ParseRunLine(line, targetDir, &parsed), RunSkip::kNone) << line;
+  return Narrow(parsed.file) + "|" + (parsed.parameters ? Narrow(*parsed.parameters) : "-") + "|" +
+         Narrow(parsed.workingDirectory);
+}
+
+TEST(RunLineTest, ProgramParameterAndWorkingDirectory) {
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"app.exe", "C:\\Tools\\Example\\app.exe|-|C:\\Tools\\Example"},
+      {"readme.txt", "C:\\Tools\\Example\\readme.txt|-|C:\\Tools\\Example"},
+      // The parameter is the text after the last blank.
+      {"bin\\app.exe /quiet", "C:\\Tools\\Example\\bin\\app.exe|/quiet|C:\\Tools\\Example\\bin"},
+      {"app.exe -a -b", "C:\\Tools\\Example\\app.exe|-b|C:\\Tools\\Example"},
+      {"app.exe  -x", "C:\\Tools\\Example\\app.exe|-x|C:\\Tools\\Example"},
+      {"app.exe ", "C:\\Tools\\Example\\app.exe||C:\\Tools\\Example"},  // empty, not null
+      // Quotes and tabs are ordinary characters.
+      {"app.exe \"a b\"", "C:\\Tools\\Example\\app.exe|b\"|C:\\Tools\\Example"},
+      {"app.exe\t-x", "C:\\Tools\\Example\\app.exe\t-x|-|C:\\Tools\\Example"},
+      {"caf\xC3\xA9.exe \xC3\xA9", "C:\\Tools\\Example\\caf\\u00E9.exe|\\u00E9|C:\\Tools\\Example"},
+      // An empty program opens the target folder.
+      {"", "C:\\Tools\\Example\\|-|C:\\Tools\\Example"},
+      {" a -x", "C:\\Tools\\Example\\|-x|C:\\Tools\\Example"},
+      {std::string_view("app.exe\0 -x", 11), "C:\\Tools\\Example\\app.exe|-|C:\\Tools\\Example"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(RunParsed(line), expected) << line;
+  // "D:" alone would be the current directory on D.
+  EXPECT_EQ(RunParsed("app.exe", u"D:"), "D:\\app.exe|-|D:\\");
+}
+
+TEST(RunLineTest, LinesAndPathsLongerThanTheirBufferAreSkipped) {
+  RunLine parsed;
+  const size_t room = kRunPathUnits - kTargetDir.size() - 1;
+  EXPECT_EQ(ParseRunLine(std::string(room, 'p'), kTargetDir, &parsed), RunSkip::kNone);
+  EXPECT_EQ(parsed.file.size(), kRunPathUnits);
+  EXPECT_EQ(ParseRunLine(std::string(room + 1, 'p'), kTargetDir, &parsed), RunSkip::kPathTooLong);
+  // A long parameter is fine as long as the whole line fits.
+  const std::string program = "app.exe ";
+  const std::string longest = program + std::string(kRunLineUnits - program.size(), 'x');
+  EXPECT_EQ(ParseRunLine(longest, kTargetDir, &parsed), RunSkip::kNone);
+  EXPECT_EQ(parsed.parameters->size(), kRunLineUnits - program.size());
+  EXPECT_EQ(ParseRunLine(longest + "x", kTargetDir, &parsed), RunSkip::kLineTooLong);
+}
+
+// "LINK|TARGET|WORKDIR|DESCRIPTION", or the reason the line is skipped.
+std::string ShortcutParsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+  ShortcutLine parsed;
+  parsed.linkPath = u"kept";
+  const ShortcutSkip skip = ParseShortcutLine(line, targetDir, &parsed);
+  if (skip != ShortcutSkip::kNone) {
+    return "skipped " + std::to_string(static_cast<int>(skip)) + " " + Narrow(parsed.linkPath);
+  }
+  return Narrow(parsed.linkPath) + "|" + Narrow(parsed.targetPath) + "|" +
+         Narrow(parsed.workingDirectory) + "|" + Narrow(parsed.description);
+}
+
+TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"C:\\Users\\Public\\Desktop\\Example.lnk=bin\\run.exe;Starts the tool",
+       "C:\\Users\\Public\\Desktop\\Example.lnk|C:\\Tools\\Example\\bin\\run.exe|"
+       "C:\\Tools\\Example\\bin|Starts the tool"},
+      // Only the first "=" and ";" split; nothing is trimmed.
+      {"a.lnk=run.exe", "a.lnk|C:\\Tools\\Example\\run.exe|C:\\Tools\\Example|"},
+      {"a.lnk=x=y", "a.lnk|C:\\Tools\\Example\\x=y|C:\\Tools\\Example|"},
+      {"a.lnk=run.exe;one;two", "a.lnk|C:\\Tools\\Example\\run.exe|C:\\Tools\\Example|one;two"},
+      {" a.lnk = run.exe ; d ", " a.lnk |C:\\Tools\\Example\\ run.exe |C:\\Tools\\Example| d "},
+      {"=;", "|C:\\Tools\\Example\\|C:\\Tools\\Example|"},
+      {"", "skipped 1 kept"},
+      {"a.lnk", "skipped 2 kept"},
+      {std::string_view("a.lnk\0=x", 8), "skipped 2 kept"},
+      {std::string_view("\0a=b", 4), "skipped 1 kept"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(ShortcutParsed(line), expected) << line;
+  // A drive root keeps its backslash.
+  EXPECT_EQ(ShortcutParsed("a.lnk=run.exe", u"D:"), "a.lnk|D:\\run.exe|D:\\|");
+  EXPECT_EQ(ShortcutParsed("a.lnk=bin\\run.exe", u"D:"), "a.lnk|D:\\bin\\run.exe|D:\\bin|");
+  EXPECT_EQ(ShortcutWorkingDirectory(u"\\\\server\\share\\a.exe"), u"\\\\server\\share");
+  EXPECT_EQ(ShortcutWorkingDirectory(u"\\a.exe"), u"");
+}
+
+TEST(ShortcutLineTest, PathsLongerThanTheirBufferOrTheShellTakesSkipTheLine) {
+  const size_t room = kShortcutFieldUnits - kTargetDir.size() - 1;
+  const size_t shellRoom = kShellLinkPathUnits - kTargetDir.size() - 1;
+  const std::string tooLong(kShortcutFieldUnits + 1, 'x');
+  const std::pair<std::string, ShortcutSkip> cases[] = {
+      {"a.lnk=" + std::string(shellRoom, 't'), ShortcutSkip::kNone},
+      // A cut path would point elsewhere; a relative link is saved below the target.
+      {"a.lnk=" + std::string(shellRoom + 1, 't'), ShortcutSkip::kTooLongForShell},
+      {std::string(shellRoom + 1, 'l') + "=t", ShortcutSkip::kTooLongForShell},
+      {"D:\\" + std::string(256, 'l') + "=t", ShortcutSkip::kNone},
+      {"a.lnk=" + std::string(room + 1, 't'), ShortcutSkip::kFieldTooLong},
+      {tooLong + "=t", ShortcutSkip::kFieldTooLong},
+      {"a=t;" + tooLong, ShortcutSkip::kFieldTooLong},
+      {"a=t;" + tooLong.substr(1), ShortcutSkip::kNone},
+  };
+  for (const auto& [line, reason] : cases) {
+    ShortcutLine parsed;
+    EXPECT_EQ(ParseShortcutLine(line, kTargetDir, &parsed), reason) << line.size();
+  }
+  ShortcutLine longest;
+  ASSERT_EQ(ParseShortcutLine(cases[0].first, kTargetDir, &longest), ShortcutSkip::kNone);
+  EXPECT_EQ(longest.targetPath.size(), kShellLinkPathUnits);
+}
+
+TEST(ShortcutsSectionTest, BodyStartsOneByteAfterTheBracket) {
+  const std::pair<const char*, Lines> cases[] = {
+      {"[shortcuts]\na.lnk=run.exe\n[run]\n", {"a.lnk=run.exe"}},
+      // CR LF: the body begins at the header's LF, an empty first line.
+      {"[shortcuts]\r\na.lnk=run.exe\r\n[run]\r\n", {"", "a.lnk=run.exe"}},
+      // Text behind the bracket, less its first byte, is the first line.
+      {"[shortcuts] a.lnk=run.exe\nb.lnk=x\n[run]\n", {"a.lnk=run.exe", "b.lnk=x"}},
+      {"[shortcuts]\n[run]\n", {}},
+      {"[shortcuts]", {}},
+      {"[shortcut]\n", {"(absent)"}},
+  };
+  for (const auto& [text, lines] : cases) {
+    const HeapScript script(text);
+    EXPECT_EQ(script.Body(FindShortcutsSection(script.text(), {})), lines) << text;
+  }
+  const HeapScript variant("[shortcuts]\nplain\n[shortcuts.de]\nvariant\n[run]\n");
+  EXPECT_EQ(variant.Body(FindShortcutsSection(variant.text(), {"de"})), Lines{"variant"});
+}
+
+}  // namespace
