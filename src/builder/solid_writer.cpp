@@ -72,6 +72,7 @@ void Compress(Block& block, const WriterOptions& options) {
       throw PackageError("", "the LZMA preset must be 0 to 9");
     }
     lzma.dict_size = options.solidDictionarySize;
+    lzma.pb = 0;  // smaller on code and text alike (package_writer.h)
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &lzma}, {LZMA_VLI_UNKNOWN, nullptr}};
     const size_t bound = lzma_stream_buffer_bound(block.inputSize);
     block.output = std::make_unique_for_overwrite<uint8_t[]>(bound);
