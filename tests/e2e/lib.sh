@@ -12,18 +12,11 @@ wine_run="$e2e_dir/../win/wine-run.sh"
 E2E_TIMEOUT=${E2E_TIMEOUT:-60} # seconds before a setup program counts as hung
 e2e_step=start
 
-fail() {
-  echo "FAIL ($e2e_step): $*" >&2
-  exit 1
-}
-skip() {
-  echo "SKIP: $*"
-  exit 77
-}
+fail() { echo "FAIL ($e2e_step): $*" >&2; exit 1; }
+skip() { echo "SKIP: $*"; exit 77; }
 note() { e2e_step=$* && echo "-- $*"; } # a failure names the step it came in
 expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; } # WHAT EXPECTED ACTUAL
-# A file the setup wrote, without the CRs of Windows line ends.
-text_of() { tr -d '\r' <"$1"; }
+text_of() { tr -d '\r' <"$1"; } # a file the setup wrote, without the CRs of Windows line ends
 expect_log() { expect_eq "sections run" "$1" "$(text_of "$scratch/order.log")"; }
 
 e2e_cleanups=()
@@ -100,25 +93,19 @@ e2e_end() {
       found+=("${entry#/proc/}") && echo "leftover process ${entry#/proc/}: $cmdline" >&2 ;;
     esac
   done
-  if [ ${#found[@]} -gt 0 ]; then
-    kill "${found[@]}" 2>/dev/null || true
-    sleep 0.5
-    kill -9 "${found[@]}" 2>/dev/null || true
-  fi
+  [ ${#found[@]} = 0 ] || { kill "${found[@]}" && sleep 0.5 && kill -9 "${found[@]}"; } 2>/dev/null || true
   for action in "${e2e_cleanups[@]}"; do eval "$action" || true; done
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept: $scratch"; else rm -rf "$scratch"; fi
   exit "$status"
 }
 
-# probe ARGS...: win_probe's output, without CRs.
-probe() { "$wine_run" "$scratch/probe.exe" "$@" | tr -d '\r'; }
+probe() { "$wine_run" "$scratch/probe.exe" "$@" | tr -d '\r'; } # win_probe's output, without CRs
 
 # --- building -------------------------------------------------------------
 
-# e2e_picture FILE W H: a PNG of four colours (red top left, green top right, blue bottom
-# left, yellow bottom right), so that a picture upside down, mirrored, with red and blue
-# swapped or sheared shows on a screenshot. An odd width gives rows that are no multiple of 4
-# bytes.
+# e2e_picture FILE W H: a PNG of four colours (red top left, green top right, blue bottom left,
+# yellow bottom right): a picture upside down, mirrored, with red and blue swapped or sheared
+# shows on a screenshot. An odd width gives rows that are no multiple of 4 bytes.
 e2e_picture() {
   local w=$2 h=$3 hw=$(($2 / 2)) hh=$(($3 / 2))
   convert -size "${w}x${h}" xc:black \
@@ -375,8 +362,7 @@ e2e_wait_exit() {
   expect_eq "exit code" "$1" "$rc"
 }
 
-# Seconds since e2e_start.
-e2e_elapsed() { echo "$(date +%s.%N) - $setup_started" | bc; }
+e2e_elapsed() { echo "$(date +%s.%N) - $setup_started" | bc; } # seconds since e2e_start
 
 # e2e_run_silent CODE [ARGS...]: a whole run that must show no window (a watch on the setup's
 # windows sees it through) and end with CODE.
@@ -394,11 +380,9 @@ e2e_run_silent() {
   grep -q '^gone' "$watch" || fail "the window watch did not see the setup run: $(cat "$watch")"
 }
 
-# e2e_show TITLE: waits for the visible window TITLE (on X, then as win_probe sees it) and
-# reads it into
-#   win_visible win_x win_y win_w win_h  client_x client_y client_w client_h
-#   cy_caption cx_screen cy_screen  and per child i: c_class c_vis c_en c_x
-#   c_y c_w c_h c_text
+# e2e_show TITLE: waits for the visible window TITLE (on X, then as win_probe sees it) and reads
+# it into win_visible win_x win_y win_w win_h, client_x client_y client_w client_h, cy_caption
+# cx_screen cy_screen and per child i: c_class c_vis c_en c_x c_y c_w c_h c_text.
 e2e_show() {
   local pattern
   # shellcheck disable=SC2016 # a sed expression, not a shell one
@@ -424,11 +408,7 @@ e2e_read_window() {
   done <<<"$1"
 }
 
-# e2e_close TITLE: closes the window as its close box does; the setup must end with 0.
-e2e_close() {
-  probe post "$1" close
-  e2e_wait_exit 0 20
-}
+e2e_close() { probe post "$1" close && e2e_wait_exit 0 20; } # TITLE: as its close box; exit 0
 
 # e2e_dialog: waits for a message box of the setup program and reads it as e2e_rects does; its
 # caption in $dialog_title, its texts in $dialog_text.
