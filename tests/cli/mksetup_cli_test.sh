@@ -75,6 +75,7 @@ fixed_tree_of() { diff -r fixed "$1" >/dev/null || fail "the tree of $2 differs"
 case "$case_name" in
   build_then_verify)
     expect_err 0 "mksetup: built setup.exe: 4 files" build setup.exe
+    grep -q $'\r' err.txt && fail "a progress bar where no terminal is"
     expect 0 mk verify setup.exe
     [ "$(cat out.txt)" = "$(printf 'OK\nunsigned')" ] || fail "verify printed '$(cat out.txt)'"
     # shellcheck disable=SC2012 # plain names; a temporary would start with a dot
@@ -302,6 +303,12 @@ assert entries["sub/a.txt"]["size"] == 6 and not entries["sub/a.txt"]["compresse
 assert entries["numbers.txt"]["size"] == 23893 and entries["numbers.txt"]["compressed"]
 assert "offset" not in entries["e.txt"] and listing["files"] == 4
 PY
+    # Solid blocks: all full but the last, which holds the rest of the stream.
+    seq 1 20000 >tree/more.txt
+    expect 0 build solid.exe --quiet --method lzma2 --block-size 64KiB
+    expect 0 mk list --json solid.exe
+    python3 -c 'import json, sys; l = json.load(open(sys.argv[1])); sizes = [b["size"] for b in l["blocks"]]
+assert sizes == [65536, 65536, l["bytes"] - 131072], sizes' out.txt || fail "solid blocks: $(cat out.txt)"
     ;;
   extract_round_trip)
     touch -d '2021-06-15 12:34:56.78' tree/sub/a.txt

@@ -11,7 +11,9 @@ title="Modes E2E"
 e2e_make_tree
 
 note "automatic mode"
-e2e_order_script "$title" "$scratch_win\\auto,1,0"
+# [prepare] holds the install until the window has been read: a fast install would hide it.
+e2e_order_script "$title" "$scratch_win\\auto,1,0" ":hold
+if not exist $scratch_win\\read ( \"$probe_win\" sleep 100 & goto hold )"
 e2e_start
 e2e_show "$title"
 # Before the start or already in progress mode: the same controls are hidden.
@@ -24,6 +26,7 @@ EOT
 expect_eq "visible buttons" "" "$(for i in "${!c_class[@]}"; do
   [ "${c_class[$i],,}" = button ] && [ "${c_vis[$i]}" = 1 ] && echo "${c_text[$i]}"
 done)"
+: >"$scratch/read"
 e2e_wait_exit 0
 e2e_check_installed "$scratch_win\\auto"
 
