@@ -19,6 +19,8 @@ expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; } # WHAT EX
 text_of() { tr -d '\r' <"$1"; } # a file the setup wrote, without the CRs of Windows line ends
 expect_log() { expect_eq "sections run" "$1" "$(text_of "$scratch/order.log")"; }
 
+# e2e_poll TENTHS COMMAND...: true once COMMAND succeeds, tried every tenth of a second.
+e2e_poll() { local n; for ((n = $1; n > 0; n--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 e2e_cleanups=()
 e2e_on_exit() { e2e_cleanups+=("$*"); }
 
@@ -213,11 +215,7 @@ e2e_forget_install() {
 # leaves on 64-bit Windows; CD is what %CD% shows there (TARGET unless a root).
 e2e_check_order() {
   local log="$scratch/order.log" expected
-  for _ in $(seq 150); do
-    grep -qs '^run' "$log" && break
-    sleep 0.1
-  done
-  [ -f "$log" ] || fail "no section ran: $log missing"
+  e2e_poll 150 grep -qs '^run' "$log" || [ -f "$log" ] || fail "no section ran: $log missing"
   expected="prepare
 prepare cd=${2:-$1}
 bin_64
@@ -516,11 +514,3 @@ e2e_expect_pixels() {
   done
 }
 
-# e2e_wait_file FILE [SECONDS]: false when FILE does not appear in time.
-e2e_wait_file() {
-  for _ in $(seq $((${2:-15} * 10))); do
-    [ -e "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}

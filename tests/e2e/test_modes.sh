@@ -34,7 +34,7 @@ note "a command-line target with mode 1"
 e2e_forget_install
 rm -rf "$scratch/auto"
 # The log appears when [prepare] runs; a watcher notes when.
-(e2e_wait_file "$scratch/order.log" 60 && date +%s.%N >"$artifacts/prepare-seen") &
+(e2e_poll 600 test -e "$scratch/order.log" && date +%s.%N >"$artifacts/prepare-seen") &
 watcher=$!
 e2e_run_silent 0 "$scratch_win\\given"
 wait "$watcher" || fail "[prepare] never ran"

@@ -13,7 +13,7 @@ e2e_order_script "$title" "$scratch_win\\default" "\"$probe_win\" sleep 3000"
 note "a second start during a silent install"
 e2e_start "$scratch_win\\app"
 first_pid=$setup_pid
-e2e_wait_file "$scratch/order.log" 20 || fail "the first start never reached [prepare]"
+e2e_poll 200 test -e "$scratch/order.log" || fail "the first start never reached [prepare]"
 e2e_start "$scratch_win\\second"
 e2e_wait_exit 1 20
 kill -0 "$first_pid" 2>/dev/null || fail "the first start ended with the second"
@@ -27,7 +27,7 @@ e2e_forget_install
 e2e_start
 e2e_show "$title"
 e2e_click_child "$(e2e_child button Start)"
-e2e_wait_file "$scratch/order.log" 20 || fail "the install did not start"
+e2e_poll 200 test -e "$scratch/order.log" || fail "the install did not start"
 # Queued while [prepare] runs; the extraction's pumping dispatches them.
 for _ in 1 2; do
   probe post "$title" timer
