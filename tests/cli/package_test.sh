@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
-# package_test.sh BUILD_DIR SCRATCH [RUNNER]: makes this build's package with
-# CPack, unpacks it as a user installs it (the .deb with dpkg -x, the zip into
-# a folder; RUNNER runs its mksetup.exe) and builds a setup with the installed
-# mksetup and the stub it finds by itself. Exits 77 (skipped) when the stub
-# the package ships is not built (the win32 preset makes it).
+# package_test.sh BUILD_DIR SCRATCH [RUNNER]: makes this build's package with CPack, unpacks it
+# as a user installs it (the .deb with dpkg -x, the zip into a folder; RUNNER runs its
+# mksetup.exe) and builds a setup with the installed mksetup and the stub it finds by itself.
+# Exits 77 (skipped) when the stub the package ships is not built (the win32 preset makes it).
 set -euo pipefail
 build="$1"
 scratch="$2"
 runner=("${@:3}")
 rm -rf "$scratch"
 mkdir -p "$scratch/root" "$scratch/tree/docs"
-fail() {
-  echo "FAIL (package): $*" >&2
-  exit 1
-}
+fail() { echo "FAIL (package): $*" >&2; exit 1; }
 stub="$(sed -n 's/^SETUP_SHIPPED_STUB:FILEPATH=//p' "$build/CMakeCache.txt")"
 if [ ! -f "$stub" ]; then
   echo "skipped: $stub is not built (cmake --build --preset win32)"

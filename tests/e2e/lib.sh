@@ -1,32 +1,26 @@
 # shellcheck shell=bash
-# Sourced by every end-to-end test: builds a setup program with mksetup, runs
-# it under Wine on the fixture's Xvfb and looks at what it did. ctest sets
-# SETUP_WINE_ROOT, SETUP_STUB, SETUP_MKSETUP and SETUP_WIN_PROBE; E2E_KEEP=1
-# keeps the scratch folder. e2e_begin NAME gives a folder under C:\ of the
-# prefix ($scratch, $scratch_win) with tree/ for the payload; whatever the
-# test started is ended and the folder removed however the test exits.
+# Sourced by every end-to-end test: builds a setup program with mksetup, runs it under Wine on
+# the fixture's Xvfb and looks at what it did. ctest sets SETUP_WINE_ROOT, SETUP_STUB,
+# SETUP_MKSETUP and SETUP_WIN_PROBE; E2E_KEEP=1 keeps the scratch folder. e2e_begin NAME gives
+# a folder under C:\ ($scratch, $scratch_win) with tree/ for the payload; whatever the test
+# started is ended and the folder removed however the test exits.
 # shellcheck disable=SC2034 # the variables set here are the tests'
 set -euo pipefail
 
 e2e_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 wine_run="$e2e_dir/../win/wine-run.sh"
 E2E_TIMEOUT=${E2E_TIMEOUT:-60} # seconds before a setup program counts as hung
+e2e_step=start
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-skip() {
-  echo "SKIP: $*"
-  exit 77
-}
-note() { echo "-- $*"; }
+fail() { echo "FAIL ($e2e_step): $*" >&2; exit 1; }
+skip() { echo "SKIP: $*"; exit 77; }
+note() { e2e_step=$* && echo "-- $*"; } # a failure names the step it came in
 expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; } # WHAT EXPECTED ACTUAL
-expect_rc() { expect_eq "exit code${2:+ $2}" "$1" "$setup_rc"; }       # CODE [WHAT]
-# A file the setup wrote, without the CRs of Windows line ends.
-text_of() { tr -d '\r' <"$1"; }
+text_of() { tr -d '\r' <"$1"; } # a file the setup wrote, without the CRs of Windows line ends
 expect_log() { expect_eq "sections run" "$1" "$(text_of "$scratch/order.log")"; }
 
+# e2e_poll TENTHS COMMAND...: true once COMMAND succeeds, tried every tenth of a second.
+e2e_poll() { local n; for ((n = $1; n > 0; n--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 e2e_cleanups=()
 e2e_on_exit() { e2e_cleanups+=("$*"); }
 
@@ -58,10 +52,9 @@ e2e_begin() {
   e2e_hold_desktop
 }
 
-# Keeps Wine's desktop up for the whole test: Wine closes it a few seconds
-# after its last user, and starting it again can take ten seconds. A desktop
-# that a program without a display started cannot hold any window; it is
-# waited out until it closes.
+# Keeps Wine's desktop up for the whole test: Wine closes it a few seconds after its last user,
+# and starting it again can take ten seconds. A desktop that a program without a display
+# started cannot hold any window; it is waited out until it closes.
 e2e_hold_desktop() {
   local status
   for _ in 1 2 3 4; do
@@ -77,57 +70,44 @@ e2e_hold_desktop() {
     wait "$holder_pid" || status=$?
     holder_pid=""
     [ "$status" = 3 ] || fail "win_probe hold failed ($status): $(cat "$artifacts/holder.txt")"
-    note "Wine's desktop has no display; waiting for it to close"
+    echo "-- Wine's desktop has no display; waiting for it to close"
     sleep 7
   done
   fail "Wine's desktop kept running without a display"
 }
 
 e2e_end() {
-  local status=$? action entry pid cmdline found=()
+  local status=$? action entry cmdline found=()
   if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
-    e2e_screenshot "$artifacts/at-failure.png" 2>/dev/null || true
-    echo "screenshot at failure: $artifacts/at-failure.png" >&2
+    import -window root "$artifacts/at-failure.png" 2>/dev/null || true
     # A machine's screenshot is lost with it: the log says what was on screen.
-    echo "visible windows: $(timeout 5 xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null |
-      tr '\n' ';')" >&2
+    echo "screenshot: $artifacts/at-failure.png; visible windows: $(timeout 5 xdotool search \
+      --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' ';')" >&2
     [ ! -s "$artifacts/watch.txt" ] || echo "window watch: $(tr '\n\t' '; ' <"$artifacts/watch.txt")" >&2
   fi
-  if [ -n "$holder_pid" ]; then
-    kill "$holder_pid" 2>/dev/null || true
-    wait "$holder_pid" 2>/dev/null || true
-  fi
-  # Every process whose command line names the scratch folder (the setup,
-  # what it started from there, the probes), each by its own id.
+  [ -z "$holder_pid" ] || { kill "$holder_pid" && wait "$holder_pid"; } 2>/dev/null || true
+  # Every process whose command line names the scratch folder (the setup, what it started from
+  # there, the probes), each by its own id.
   for entry in /proc/[0-9]*; do
-    pid=${entry#/proc/}
-    [ "$pid" = $$ ] && continue
-    cmdline=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline") || continue
+    [ "${entry#/proc/}" != $$ ] || continue
+    cmdline=$(tr '\0' ' ' 2>/dev/null <"$entry/cmdline") || continue
     case "$cmdline" in *"$scratch_name"*)
-      found+=("$pid")
-      echo "leftover process $pid: $cmdline" >&2
-      ;;
+      found+=("${entry#/proc/}") && echo "leftover process ${entry#/proc/}: $cmdline" >&2 ;;
     esac
   done
-  if [ ${#found[@]} -gt 0 ]; then
-    kill "${found[@]}" 2>/dev/null || true
-    sleep 0.5
-    kill -9 "${found[@]}" 2>/dev/null || true
-  fi
+  [ ${#found[@]} = 0 ] || { kill "${found[@]}" && sleep 0.5 && kill -9 "${found[@]}"; } 2>/dev/null || true
   for action in "${e2e_cleanups[@]}"; do eval "$action" || true; done
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept: $scratch"; else rm -rf "$scratch"; fi
   exit "$status"
 }
 
-# probe ARGS...: win_probe's output, without CRs.
-probe() { "$wine_run" "$scratch/probe.exe" "$@" | tr -d '\r'; }
+probe() { "$wine_run" "$scratch/probe.exe" "$@" | tr -d '\r'; } # win_probe's output, without CRs
 
 # --- building -------------------------------------------------------------
 
-# e2e_picture FILE W H: a PNG of four colours (red top left, green top right,
-# blue bottom left, yellow bottom right), so that a picture upside down,
-# mirrored, with red and blue swapped or sheared shows on a screenshot. An
-# odd width gives rows that are no multiple of 4 bytes.
+# e2e_picture FILE W H: a PNG of four colours (red top left, green top right, blue bottom left,
+# yellow bottom right): a picture upside down, mirrored, with red and blue swapped or sheared
+# shows on a screenshot. An odd width gives rows that are no multiple of 4 bytes.
 e2e_picture() {
   local w=$2 h=$3 hw=$(($2 / 2)) hh=$(($3 / 2))
   convert -size "${w}x${h}" xc:black \
@@ -138,8 +118,8 @@ e2e_picture() {
     -type TrueColor "PNG24:$1"
 }
 
-# The payload most tests install: files at a known time, a nested folder, an
-# empty file, the probe (for [run]) and the picture.
+# The payload most tests install: files at a known time, a nested folder, an empty file, the
+# probe (for [run]) and the picture.
 E2E_FILE_TIME="2021-03-04 05:06:07 UTC"
 e2e_make_tree() {
   local tree="$scratch/tree"
@@ -153,32 +133,29 @@ e2e_make_tree() {
   find "$tree" -exec touch -h -d "$E2E_FILE_TIME" {} +
 }
 
-# e2e_build: $scratch/setup.txt + $scratch/tree -> $setup_exe, with the
-# options in $E2E_BUILD.
+# e2e_build: $scratch/setup.txt + $scratch/tree -> $setup_exe, with the options in $E2E_BUILD.
 e2e_build() {
   # shellcheck disable=SC2086 # the options, split on purpose
   "$SETUP_MKSETUP" build --quiet ${E2E_BUILD:-} --stub "$scratch/stub.exe" \
     --script "$scratch/setup.txt" --tree "$scratch/tree" -o "$setup_exe" || fail "mksetup build failed"
 }
 
-# e2e_locale TITLE TARGET [PICTURE] [START] [PROMPT]: a [locale] section
-# (busy caption "Working", file prefix "Copying"); e2e_locale_variant .de
-# TITLE ... makes [locale.de].
+# e2e_locale TITLE TARGET [PICTURE] [START] [PROMPT]: a [locale] section (busy caption
+# "Working", file prefix "Copying"); e2e_locale_variant .de TITLE ... makes [locale.de].
 e2e_locale() { e2e_locale_variant "" "$@"; }
 e2e_locale_variant() {
   printf '[locale%s]\n%s\n%s\n%s\n%s\nWorking\nCopying\n' "$1" "$2" "${6:-Prompt}" "$3" "${5:-Start}"
   [ -z "${4:-}" ] || printf '%s\n' "$4"
 }
 
-# e2e_logging SECTION [WORDS]: the section, whose batch appends WORDS (its
-# name) to order.log.
+# e2e_logging SECTION [WORDS]: the section, whose batch appends WORDS (its name) to order.log.
 e2e_logging() { printf '[%s]\necho %s>>%s\\order.log\n' "$1" "${2:-$1}" "$scratch_win"; }
 
-# e2e_order_script TITLE TARGET [PREPARE_LINE] [START] [PROMPT]: a script with
-# the picture pic\back.png that leaves a trace of every section in order.log:
-# each batch writes its name and what it found in place, and dumps the window
-# TITLE as it was then; [run] starts the probe, which writes "run ...". A
-# shortcut in a missing folder fails before the one that must be made.
+# e2e_order_script TITLE TARGET [PREPARE_LINE] [START] [PROMPT]: a script with the picture
+# pic\back.png that leaves a trace of every section in order.log: each batch writes its name
+# and what it found in place, and dumps the window TITLE as it was then; [run] starts the
+# probe, which writes "run ...". A shortcut in a missing folder fails before the one that must
+# be made.
 e2e_order_script() {
   local log="$scratch_win\\order.log" key="HKEY_CURRENT_USER\\Software\\$scratch_name"
   local seen="reg query $key /v Count >nul 2>nul"
@@ -233,17 +210,12 @@ e2e_forget_install() {
   "$wine_run" --64 reg delete "HKEY_CURRENT_USER\\Software\\$scratch_name" /f >/dev/null 2>&1 || true
 }
 
-# e2e_check_order TARGET [CD]: waits (up to 15 s) for the [run] line's
-# record, which the setup does not wait for, then compares order.log with
-# what an install into TARGET (Windows path) leaves on 64-bit Windows; CD is
-# what %CD% shows there (TARGET unless a root).
+# e2e_check_order TARGET [CD]: waits (up to 15 s) for the [run] line's record, which the setup
+# does not wait for, then compares order.log with what an install into TARGET (Windows path)
+# leaves on 64-bit Windows; CD is what %CD% shows there (TARGET unless a root).
 e2e_check_order() {
   local log="$scratch/order.log" expected
-  for _ in $(seq 150); do
-    grep -qs '^run' "$log" && break
-    sleep 0.1
-  done
-  [ -f "$log" ] || fail "no section ran: $log missing"
+  e2e_poll 150 grep -qs '^run' "$log" || [ -f "$log" ] || fail "no section ran: $log missing"
   expected="prepare
 prepare cd=${2:-$1}
 bin_64
@@ -258,9 +230,11 @@ run cwd=$1\\bin"
     fail "sections ran in the wrong order or place:"$'\n'"--- expected"$'\n'"$expected"$'\n'"--- got"$'\n'"$(text_of "$log")"
 }
 
-# Everything an install by e2e_order_script into TARGET (Windows path) leaves.
+# Everything an install by e2e_order_script into TARGET (Windows path) leaves, its order.log
+# included.
 e2e_check_installed() {
-  local target=$1 dir file want uninstall key="HKCU\\Software\\$scratch_name"
+  local target=$1 dir file want uninstall
+  e2e_check_order "$target"
   dir=$(e2e_unix_path "$target")
   [ -d "$dir" ] || fail "target $target was not created"
   for file in readme.txt docs/deep/blob.bin bin/probe.exe docs/empty.txt; do
@@ -279,22 +253,29 @@ e2e_check_installed() {
   esac
   case "$uninstall" in *"del uninstall.bat"*) fail "uninstall.bat deletes itself" ;; esac
   grep -q '^uninstall$' "$scratch/order.log" && fail "uninstall.bat was run"
-  expect_eq "registry Count" "REG_DWORD 0x1a" "$(e2e_reg_value "$key" Count)"
-  expect_eq "registry Name" "REG_SZ e2e value=1" "$(e2e_reg_value "$key" Name)"
-  expect_eq "registry default of Sub" "REG_SZ default text" "$(e2e_reg_value "$key\\Sub" "")"
+  expect_eq "registry values" "Count REG_DWORD 0x1a
+Name REG_SZ e2e value=1
+Sub\\(Default) REG_SZ default text" "$(e2e_registry)"
   e2e_check_shortcut "$target" "$target"
   [ ! -e "$dir/missing" ] || fail "a shortcut in a missing folder made it"
   e2e_check_no_temp_picture
 }
 
-# e2e_reg_value KEY NAME: "TYPE DATA" of the value, "" for the default one.
-e2e_reg_value() {
-  local out args=(/ve)
-  [ -z "$2" ] || args=(/v "$2")
-  out=$("$wine_run" --64 reg query "$1" "${args[@]}" 2>/dev/null | tr -d '\r') || return 0
-  # "    NAME    TYPE    DATA": the line with a REG_ type; fields are 4 blanks apart.
-  echo "$out" | awk -F '    ' '/REG_/ { data = $4; for (i = 5; i <= NF; i++) data = data "    " $i;
-    print $3 " " data; exit }'
+# The values under the install's key, one "SUBKEY\NAME TYPE DATA" a line. reg.exe is a Wine
+# process like any other and can fail to start on a loaded machine: a run that fails is tried
+# again, so that a failed start never reads as missing values.
+e2e_registry() {
+  local key="HKEY_CURRENT_USER\\Software\\$scratch_name" out
+  for _ in 1 2 3; do
+    out=$("$wine_run" --64 reg query "$key" /s 2>"$artifacts/reg.txt" | tr -d '\r') || continue
+    # "KEY" lines, then "    NAME    TYPE    DATA" lines: fields 4 blanks apart.
+    KEY=$key awk -F '    ' '$0 == ENVIRON["KEY"] { under = "" }
+      index($0, ENVIRON["KEY"] "\\") == 1 { under = substr($0, length(ENVIRON["KEY"]) + 2) "\\" }
+      /^    .*    REG_/ { data = $4; for (i = 5; i <= NF; i++) data = data "    " $i
+        print under $2 " " $3 " " data }' <<<"$out"
+    return 0
+  done
+  fail "reg query $key failed: $(cat "$artifacts/reg.txt")"
 }
 
 # e2e_check_shortcut DIR TARGET: DIR\e2e.lnk points at TARGET\bin\probe.exe.
@@ -335,9 +316,9 @@ e2e_flip() {
   printf '%b' "\\0$(printf '%o' $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
 }
 
-# e2e_edit_package PYTHON: runs PYTHON on the setup's bytes `data` (with
-# the offsets `stub`, `tree` and `base` and `struct` at hand), then reseals its digest with the
-# salt of the format's own header, as a hostile or broken builder could.
+# e2e_edit_package PYTHON: runs PYTHON on the setup's bytes `data` (with the offsets `stub`,
+# `tree` and `base` and `struct` at hand), then reseals its digest with the salt of the
+# format's own header, as a hostile or broken builder could.
 e2e_edit_package() {
   command -v python3 >/dev/null || skip "python3 is needed to forge a package"
   python3 - "$setup_exe" "$e2e_dir/../../src/package/package_format.h" "$1" <<'EOF' || fail "forging failed"
@@ -358,8 +339,8 @@ EOF
 
 # --- running --------------------------------------------------------------
 
-# e2e_start [ARGS...]: the setup program in the background, started in the
-# scratch folder (or $E2E_CWD); its output goes to $artifacts/setup.log.
+# e2e_start [ARGS...]: the setup program in the background, started in the scratch folder (or
+# $E2E_CWD); its output goes to $artifacts/setup.log.
 e2e_start() {
   (cd "${E2E_CWD:-$scratch}" && exec "$wine_run" "$setup_exe" "$@") \
     >>"$artifacts/setup.log" 2>&1 </dev/null &
@@ -367,43 +348,39 @@ e2e_start() {
   setup_started=$(date +%s.%N)
 }
 
-# e2e_wait_exit [SECONDS]: waits for the setup program, which must end; its
-# exit code is then in $setup_rc.
+# e2e_wait_exit CODE [SECONDS]: waits for the setup program, which must end with CODE.
 e2e_wait_exit() {
-  local end=$(($(date +%s) + ${1:-$E2E_TIMEOUT}))
+  local end=$(($(date +%s) + ${2:-$E2E_TIMEOUT})) rc=0
   while kill -0 "$setup_pid" 2>/dev/null; do
-    [ "$(date +%s)" -lt "$end" ] || fail "the setup program did not end within ${1:-$E2E_TIMEOUT} s"
+    [ "$(date +%s)" -lt "$end" ] || fail "the setup program did not end within ${2:-$E2E_TIMEOUT} s"
     sleep 0.1
   done
-  setup_rc=0
-  wait "$setup_pid" || setup_rc=$?
+  wait "$setup_pid" || rc=$?
   setup_pid=""
+  expect_eq "exit code" "$1" "$rc"
 }
 
-# Seconds since e2e_start.
-e2e_elapsed() { echo "$(date +%s.%N) - $setup_started" | bc; }
+e2e_elapsed() { echo "$(date +%s.%N) - $setup_started" | bc; } # seconds since e2e_start
 
-# e2e_run_silent ARGS...: a whole run that must show no window (a watch on
-# the setup's windows sees it through). Exit code in $setup_rc.
+# e2e_run_silent CODE [ARGS...]: a whole run that must show no window (a watch on the setup's
+# windows sees it through) and end with CODE.
 e2e_run_silent() {
   local watch="$artifacts/watch.txt" watch_pid
   probe watch "$setup_name" $((E2E_TIMEOUT * 1000)) >"$watch" 2>&1 &
   watch_pid=$!
   sleep 0.3
-  e2e_start "$@"
-  e2e_wait_exit
-  note "silent run took $(e2e_elapsed) s"
+  e2e_start "${@:2}"
+  e2e_wait_exit "$1"
+  echo "-- silent run took $(e2e_elapsed) s"
   wait "$watch_pid" || true
   ! grep -q '^visible' "$watch" ||
     fail "a silent install showed a window: $(grep '^visible' "$watch" | tr '\n\t' '; ')"
   grep -q '^gone' "$watch" || fail "the window watch did not see the setup run: $(cat "$watch")"
 }
 
-# e2e_show TITLE: waits for the visible window TITLE (on X, then as
-# win_probe sees it) and reads it into
-#   win_visible win_x win_y win_w win_h  client_x client_y client_w client_h
-#   cy_caption cx_screen cy_screen  and per child i: c_class c_vis c_en c_x
-#   c_y c_w c_h c_text
+# e2e_show TITLE: waits for the visible window TITLE (on X, then as win_probe sees it) and reads
+# it into win_visible win_x win_y win_w win_h, client_x client_y client_w client_h, cy_caption
+# cx_screen cy_screen and per child i: c_class c_vis c_en c_x c_y c_w c_h c_text.
 e2e_show() {
   local pattern
   # shellcheck disable=SC2016 # a sed expression, not a shell one
@@ -413,6 +390,8 @@ e2e_show() {
   e2e_rects "$1"
 }
 e2e_rects() { e2e_read_window "$(probe rects "$1" 10000)" || fail "window '$1' not found by win_probe"; }
+# e2e_read_dump NAME: the window as a section's "dump" left it in NAME-window.txt.
+e2e_read_dump() { e2e_read_window "$(text_of "$scratch/$1-window.txt")" || fail "no window in $1-window.txt"; }
 e2e_read_window() {
   [ -n "$1" ] && [ "$1" != none ] || return 1
   c_class=() c_vis=() c_en=() c_x=() c_y=() c_w=() c_h=() c_text=()
@@ -427,8 +406,10 @@ e2e_read_window() {
   done <<<"$1"
 }
 
-# e2e_dialog: waits for a message box of the setup program and reads it as
-# e2e_rects does; its caption in $dialog_title, its texts in $dialog_text.
+e2e_close() { probe post "$1" close && e2e_wait_exit 0 20; } # TITLE: as its close box; exit 0
+
+# e2e_dialog: waits for a message box of the setup program and reads it as e2e_rects does; its
+# caption in $dialog_title, its texts in $dialog_text.
 e2e_dialog() {
   local out i
   out=$(probe dialog "$setup_name" 15000) || fail "no message box appeared"
@@ -441,30 +422,29 @@ e2e_dialog() {
   dialog_text=${dialog_text%$'\n'}
 }
 
-# The "This file is corrupted" box of a damaged package, which must stay
-# until it is answered; then it is answered and the setup must exit 1.
-e2e_expect_corrupted() { # WHAT
+# The "This file is corrupted" box of a damaged package, which must stay until it is
+# answered; then it is answered and the setup must exit 1.
+e2e_expect_corrupted() {
   e2e_dialog
   expect_eq "caption of the box" Error "$dialog_title"
   expect_eq "text of the box" "This file is corrupted" "$dialog_text"
   sleep 0.5
   kill -0 "$setup_pid" 2>/dev/null || fail "the process ended before the box was answered"
   e2e_answer_dialog
-  e2e_wait_exit 20
-  expect_rc 1 "$1"
+  e2e_wait_exit 1 20
 }
 
-# Answers the box last read by e2e_dialog with Return, as a user would: the
-# pointer over it (focus follows the pointer), then the key.
+# Answers the box last read by e2e_dialog with Return, as a user would: the pointer over it
+# (focus follows the pointer), then the key.
 e2e_answer_dialog() {
   xdotool mousemove $((win_x + win_w / 2)) $((win_y + win_h / 2))
   sleep 0.2
   xdotool key Return
 }
 
-# e2e_child CLASS [TEXT]: the index of the child of CLASS (any letter case)
-# whose text is TEXT, or the first of CLASS; "picture" is the one child that
-# is none of the standard controls. Fails when there is none.
+# e2e_child CLASS [TEXT]: the index of the child of CLASS (any letter case) whose text is
+# TEXT, or (no TEXT) the first of CLASS; "picture" is the one child that is none of the standard
+# controls. Fails when there is none.
 e2e_child() {
   local i
   for i in "${!c_class[@]}"; do
@@ -473,7 +453,7 @@ e2e_child() {
       picture:*) ;;
       *) [ "${c_class[$i],,}" = "${1,,}" ] || continue ;;
     esac
-    [ $# -lt 2 ] || [ "${c_text[$i]}" = "$2" ] || continue
+    [ -z "${2:-}" ] || [ "${c_text[$i]}" = "$2" ] || continue
     echo "$i"
     return 0
   done
@@ -484,6 +464,15 @@ expect_rect() { # WHAT INDEX X Y W H
   expect_eq "$1 rectangle" "$3 $4 $5 $6" "${c_x[$2]} ${c_y[$2]} ${c_w[$2]} ${c_h[$2]}"
 }
 expect_shown() { expect_eq "$1 visible" "$3" "${c_vis[$2]}"; } # WHAT INDEX 1|0
+# expect_controls: rows "WHAT|CLASS|TEXT|VISIBLE[|X|Y|W|H]" of the window last read.
+expect_controls() {
+  local what class text shown x y w h i
+  while IFS='|' read -r what class text shown x y w h; do
+    i=$(e2e_child "$class" "$text")
+    expect_shown "$what" "$i" "$shown"
+    [ -z "$x" ] || expect_rect "$what" "$i" "$x" "$y" "$w" "$h"
+  done
+}
 
 # Clicks the centre of child INDEX of the window last read.
 e2e_click_child() {
@@ -492,9 +481,8 @@ e2e_click_child() {
   xdotool click 1
 }
 
-# e2e_type_into TITLE INDEX TEXT: replaces the text of edit child INDEX by
-# keyboard and reads the window again; keys Wine drops while the focus
-# settles are made up for by another try.
+# e2e_type_into TITLE INDEX TEXT: replaces the text of edit child INDEX by keyboard and reads
+# the window again; keys Wine drops while the focus settles are made up for by another try.
 e2e_type_into() {
   local title=$1 i=$2 text=$3
   for _ in 1 2 3; do
@@ -510,24 +498,19 @@ e2e_type_into() {
   fail "could not type '$text' into the field; it holds '${c_text[$i]}'"
 }
 
-e2e_screenshot() { import -window root "$1"; }
-
-# expect_pixel WHAT FILE X Y R,G,B: the screenshot's pixel, within 8 per channel.
-expect_pixel() {
-  local got r g b er eg eb d
-  got=$(convert "$2" -format "%[fx:int(255*p{$3,$4}.r+0.5)],%[fx:int(255*p{$3,$4}.g+0.5)],%[fx:int(255*p{$3,$4}.b+0.5)]" info:)
-  IFS=, read -r r g b <<<"$got"
-  IFS=, read -r er eg eb <<<"$5"
-  for d in $((r - er)) $((g - eg)) $((b - eb)); do
-    [ "${d#-}" -le 8 ] || fail "$1: pixel ($3,$4) is $got, expected $5"
+# e2e_expect_pixels SHOT: the screenshot's pixels at the client points of the rows on stdin
+# ("WHAT X Y R,G,B"; empty rows skipped), each within 8 per channel.
+e2e_expect_pixels() {
+  local what x y rgb got r g b er eg eb d
+  while read -r what x y rgb; do
+    [ -n "$what" ] || continue
+    x=$((client_x + x)) y=$((client_y + y))
+    got=$(convert "$1" -format "%[fx:int(255*p{$x,$y}.r+0.5)],%[fx:int(255*p{$x,$y}.g+0.5)],%[fx:int(255*p{$x,$y}.b+0.5)]" info:)
+    IFS=, read -r r g b <<<"$got"
+    IFS=, read -r er eg eb <<<"$rgb"
+    for d in $((r - er)) $((g - eg)) $((b - eb)); do
+      [ "${d#-}" -le 8 ] || fail "$what: pixel ($x,$y) is $got, expected $rgb"
+    done
   done
 }
 
-# e2e_wait_file FILE [SECONDS]: false when FILE does not appear in time.
-e2e_wait_file() {
-  for _ in $(seq $((${2:-15} * 10))); do
-    [ -e "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# On 32-bit Windows the 32-bit stub runs [bin_32] and not [bin_64]: a 32-bit
-# prefix of its own (made once beside the fixture's, sharing its display, its
-# server stopped again), on a machine that runs 32-bit programs natively.
+# On 32-bit Windows the 32-bit stub runs [bin_32] and not [bin_64]: a 32-bit prefix of its own
+# (made once beside the fixture's, sharing its display, its server stopped again), on a
+# machine that runs 32-bit programs natively.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 offset=$(od -An -tu4 -j60 -N4 "${SETUP_STUB:?}" | tr -d ' ')
@@ -26,8 +26,7 @@ e2e_on_exit "'$wine_run' --server -k >/dev/null 2>&1"
 printf 'payload\n' >"$scratch/tree/readme.txt"
 { e2e_logging bin_32 && e2e_logging bin_64 && e2e_logging install; } >"$scratch/setup.txt"
 e2e_build
-e2e_run_silent "$scratch_win\\app"
-expect_rc 0
+e2e_run_silent 0 "$scratch_win\\app"
 expect_log "bin_32
 install"
 echo "PASS"

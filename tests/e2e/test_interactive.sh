@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The interactive install: the window with its texts at the layout's places
-# and the picture upright in its colours (on a screenshot), a target typed
-# with a trailing backslash, "Start" clicked; the progress mode while
-# [prepare] runs, the file prefix and a file name in the status text
-# afterwards, and the window hidden before [bin_64].
+# The interactive install: the window with its texts at the layout's places and the picture
+# upright in its colours (on a screenshot), a target typed with a trailing backslash, "Start"
+# clicked; the progress mode while [prepare] runs, the file prefix and a file name in the
+# status text afterwards, and the window hidden before [bin_64].
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin interactive
@@ -15,42 +14,34 @@ e2e_start
 e2e_show "$title"
 
 note "layout"
-# The row height R comes from the font: the prompt is R + 8 high, and every
-# other place must agree with it. P and W are the picture's size.
+# The row height R comes from the font: the prompt is R + 8 high, and every other place must
+# agree with it. P and W are the picture's size.
 label=$(e2e_child static)
 R=$((c_h[label] - 8)) P=121 W=401
 if [ "$R" -lt 8 ] || [ "$R" -gt 40 ]; then fail "implausible row height $R"; fi
 H=$((P + cy_caption + 3 * R + 64))
 expect_eq "window size" "$W x $H" "$win_w x $win_h"
 expect_eq "window position" "$(((cx_screen - W) / 2)) $(((cy_screen - H) / 2))" "$win_x $win_y"
-pane=$(e2e_child picture)
-expect_rect picture "$pane" 0 0 $W $P
-expect_shown picture "$pane" 1
-expect_rect prompt "$label" 30 $((P + 8)) $((W - 90)) $((R + 8))
 expect_eq "prompt text" "$prompt" "${c_text[$label]}"
 edit=$(e2e_child edit)
-expect_rect "target field" "$edit" 30 $((P + R + 16)) $((W - 90)) $((R + 8))
 expect_eq "target field text" "$scratch_win\\default" "${c_text[$edit]}"
 expect_eq "target field enabled" 1 "${c_en[$edit]}"
-browse=$(e2e_child button "...")
-expect_rect "browse button" "$browse" $((W - 50)) $((P + R + 16)) 30 $((R + 8))
-expect_shown "browse button" "$browse" 1
-progress=$(e2e_child msctls_progress32)
-expect_rect "progress bar" "$progress" 30 $((P + R + 16)) $((W - 60)) $((R + 8))
-expect_shown "progress bar" "$progress" 0
-start=$(e2e_child button "Go ahead")
-expect_rect "start button" "$start" $(((W - 100) / 2)) $((P + 2 * R + 34)) 100 $((R + 14))
-expect_shown "start button" "$start" 1
+expect_controls <<EOT
+picture|picture||1|0|0|$W|$P
+prompt|static||1|30|$((P + 8))|$((W - 90))|$((R + 8))
+target field|edit||1|30|$((P + R + 16))|$((W - 90))|$((R + 8))
+browse button|button|...|1|$((W - 50))|$((P + R + 16))|30|$((R + 8))
+progress bar|msctls_progress32||0|30|$((P + R + 16))|$((W - 60))|$((R + 8))
+start button|button|Go ahead|1|$(((W - 100) / 2))|$((P + 2 * R + 34))|100|$((R + 14))
+EOT
 
 note "picture on the screen"
 shot="$artifacts/window.png"
-e2e_screenshot "$shot"
+import -window root "$shot"
 right=$((client_w < W ? client_w - 4 : W - 4)) # the frame covers the picture's right edge
-# The corners, and both sides of the quarters' borders at the top and the
-# bottom: a row length that is no multiple of 4 would shear the lower rows.
-while read -r what x y rgb; do
-  expect_pixel "$what" "$shot" $((client_x + x)) $((client_y + y)) "$rgb"
-done <<EOT
+# The corners, and both sides of the quarters' borders at the top and the bottom: a row length
+# that is no multiple of 4 would shear the lower rows.
+e2e_expect_pixels "$shot" <<EOT
 top-left 3 3 255,0,0
 top-right $right 3 0,255,0
 bottom-left 3 $((P - 4)) 0,0,255
@@ -66,25 +57,23 @@ EOT
 note "typing a target and starting"
 e2e_type_into "$title" "$edit" "$scratch_win\\typed\\"
 e2e_click_child "$(e2e_child button "Go ahead")"
-e2e_wait_exit
-expect_rc 0
-e2e_check_order "$scratch_win\\typed"
+e2e_wait_exit 0
 e2e_check_installed "$scratch_win\\typed"
 
 note "the window while [prepare] ran"
-e2e_read_window "$(text_of "$scratch/prepare-window.txt")" || fail "no window during [prepare]"
-expect_eq "window visible during [prepare]" 1 "$win_visible"
-expect_eq "status text during [prepare]" "" "${c_text[$(e2e_child static)]}"
-expect_shown "target field during [prepare]" "$(e2e_child edit)" 0
-expect_shown "browse button during [prepare]" "$(e2e_child button "...")" 0
-expect_shown "start button during [prepare]" "$(e2e_child button Working)" 0
-progress=$(e2e_child msctls_progress32)
-expect_shown "progress bar during [prepare]" "$progress" 1
-expect_rect "progress bar during [prepare]" "$progress" 30 $((P + R + 16)) $((W - 60)) $((R + 8))
+e2e_read_dump prepare
+expect_eq "window visible" 1 "$win_visible"
+expect_eq "status text" "" "${c_text[$(e2e_child static)]}"
+expect_controls <<EOT
+target field|edit||0
+browse button|button|...|0
+start button|button|Working|0
+progress bar|msctls_progress32||1|30|$((P + R + 16))|$((W - 60))|$((R + 8))
+EOT
 
 note "the window when [bin_64] ran"
-e2e_read_window "$(text_of "$scratch/bin-window.txt")" || fail "no window during [bin_64]"
-expect_eq "window visible during [bin_64]" 0 "$win_visible"
+e2e_read_dump bin
+expect_eq "window visible" 0 "$win_visible"
 status=${c_text[$(e2e_child static)]}
 case "$status" in "Copying "*) ;; *) fail "status text after the extraction: '$status'" ;; esac
 names=$(cd "$scratch/tree" && find . -type f | sed 's|^\./||' | tr / "\\\\" && find . -type f -printf '%f\n')

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# A setup signed with Authenticode after it was built (osslsigncode, a
-# certificate made on the spot) installs silently, with one signature and
-# with a nested second one, and osslsigncode accepts it. One changed bit in
-# the package, in the stub or in the PE header outside the fields signing
-# rewrites still shows "This file is corrupted" and exits 1. A setup as the
-# builder wrote it before signed setups (the stub's own CheckSum, every byte
-# in the digest) still installs.
+# A setup signed with Authenticode after it was built (osslsigncode, a certificate made on the
+# spot) installs silently, with one signature and with a nested second one, and osslsigncode
+# accepts it. One changed bit in the package, in the stub or in the PE header outside the
+# fields signing rewrites still shows "This file is corrupted" and exits 1. A setup as the
+# builder wrote it before signed setups (the stub's own CheckSum, every byte in the digest)
+# still installs.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin signed
@@ -32,10 +31,10 @@ grep -q '^Number of verified signatures: 2$' "$artifacts/verify.log" ||
   fail "osslsigncode did not verify both signatures: $(cat "$artifacts/verify.log")"
 
 install_silently() { # WHAT SETUP
+  note "the $1 setup"
   cp "$2" "$setup_exe"
   rm -rf "$scratch/app"
-  e2e_run_silent "$scratch_win\\app"
-  expect_rc 0 "of the $1 setup"
+  e2e_run_silent 0 "$scratch_win\\app"
   cmp -s "$scratch/tree/blob.bin" "$scratch/app/blob.bin" || fail "the $1 setup did not install"
 }
 install_silently signed "$scratch/signed.exe"
@@ -48,11 +47,10 @@ for where in package:$(($(stat -c %s "$built") - 1)) stub:5000 header:$((pe + 8)
   e2e_flip "$setup_exe" "${where#*:}"
   rm -rf "$scratch/app"
   e2e_start "$scratch_win\\app"
-  e2e_expect_corrupted "with a changed ${where%:*}"
+  e2e_expect_corrupted
   [ ! -e "$scratch/app" ] || fail "a setup with a changed ${where%:*} installed"
 done
 
-note "built before signed setups"
 checksum=$((pe + 24 + 64))
 cp "$built" "$setup_exe"
 dd if="$SETUP_STUB" of="$setup_exe" bs=1 skip=$checksum seek=$checksum count=4 conv=notrunc status=none

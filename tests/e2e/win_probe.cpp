@@ -1,23 +1,18 @@
-// The end-to-end tests' eyes and hands inside Wine: one console program with
-// a mode per job, printing UTF-8 lines of tab-separated fields.
-//
-//   rects TITLE [WAIT_MS]    the visible top-level window titled TITLE (waited
-//                            for), read as below; its controls asked for their text
-//   dump TITLE               the same without sending it a message (safe while
-//                            the setup is busy), in whatever state it is
-//   watch EXE MS             each visible top-level window of a process of that
-//                            image name, until none is left ("gone") or MS pass
-//   dialog EXE WAIT_MS       the first visible message box of such a process:
-//                            "title TEXT", then as rects
-//   post TITLE timer|close   WM_TIMER 100, or what the close box sends
-//   post TITLE click TEXT    BN_CLICKED of its button captioned TEXT
-//   lnk FILE                 a shortcut's target, working directory, description
-//   sleep MS                 waits (a batch section that takes time)
-//   hold MS                  keeps a hidden window on Wine's desktop, which Wine
-//                            would otherwise close after its last window and be
-//                            slow to restart; "ready", or exit 3 without a display
-//   record=FILE [ARGS...]    appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
-//   /c ...                   a copy planted as cmd.exe: the same into planted.log
+// The end-to-end tests' eyes and hands inside Wine: one console program with a mode per job,
+// printing UTF-8 lines of tab-separated fields.
+//   rects TITLE [WAIT_MS]   the visible top-level window titled TITLE (waited for), its
+//                           controls asked for their text
+//   dump TITLE              the same without sending it a message (safe while the setup is busy)
+//   watch EXE MS            each visible top-level window of a process of that image name,
+//                           until none is left ("gone") or MS pass
+//   dialog EXE WAIT_MS      the first visible message box of such a process: "title", then as rects
+//   post TITLE timer|close  WM_TIMER 100, or what the close box sends
+//   post TITLE click TEXT   BN_CLICKED of its button captioned TEXT
+//   lnk FILE                a shortcut's target, working directory, description
+//   sleep MS                waits (a batch section that takes time)
+//   hold MS                 keeps a hidden window on Wine's desktop (see Hold)
+//   record=FILE [ARGS...]   appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
+//   /c ...                  a copy planted as cmd.exe: the same into planted.log
 #include <windows.h>
 // windows.h first: the headers below build on it.
 #include <shlobj.h>
@@ -47,23 +42,16 @@ void Print(std::initializer_list<std::string> fields) {
 
 std::string Number(long value) { return std::to_string(value); }
 
-// The text the system keeps for a window; no message reaches its owner.
-std::wstring TextOf(HWND window) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(window, text, 1024);
-  return text;
-}
-
-// A control's own text, asked of its owner (an edit control keeps its text to
-// itself); the kept text when the owner does not answer in time.
-std::wstring AskedText(HWND window) {
+// The text the system keeps for a window (no message reaches its owner), or with `ask` the
+// control's own, asked of its owner (an edit control keeps its text to itself) for 500 ms.
+std::wstring TextOf(HWND window, bool ask = false) {
   wchar_t text[1024] = {};
   DWORD_PTR copied = 0;
-  if (SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                          SMTO_ABORTIFHUNG, 500, &copied) != 0) {
-    return text;
+  if (!ask || SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                  SMTO_ABORTIFHUNG, 500, &copied) == 0) {
+    GetWindowTextW(window, text, 1024);
   }
-  return TextOf(window);
+  return text;
 }
 
 std::wstring ClassOf(HWND window) {
@@ -155,7 +143,7 @@ void PrintWindow(HWND window, bool ask) {
     Print({"child", Utf8(ClassOf(child)), IsWindowVisible(child) ? "1" : "0",
            IsWindowEnabled(child) ? "1" : "0", Number(rect.left), Number(rect.top),
            Number(rect.right - rect.left), Number(rect.bottom - rect.top),
-           Utf8(ask ? AskedText(child) : TextOf(child))});
+           Utf8(TextOf(child, ask))});
   }
 }
 
@@ -207,13 +195,12 @@ int PrintShortcut(const wchar_t* path) {
                                  reinterpret_cast<void**>(&link))) &&
       SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
       SUCCEEDED(file->Load(path, STGM_READ))) {
-    wchar_t target[MAX_PATH * 2] = {}, directory[MAX_PATH * 2] = {}, text[MAX_PATH * 2] = {};
-    link->GetPath(target, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
-    link->GetWorkingDirectory(directory, MAX_PATH * 2);
-    link->GetDescription(text, MAX_PATH * 2);
-    Print({"target=" + Utf8(target)});
-    Print({"workdir=" + Utf8(directory)});
-    Print({"description=" + Utf8(text)});
+    wchar_t text[3][MAX_PATH * 2] = {};
+    link->GetPath(text[0], MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    link->GetWorkingDirectory(text[1], MAX_PATH * 2);
+    link->GetDescription(text[2], MAX_PATH * 2);
+    Print({"target=" + Utf8(text[0]) + "\nworkdir=" + Utf8(text[1]) +
+           "\ndescription=" + Utf8(text[2])});
     result = 0;
   }
   if (file != nullptr) file->Release();
@@ -238,7 +225,8 @@ int Record(const std::wstring& path, int argc, wchar_t** argv) {
   return ok ? 0 : 1;
 }
 
-// Answers its messages meanwhile: a window that does not would stall every
+// Wine closes its desktop after the last window and is slow to restart it; "ready", or exit 3
+// without a display. Answers its messages meanwhile: a window that does not would stall every
 // program that broadcasts a message to all windows.
 int Hold(DWORD ms) {
   HWND window = CreateWindowExW(0, L"STATIC", L"win_probe hold", WS_POPUP, 0, 0, 1, 1, nullptr,
