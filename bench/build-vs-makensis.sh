@@ -47,9 +47,9 @@ if [ "$lzma2" = 1 ]; then
 fi
 mkdir -p "$out"
 
-# A stub of the size every package expects; its contents do not matter here.
-stub="$out/stub.exe"
-[ -f "$stub" ] || truncate -s 310272 "$stub"
+# The real stub: every command that reads a setup back wants a Windows program.
+stub="${STUB:-$root/build/bin/setup-stub.exe}"
+[ -f "$stub" ] || { echo "$stub not built (cmake --build --preset win32)" >&2; exit 2; }
 printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
 # shellcheck disable=SC2016 # $PROGRAMFILES is NSIS's, not ours
 write_peer_nsi "$out/peer.nsi" "$out/peer.exe" '$PROGRAMFILES\Benchmark' "SilentInstall silent"

@@ -38,7 +38,8 @@ mkdir -p "$out"
 setup="$out/setup.exe"
 archive="$out/payload.tar.gz"
 if [ ! -f "$setup" ] || [ "$setup" -ot "$mksetup" ]; then
-  truncate -s 310272 "$out/stub.exe"
+  # The real stub: extract reads only setups that are Windows programs.
+  cp "${STUB:-$root/build/bin/setup-stub.exe}" "$out/stub.exe"
   printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
   "$mksetup" build --quiet --stub "$out/stub.exe" --script "$out/setup.ini" --tree "$payload" \
     -o "$setup"
