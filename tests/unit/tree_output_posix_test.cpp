@@ -80,6 +80,26 @@ TEST(TreeOutputPosixTest, NeverWritesThroughLinksPlantedInTheTarget) {
   }
 }
 
+// Writes smaller and larger than the file's buffer land in order, a second
+// Close changes nothing, and a closed file takes no more bytes.
+TEST(TreeOutputPosixTest, WritesOfAnySizeLandInOrder) {
+  ScratchDir scratch;
+  const Bytes small = RandomBytes(1000, 1), large = RandomBytes(300000, 2);
+  std::unique_ptr<TreeOutput> output = OpenNativeTreeOutput(scratch.path().c_str());
+  std::unique_ptr<OutputFile> file = output->CreateOutput(u"f");
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->Write(small.data(), small.size()));
+  EXPECT_TRUE(file->Write(large.data(), large.size()));
+  EXPECT_TRUE(file->Write(small.data(), small.size()));
+  EXPECT_TRUE(file->Close());
+  EXPECT_TRUE(file->Close());
+  EXPECT_FALSE(file->Write(small.data(), small.size()));
+  Bytes expected = small;
+  expected.insert(expected.end(), large.begin(), large.end());
+  expected.insert(expected.end(), small.begin(), small.end());
+  EXPECT_EQ(ReadFile(scratch.path() / "f"), expected);
+}
+
 // The stub's calls on a package file: the whole tree into a folder (a name
 // outside ASCII included) with the entries' times where they are valid, and
 // one file by its path to a full destination.
