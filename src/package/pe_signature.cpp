@@ -6,8 +6,7 @@
 
 namespace {
 
-constexpr size_t kPeOffsetField = 0x3C;  // e_lfanew in the DOS header
-constexpr size_t kPeSignatureSize = 4;   // "PE\0\0"
+constexpr size_t kPeSignatureSize = 4;  // "PE\0\0"
 constexpr size_t kCoffHeaderSize = 20;
 constexpr size_t kOptionalHeaderSizeField = 16;  // in the COFF header
 constexpr size_t kChecksumField = 64;            // in the optional header, PE32 and PE32+
@@ -24,8 +23,8 @@ constexpr uint64_t AlignUp8(uint64_t value) { return (value + 7) & ~uint64_t{7};
 }  // namespace
 
 bool FindPeSignatureFields(const uint8_t* head, size_t length, PeSignatureFields* fields) {
-  if (length < kPeOffsetField + 4 || head[0] != 'M' || head[1] != 'Z') return false;
-  const uint32_t pe = DecodeU32(head + kPeOffsetField);
+  if (length < PE_HEADER_OFFSET_FIELD + 4 || head[0] != 'M' || head[1] != 'Z') return false;
+  const uint32_t pe = DecodeU32(head + PE_HEADER_OFFSET_FIELD);
   if (pe > length || length - pe < kPeSignatureSize + kCoffHeaderSize + 2) return false;
   if (memcmp(head + pe, "PE\0\0", kPeSignatureSize) != 0) return false;
 

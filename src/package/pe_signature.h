@@ -14,6 +14,8 @@
 
 #include "platform/input_file.h"
 
+// Where the DOS header keeps the file offset of the PE signature (e_lfanew).
+inline constexpr uint32_t PE_HEADER_OFFSET_FIELD = 0x3C;
 inline constexpr uint32_t PE_CHECKSUM_SIZE = 4;
 inline constexpr uint32_t PE_SECURITY_ENTRY_SIZE = 8;  // table offset (u32), size (u32)
 inline constexpr uint32_t CERTIFICATE_HEADER_SIZE = 8;

@@ -7,11 +7,9 @@
 #include "display.h"
 #include "native_fs.h"
 #include "package/package_format.h"
+#include "package/pe_signature.h"
 
 namespace {
-
-// Where a Windows program's MZ header keeps the offset of its PE signature.
-constexpr uint32_t kPeOffsetField = 0x3C;
 
 // Why `file` cannot be a setup program at all; null when it may be one (or
 // cannot be read, which the package reader reports).
@@ -22,9 +20,9 @@ const char* WhyNotASetupProgram(InputFile& file) {
     return "holds no package: too short to be a setup program (give the file mksetup build "
            "wrote)";
   }
-  uint8_t header[kPeOffsetField + 4];
+  uint8_t header[PE_HEADER_OFFSET_FIELD + 4];
   if (!file.Seek(0) || file.Read(header, sizeof header) != sizeof header) return nullptr;
-  const uint32_t peOffset = DecodeU32(header + kPeOffsetField);
+  const uint32_t peOffset = DecodeU32(header + PE_HEADER_OFFSET_FIELD);
   uint8_t signature[4] = {};
   const bool isPe = header[0] == 'M' && header[1] == 'Z' && peOffset <= size - 4 &&
                     file.Seek(peOffset) && file.Read(signature, 4) == 4 &&
