@@ -158,16 +158,23 @@ struct ExtractingVisitor {
     return false;
   }
 
+  // False ends the walk: once the volume is full, every later file would
+  // fail alike, and what follows the tree must not run on half of it.
   bool OnFile(std::u16string_view path, const char16_t* name, const IndexEntry& entry) {
     running += entry.storedSize;
     if (options.progress != nullptr) {
       options.progress->OnFileName(name);
       options.progress->OnPercent(Percent(running, divisor));
     }
-    std::unique_ptr<OutputFile> out = output.CreateOutput(path);
+    CreateRefusal why = CreateRefusal::kFailed;
+    std::unique_ptr<OutputFile> out = output.CreateOutput(path, &why);
     if (!out) {
-      Report(EXTRACT_CREATE_FAILED, path, entry, false);
-      return true;
+      if (why == CreateRefusal::kLink) {
+        ++stats.skipped;
+        Tell(EXTRACT_LINK_IN_TARGET, path, entry, false);
+        return true;
+      }
+      return Failed(EXTRACT_CREATE_FAILED, path, entry);
     }
     ++stats.filesWritten;
     CopyResult result = COPY_OK;
@@ -175,12 +182,24 @@ struct ExtractingVisitor {
       result = buffers.input == nullptr ? COPY_CUT_SHORT
                                         : CopyEntryData(file, tree, entry, *out, buffers);
     }
+    // A file that did not come out whole is not put in place: an old file of
+    // that name keeps its bytes.
+    if (result != COPY_OK) {
+      out->Discard();
+      return Failed(static_cast<ExtractIssue>(result), path, entry);
+    }
     const bool timeSet = IsValidEntryTime(entry.time) && out->SetTime(entry.time);
-    if (!out->Close() && result == COPY_OK) result = COPY_WRITE_FAILED;
+    const bool placed = out->Close();
     out.reset();
+    if (!placed) return Failed(EXTRACT_WRITE_FAILED, path, entry);
     if (!timeSet && IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
-    if (result != COPY_OK) Report(static_cast<ExtractIssue>(result), path, entry, false);
     return true;
+  }
+
+  bool Failed(ExtractIssue issue, std::u16string_view path, const IndexEntry& entry) {
+    stats.diskFull = output.DiskFull();
+    Report(stats.diskFull ? EXTRACT_DISK_FULL : issue, path, entry, false);
+    return !stats.diskFull;
   }
 
   void OnSkipped(ExtractIssue issue, std::u16string_view parent, const IndexEntry& entry,
@@ -225,9 +244,15 @@ struct FindingVisitor {
     std::unique_ptr<OutputFile> out = output.CreateOutput(destination);
     if (!out) return false;
     found = true;
+    CopyResult result = COPY_OK;
     if (entry.storedSize != 0) {
       CopyBuffers buffers;
-      if (buffers.input != nullptr) CopyEntryData(file, tree, entry, *out, buffers);
+      result = buffers.input == nullptr ? COPY_CUT_SHORT
+                                        : CopyEntryData(file, tree, entry, *out, buffers);
+    }
+    if (result != COPY_OK) {
+      out->Discard();
+      return false;
     }
     const bool timeSet = IsValidEntryTime(entry.time) && out->SetTime(entry.time);
     out->Close();
@@ -237,18 +262,6 @@ struct FindingVisitor {
   }
   void OnSkipped(ExtractIssue, std::u16string_view, const IndexEntry&, bool) {}
 };
-
-// Splits a full path at its last separator into its folder and its name.
-void SplitPath(std::u16string_view path, std::u16string* folder, std::u16string* name) {
-  const size_t cut = path.find_last_of(u"\\/");
-  if (cut == std::u16string_view::npos) {
-    *folder = u".";
-    *name = path;
-    return;
-  }
-  *folder = path.substr(0, cut);
-  *name = path.substr(cut + 1);
-}
 
 }  // namespace
 
@@ -273,7 +286,9 @@ const char* DescribeExtractIssue(ExtractIssue issue) {
     case EXTRACT_TREE_DAMAGED:
       return "damaged: the file tree is missing, cut short or does not inflate";
     case EXTRACT_LINK_IN_TARGET:
-      return "skipped: the folder is a link or junction in the target, with all below it";
+      return "skipped: a link or junction of that name is in the target";
+    case EXTRACT_DISK_FULL:
+      return "failed: the disk is full; the rest of the tree was not written";
   }
   return "failed";
 }
@@ -324,33 +339,4 @@ bool FindAndExtractFile(InputFile& file, uint64_t treeOffset, std::u16string_vie
   FindingVisitor finder{file, tree, wantedPath, output, destination};
   walk.Run(finder);
   return finder.found;
-}
-
-int ExtractPackageTree(const char16_t* targetDir, const char16_t* stubPath, uint64_t treeOffset,
-                       ExtractProgress* progress, ExtractStats* stats) {
-  ExtractStats result;
-  std::unique_ptr<InputFile> file = OpenInputFile(stubPath);
-  std::unique_ptr<TreeOutput> output = OpenTreeOutput(targetDir);
-  if (file && output) {
-    ExtractOptions options;
-    options.rootPathUnits = std::char_traits<char16_t>::length(targetDir);
-    options.progress = progress;
-    result = ExtractTree(*file, treeOffset, *output, options);
-  } else {
-    result.indexCutShort = true;
-  }
-  if (stats != nullptr) *stats = result;
-  return 0;
-}
-
-int ExtractPackageFile(const char16_t* stubPath, uint64_t treeOffset, const char16_t* wantedPath,
-                       const char16_t* destination) {
-  std::unique_ptr<InputFile> file = OpenInputFile(stubPath);
-  if (!file) return 0;
-  std::u16string folder;
-  std::u16string name;
-  SplitPath(destination, &folder, &name);
-  std::unique_ptr<TreeOutput> output = OpenTreeOutput(folder.c_str());
-  if (output) FindAndExtractFile(*file, treeOffset, wantedPath, *output, name);
-  return 0;
 }

@@ -35,7 +35,8 @@ enum ExtractIssue : int {
   EXTRACT_WRITE_FAILED = COPY_WRITE_FAILED,      // the output refused bytes
   EXTRACT_INDEX_CUT_SHORT,                       // an entry was cut short by the end of the index
   EXTRACT_TREE_DAMAGED,    // the tree section is missing, cut short or does not inflate
-  EXTRACT_LINK_IN_TARGET,  // a directory exists in the target as a link or junction
+  EXTRACT_LINK_IN_TARGET,  // a folder or file exists in the target as a link or junction
+  EXTRACT_DISK_FULL,       // the volume filled up: this file and the rest were not written
 };
 static_assert(EXTRACT_DATA_CUT_SHORT == EXTRACT_CREATE_FAILED + 1 &&
               EXTRACT_INDEX_CUT_SHORT == EXTRACT_WRITE_FAILED + 1);
@@ -79,12 +80,13 @@ class ExtractObserver {
 };
 
 struct ExtractStats {
-  uint32_t filesWritten = 0;  // created, whether or not their data was whole
+  uint32_t filesWritten = 0;  // started, whether or not their data was whole
   uint32_t skipped = 0;  // entries refused for their name, path or a link (a subtree counts once)
   uint32_t failed = 0;   // files not created, or written incompletely
   bool indexCutShort = false;  // the index ended inside an entry, or the tree is damaged
   uint64_t storedTotal = 0;    // stored sizes of the files the walk took on
-  bool Clean() const { return skipped == 0 && failed == 0 && !indexCutShort; }
+  bool diskFull = false;       // the walk stopped when the volume filled up
+  bool Clean() const { return skipped == 0 && failed == 0 && !indexCutShort && !diskFull; }
 };
 
 struct ExtractOptions {
@@ -101,7 +103,8 @@ struct ExtractOptions {
 // every directory and adds up the stored sizes, then a walk that writes each
 // file, tells `progress` its name and percentage first, and gives it its
 // entry time. Files that cannot be created are skipped and still count
-// towards the progress; a damaged file ends where its data ends.
+// towards the progress; a damaged file is not put in place (an old file of
+// its name stays). When the volume fills up the walk ends there.
 ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& output,
                          const ExtractOptions& options);
 
@@ -111,11 +114,3 @@ ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& outpu
 // and its destination created.
 bool FindAndExtractFile(InputFile& file, uint64_t treeOffset, std::u16string_view wantedPath,
                         TreeOutput& output, std::u16string_view destination);
-
-// The stub-facing forms, by path. Both return 0, found or not; `stats`, when
-// given, receives what ExtractTree reports.
-int ExtractPackageTree(const char16_t* targetDir, const char16_t* stubPath, uint64_t treeOffset,
-                       ExtractProgress* progress, ExtractStats* stats = nullptr);
-// `destination` is a full path; its folder must exist.
-int ExtractPackageFile(const char16_t* stubPath, uint64_t treeOffset, const char16_t* wantedPath,
-                       const char16_t* destination);

@@ -23,7 +23,20 @@ bool BufferedOutputFile::Close() {
   Flush();
   if (!CloseRaw()) ok_ = false;
   closed_ = true;
+  if (!ok_) {
+    DiscardRaw();
+  } else if (!CommitRaw()) {
+    ok_ = false;
+  }
   return ok_;
+}
+
+void BufferedOutputFile::Discard() {
+  if (closed_) return;
+  CloseRaw();
+  closed_ = true;
+  ok_ = false;
+  DiscardRaw();
 }
 
 bool BufferedOutputFile::SetTime(const EntryTime& time) {

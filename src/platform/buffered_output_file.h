@@ -15,12 +15,13 @@ class BufferedOutputFile : public OutputFile {
 
   bool Write(const void* data, size_t size) final;
   bool Close() final;
+  void Discard() final;
   bool SetTime(const EntryTime& time) final;
 
  protected:
   // Without memory for the buffer every write goes straight through.
   explicit BufferedOutputFile(size_t bufferSize);
-  // Derived destructors call Close() themselves: the raw operations are
+  // Derived destructors call Discard() themselves: the raw operations are
   // theirs and are gone by the time this one runs.
   ~BufferedOutputFile() override;
 
@@ -30,6 +31,10 @@ class BufferedOutputFile : public OutputFile {
   virtual bool CloseRaw() = 0;
   // Gives the open file all its times; false when that failed.
   virtual bool SetTimeRaw(const EntryTime& time) = 0;
+  // After CloseRaw: puts the whole file in place (false when that failed,
+  // and the file is then gone), or removes it.
+  virtual bool CommitRaw() = 0;
+  virtual void DiscardRaw() = 0;
 
  private:
   bool Flush();

@@ -24,6 +24,12 @@ class InputFile {
 // memory for the object cannot be had.
 std::unique_ptr<InputFile> OpenInputFile(const char16_t* path);
 
+// Opens `path` as OpenInputFile does, and so that, while it is open, nobody
+// can write to the file, rename it or delete it (on Windows; on POSIX the
+// open file is the same file whatever happens to its name). What was
+// verified through it is then what is read through it later.
+std::unique_ptr<InputFile> OpenPackageFile(const char16_t* path);
+
 // A read-only view of bytes the caller keeps alive.
 class MemoryInputFile final : public InputFile {
  public:

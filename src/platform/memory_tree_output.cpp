@@ -1,29 +1,43 @@
 #include "platform/memory_tree_output.h"
 
+#include <utility>
+
 #include "platform/windows_name.h"
 
 namespace {
 
+// Written aside and put in place by Close, as the real outputs rename a
+// temporary file over the old one.
 class MemoryOutputFile final : public OutputFile {
  public:
-  MemoryOutputFile(MemoryTreeOutput::Node* node, MemoryTreeOutput* owner)
-      : node_(node), owner_(owner) {}
+  MemoryOutputFile(std::u16string path, MemoryTreeOutput* owner)
+      : path_(std::move(path)), owner_(owner) {}
   bool Write(const void* data, size_t size) override {
-    if (closed_ || node_->bytes.size() + size > owner_->writeLimit) return false;
+    if (done_ || bytes_.size() + size > owner_->writeLimit) return false;
+    if (owner_->bytesWritten + size > owner_->spaceLimit) {
+      owner_->NoteFull();
+      return false;
+    }
     const auto* bytes = static_cast<const uint8_t*>(data);
-    node_->bytes.insert(node_->bytes.end(), bytes, bytes + size);
+    bytes_.insert(bytes_.end(), bytes, bytes + size);
     owner_->bytesWritten += size;
     return true;
   }
   bool Close() override {
-    closed_ = true;
+    if (done_) return true;
+    done_ = true;
+    MemoryTreeOutput::Node& node = owner_->nodes[path_];
+    node.bytes = std::move(bytes_);
+    node.timeSet = false;
     return true;
   }
+  void Discard() override { done_ = true; }
 
  private:
-  MemoryTreeOutput::Node* node_;
+  std::u16string path_;
   MemoryTreeOutput* owner_;
-  bool closed_ = false;
+  std::vector<uint8_t> bytes_;
+  bool done_ = false;
 };
 
 }  // namespace
@@ -68,16 +82,21 @@ DirectoryOutcome MemoryTreeOutput::MakeDirectory(std::u16string_view relativePat
   return DirectoryOutcome::kMade;
 }
 
-std::unique_ptr<OutputFile> MemoryTreeOutput::CreateOutput(std::u16string_view relativePath) {
+std::unique_ptr<OutputFile> MemoryTreeOutput::CreateOutput(std::u16string_view relativePath,
+                                                           CreateRefusal* why) {
+  if (why != nullptr) *why = CreateRefusal::kFailed;
   if (relativePath.empty() || !Accept(relativePath) || !ParentIsDirectory(relativePath)) {
     return nullptr;
   }
   std::u16string key(relativePath);
   if (refuse.count(key) != 0) return nullptr;
-  Node& node = nodes[key];
-  if (node.isDirectory) return nullptr;
-  node.bytes.clear();
-  return std::make_unique<MemoryOutputFile>(&node, this);
+  if (links.count(key) != 0) {
+    if (why != nullptr) *why = CreateRefusal::kLink;
+    return nullptr;
+  }
+  const Node* node = Find(key);
+  if (node != nullptr && node->isDirectory) return nullptr;
+  return std::make_unique<MemoryOutputFile>(std::move(key), this);
 }
 
 bool MemoryTreeOutput::SetEntryTime(std::u16string_view relativePath, const EntryTime& time) {

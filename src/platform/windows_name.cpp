@@ -30,7 +30,8 @@ bool IsDeviceName(std::u16string_view name) {
     std::u16string_view stem = base.substr(0, 3);
     return EqualsAsciiUpper(stem, "COM") || EqualsAsciiUpper(stem, "LPT");
   }
-  return false;
+  // The console's own input and output, opened by name like the others.
+  return EqualsAsciiUpper(base, "CONIN$") || EqualsAsciiUpper(base, "CONOUT$");
 }
 
 }  // namespace

@@ -347,7 +347,7 @@ assert sizes == [65536, 65536, l["bytes"] - 131072], sizes' out.txt || fail "sol
     mkdir -p out elsewhere
     ln -s ../elsewhere out/sub
     expect 3 mk extract setup.exe out
-    contains err.txt "mksetup: sub/: skipped: the folder is a link or junction in the target"
+    contains err.txt "mksetup: sub/: skipped: a link or junction of that name is in the target"
     contains err.txt "1 entries skipped"
     [ -z "$(ls -A elsewhere)" ] || fail "written through the link: $(ls -A elsewhere)"
     cmp -s tree/noise.bin out/noise.bin || fail "the other files are missing"

@@ -1,6 +1,7 @@
 // The native tree output on a real file system: links planted in the target
 // are never written through, times land on the files, and a whole package
-// comes back through the stub's extraction calls.
+// comes back through the stub's extraction calls, with no temporary file
+// left behind.
 #include "platform/posix/tree_output_posix.h"
 
 #include <fcntl.h>
@@ -53,12 +54,18 @@ TEST(TreeOutputPosixTest, NeverWritesThroughLinksPlantedInTheTarget) {
   fs::create_symlink(outside / "nowhere", target / "dangling");
   fs::create_hard_link(outside / "hard-victim", target / "hard");
   ASSERT_EQ(mkfifo((target / "fifo").c_str(), 0600), 0);
+  // What a killed extraction left goes; what only looks like it stays, and
+  // so does the old file under a damaged one.
+  WriteFile(target / "~setup00c0ffee.tmp", ToBytes("left"));
+  WriteFile(target / "~setup00C0FFEE.tmp", ToBytes("not ours"));
+  WriteFile(target / "damaged", ToBytes("old"));
 
   TreeSection section;
   section.Dir("dir-link").File("x", ToBytes("through a link")).End();
   for (const char* name : {"file-link", "dangling", "hard", "fifo", "plain"}) {
     section.File(name, ToBytes(name));
   }
+  section.RawFile("damaged", 1000, 0);
   Collected observer;
   const ExtractStats stats = Extract(section, target, &observer);
 
@@ -72,11 +79,18 @@ TEST(TreeOutputPosixTest, NeverWritesThroughLinksPlantedInTheTarget) {
   EXPECT_TRUE(fs::is_fifo(target / "fifo"));
   EXPECT_EQ(ReadFile(target / "plain"), ToBytes("plain"));
   EXPECT_NE(ModificationTime(target / "file-link").tv_sec, kTimeSeconds);  // nor its time
-  EXPECT_EQ(stats.skipped, 1u);                                            // dir-link, with x
-  EXPECT_EQ(stats.failed, 3u);  // file-link, dangling, fifo
-  EXPECT_EQ(stats.filesWritten, 2u);
+  EXPECT_EQ(ReadFile(target / "damaged"), ToBytes("old"));
+  EXPECT_FALSE(fs::exists(target / "~setup00c0ffee.tmp"));
+  EXPECT_TRUE(fs::exists(target / "~setup00C0FFEE.tmp"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 8);
+  EXPECT_EQ(stats.skipped, 3u);  // dir-link with x, file-link, dangling
+  EXPECT_EQ(stats.failed, 2u);   // fifo, damaged
+  EXPECT_EQ(stats.filesWritten, 3u);
   for (const auto& [issue, name] : observer.issues) {
-    EXPECT_EQ(issue, name == "dir-link" ? EXTRACT_LINK_IN_TARGET : EXTRACT_CREATE_FAILED) << name;
+    const ExtractIssue expected = name == "fifo"      ? EXTRACT_CREATE_FAILED
+                                  : name == "damaged" ? EXTRACT_DATA_CUT_SHORT
+                                                      : EXTRACT_LINK_IN_TARGET;
+    EXPECT_EQ(issue, expected) << name;
   }
 }
 
@@ -117,12 +131,12 @@ TEST(TreeOutputPosixTest, StubCallsExtractAWholePackage) {
   WriteFile(setup, AssemblePackage(FakeStub(), 0, ToBytes("[locale]\r\n"), section.Build()));
 
   PackageInfo info;
-  ASSERT_EQ(ReadPackage(setup.u16string().c_str(), &info), PACKAGE_VERIFIED);
+  std::unique_ptr<InputFile> package = OpenPackageFile(setup.u16string().c_str());
+  ASSERT_TRUE(package);
+  ASSERT_EQ(ReadPackageFrom(*package, &info), PACKAGE_VERIFIED);
   const fs::path target = scratch.path() / "target";
-  ExtractStats stats;
-  EXPECT_EQ(ExtractPackageTree(target.u16string().c_str(), info.stubPath.c_str(), info.treeOffset,
-                               nullptr, &stats),
-            0);
+  std::unique_ptr<TreeOutput> output = OpenTreeOutput(target.u16string().c_str());
+  const ExtractStats stats = ExtractTree(*package, info.treeOffset, *output, ExtractOptions());
   EXPECT_TRUE(stats.Clean());
   EXPECT_EQ(stats.filesWritten, 5u);
   EXPECT_EQ(ReadFile(target / "readme.txt"), text);
@@ -140,15 +154,12 @@ TEST(TreeOutputPosixTest, StubCallsExtractAWholePackage) {
   EXPECT_EQ(ModificationTime(target / "bad").tv_sec, kTimeSeconds);
   EXPECT_FALSE(SetFileTimeFromEntry({2022, 13, 1, 0, 0, 0, 0}, byPath.c_str()));
 
-  const fs::path picture = scratch.path() / "temp_install.png";
-  EXPECT_EQ(ExtractPackageFile(info.stubPath.c_str(), info.treeOffset, u"bin\\tool.exe",
-                               picture.u16string().c_str()),
-            0);
-  EXPECT_EQ(ReadFile(picture), noise);
-  fs::remove(picture);
-  ExtractPackageFile(info.stubPath.c_str(), info.treeOffset, u"bin/tool.exe",
-                     picture.u16string().c_str());
-  EXPECT_FALSE(fs::exists(picture));
+  std::unique_ptr<TreeOutput> folder = OpenTreeOutput(scratch.path().u16string().c_str());
+  EXPECT_TRUE(FindAndExtractFile(*package, info.treeOffset, u"bin\\tool.exe", *folder, u"pic"));
+  EXPECT_EQ(ReadFile(scratch.path() / "pic"), noise);
+  fs::remove(scratch.path() / "pic");
+  EXPECT_FALSE(FindAndExtractFile(*package, info.treeOffset, u"bin/tool.exe", *folder, u"pic"));
+  EXPECT_FALSE(fs::exists(scratch.path() / "pic"));
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ inline const std::vector<UnsafeName> kUnsafeNames = {
     {"com9.log", FILE_NAME_DEVICE},
     {"Lpt1", FILE_NAME_DEVICE},
     {"LPT9.x", FILE_NAME_DEVICE},
+    {"conin$", FILE_NAME_DEVICE},
+    {"CONOUT$.log", FILE_NAME_DEVICE},
     {"COM\xC2\xB9", FILE_NAME_DEVICE},      // superscript one counts as a digit
     {"lpt\xC2\xB3.txt", FILE_NAME_DEVICE},  // and superscript three
     // The stub keeps one UTF-16 unit per value: U+1005C must not become '\'.

@@ -116,9 +116,9 @@ TEST(WindowsNameTest, RefusesWhatWindowsCannotHoldAsNamed) {
 }
 
 TEST(WindowsNameTest, AcceptsOrdinaryNames) {
-  for (const char16_t* name :
-       {u"a", u"setup.exe", u".hidden", u"a b", u"x..y", u"con_", u"cons", u"com0", u"com10",
-        u"lpt", u"nul_.txt", u"\u00E9t\u00E9", u"\u00A0lead", u"concat.txt", u"COM\u00B4"}) {
+  for (const char16_t* name : {u"a", u"setup.exe", u".hidden", u"a b", u"x..y", u"con_", u"cons",
+                               u"com0", u"com10", u"lpt", u"nul_.txt", u"conin", u"conout$x",
+                               u"\u00E9t\u00E9", u"\u00A0lead", u"concat.txt", u"COM\u00B4"}) {
     EXPECT_TRUE(IsSafeFileName(name)) << std::u16string(name).size();
   }
 }

@@ -4,15 +4,23 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "installer/win32/progress_window.h"
 #include "package/tree_walker.h"
 #include "test_support.h"
 
 namespace {
+
+const char16_t* AsU16(const std::wstring& text) {
+  return reinterpret_cast<const char16_t*>(text.c_str());
+}
 
 // The progress messages the recorder window received: "name a.txt", "percent 0".
 std::vector<std::string> g_messages;
@@ -72,11 +80,12 @@ TEST(TreeExtractTest, WritesAllTimesAndReportsProgressAsMessages) {
     const std::wstring target = (temp / ("tree_extract_" + std::to_string(intervalMs))).wstring();
     g_messages.clear();
     ProgressWindow progress(window, WM_SETUP_PROGRESS, intervalMs);
-    ExtractStats stats;
-    EXPECT_EQ(ExtractPackageTree(reinterpret_cast<const char16_t*>(target.c_str()),
-                                 reinterpret_cast<const char16_t*>(setup.c_str()),
-                                 SCRIPT_OFFSET + script.size(), &progress, &stats),
-              0);
+    std::unique_ptr<InputFile> file = OpenPackageFile(AsU16(setup));
+    ASSERT_TRUE(file);
+    std::unique_ptr<TreeOutput> output = OpenTreeOutput(AsU16(target));
+    ExtractOptions options;
+    options.progress = &progress;
+    const ExtractStats stats = ExtractTree(*file, SCRIPT_OFFSET + script.size(), *output, options);
     EXPECT_TRUE(stats.Clean());
     EXPECT_EQ(stats.filesWritten, 4u);
     // Times first: reading a file may move its access time.
@@ -98,6 +107,78 @@ TEST(TreeExtractTest, WritesAllTimesAndReportsProgressAsMessages) {
   }
   DestroyWindow(window);
   DeleteFileW(setup.c_str());
+}
+
+struct RetryOnce final : ReplaceHandler {
+  HANDLE holder;
+  std::vector<std::u16string> asked;
+  bool RetryReplace(std::u16string_view path, const char16_t*) override {
+    asked.emplace_back(path);
+    CloseHandle(holder);  // the user closed the program
+    return asked.size() == 1;
+  }
+  void ReplacedAtRestart(std::u16string_view) override { ADD_FAILURE() << "put off"; }
+};
+
+// What the Windows output adds to the walk: the package file cannot be
+// renamed or written while it is open; an old file is replaced whole (a
+// read-only one too), its other hard-linked name keeps the old bytes, a file
+// in use is asked about, and a killed extraction's leftovers go.
+TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tree_replace_test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "target");
+  auto write = [](const std::filesystem::path& path, const char* text) {
+    std::ofstream(path, std::ios::binary) << text;
+  };
+  auto read = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::filesystem::path target = dir / "target";
+  write(target / "readonly.txt", "old");
+  SetFileAttributesW((target / "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  write(dir / "outside.txt", "outside");
+  ASSERT_TRUE(
+      CreateHardLinkW((target / "hard.txt").c_str(), (dir / "outside.txt").c_str(), nullptr));
+  write(target / "held.txt", "old");
+  write(target / "~setup0badf00d.tmp", "left by a killed setup");
+  TreeSection tree;
+  for (const char* name : {"readonly.txt", "hard.txt", "held.txt"}) tree.File(name, ToBytes("new"));
+  const Bytes script = ToBytes("[locale]\n");
+  const Bytes package = AssemblePackage(FakeStub(), 0, script, tree.Build());
+  const std::filesystem::path setup = dir / "setup.exe";
+  std::ofstream(setup, std::ios::binary)
+      .write(reinterpret_cast<const char*>(package.data()),
+             static_cast<std::streamsize>(package.size()));
+
+  std::unique_ptr<InputFile> file = OpenPackageFile(AsU16(setup.wstring()));
+  ASSERT_TRUE(file);
+  EXPECT_FALSE(MoveFileExW(setup.c_str(), (dir / "moved.exe").c_str(), 0));
+  EXPECT_EQ(CreateFileW(setup.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                        nullptr),
+            INVALID_HANDLE_VALUE);
+  RetryOnce handler;
+  handler.holder = CreateFileW((target / "held.txt").c_str(), GENERIC_READ, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handler.holder, INVALID_HANDLE_VALUE);
+  std::unique_ptr<TreeOutput> output = OpenTreeOutput(AsU16(target.wstring()), &handler);
+  const ExtractStats stats =
+      ExtractTree(*file, SCRIPT_OFFSET + script.size(), *output, ExtractOptions());
+  EXPECT_TRUE(stats.Clean());
+  EXPECT_EQ(handler.asked, std::vector<std::u16string>{u"held.txt"});
+  for (const char* name : {"readonly.txt", "hard.txt", "held.txt"}) {
+    EXPECT_EQ(read(target / name), "new") << name;
+  }
+  EXPECT_EQ(read(dir / "outside.txt"), "outside");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(target)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"hard.txt", "held.txt", "readonly.txt"}));
+  file.reset();
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -71,7 +71,9 @@ void EnableCreateGlobalPrivilege() {
 }
 
 // The setup runs elevated; a null DACL lets a second start of any user
-// (an unelevated double-click) open the objects.
+// (an unelevated double-click) open the objects. Not inherited: the programs
+// the setup starts have no use for them, and a handle they held would keep
+// the marker of a running instance alive after the setup ended.
 struct OpenSecurity {
   SECURITY_DESCRIPTOR descriptor{};
   SECURITY_ATTRIBUTES attributes{};
@@ -81,7 +83,7 @@ struct OpenSecurity {
     SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = &descriptor;
-    attributes.bInheritHandle = TRUE;
+    attributes.bInheritHandle = FALSE;
   }
 };
 

@@ -67,7 +67,7 @@ class HandleTreeOutput final : public TreeOutput {
  public:
   explicit HandleTreeOutput(HANDLE file) : file_(file) {}
   DirectoryOutcome MakeDirectory(std::u16string_view) override { return DirectoryOutcome::kFailed; }
-  std::unique_ptr<OutputFile> CreateOutput(std::u16string_view) override {
+  std::unique_ptr<OutputFile> CreateOutput(std::u16string_view, CreateRefusal*) override {
     return std::make_unique<HandleOutputFile>(file_);
   }
   bool SetEntryTime(std::u16string_view, const EntryTime&) override { return false; }
@@ -118,10 +118,9 @@ HBITMAP SetupApp::DecodePackagePicture() {
   if (loader == nullptr || folder.empty()) return nullptr;
   const HANDLE file = CreatePrivateFile(folder);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
-  std::unique_ptr<InputFile> input = OpenInputFile(package.stubPath.c_str());
   HandleTreeOutput output(file);
-  if (!input ||
-      !FindAndExtractFile(*input, package.treeOffset, texts.pictureName, output, u"picture")) {
+  if (!FindAndExtractFile(*packageFile, package.treeOffset, texts.pictureName, output,
+                          u"picture")) {
     CloseHandle(file);
     return nullptr;
   }

@@ -5,8 +5,16 @@
 // windows.h first: the control header builds on it.
 #include <commctrl.h>
 
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/win32/message_pump.h"
+#include "installer/install_space.h"
 #include "installer/install_target.h"
+#include "installer/win32/free_space.h"
+#include "installer/win32/install_problems.h"
 #include "installer/win32/progress_window.h"
 #include "installer/win32/setup_app.h"
 #include "package/tree_walker.h"
@@ -20,8 +28,8 @@ constexpr DWORD kFinalPauseMs = 1000;
 // The label and bar change at most this often: fast enough to look live.
 constexpr DWORD kProgressIntervalMs = 30;
 
-constexpr wchar_t kTargetUnusable[] =
-    L"The target directory cannot be used. Please choose another one.";
+constexpr char16_t kTargetUnusable[] =
+    u"The target directory cannot be used. Please choose another one.";
 
 std::u16string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -44,13 +52,26 @@ std::u16string FullTargetPath(const std::u16string& text) {
   return std::u16string(reinterpret_cast<const char16_t*>(full), length);
 }
 
-// Creates every missing folder of the absolute `path`, outermost first; one
-// that cannot be made shows when the folder is entered.
-void MakeFolderChain(const std::u16string& path) {
-  for (size_t i = PathRootLength(path); i < path.size(); ++i) {
-    if (path[i] == u'\\') CreateDirectoryW(AsWide(LongPathForm(path.substr(0, i))), nullptr);
+// Creates every missing folder of the absolute `path`, outermost first, and
+// returns those it made; one that cannot be made shows when the folder is
+// entered.
+std::vector<std::u16string> MakeFolderChain(const std::u16string& path) {
+  std::vector<std::u16string> made;
+  for (size_t i = PathRootLength(path); i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != u'\\') continue;
+    std::u16string folder = path.substr(0, i);
+    if (CreateDirectoryW(AsWide(LongPathForm(folder)), nullptr)) made.push_back(std::move(folder));
   }
-  CreateDirectoryW(AsWide(LongPathForm(path)), nullptr);  // it may exist already
+  return made;
+}
+
+std::u16string CurrentDirectory() {
+  const DWORD units = GetCurrentDirectoryW(0, nullptr);
+  if (units == 0) return {};
+  std::u16string directory(units, u'\0');
+  const DWORD length = GetCurrentDirectoryW(units, reinterpret_cast<wchar_t*>(directory.data()));
+  directory.resize(length < units ? length : 0);
+  return directory;
 }
 
 }  // namespace
@@ -71,18 +92,35 @@ void SetupApp::DoInstall() {
     return;
   }
 
+  if (!HasRoomForTree()) return;
+
   const std::u16string directory = DirectoryForm(context.targetDir);
   DoPrepareSection(context);
   SetCurrentDirectoryW(AsWide(directory));
-  ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
   ExtractStats stats;
-  ExtractPackageTree(context.targetDir.c_str(), package.stubPath.c_str(), package.treeOffset,
-                     &progress, &stats);
-  if (!stats.Clean()) exitCode_ = SETUP_EXIT_INCOMPLETE;
+  InstallProblems problems(hwnd, texts.title, silent_);
+  if (std::unique_ptr<TreeOutput> output = OpenTreeOutput(context.targetDir.c_str(), &problems)) {
+    ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
+    ExtractOptions options;
+    options.rootPathUnits = context.targetDir.size();
+    options.progress = &progress;
+    options.observer = &problems;
+    stats = ExtractTree(*packageFile, package.treeOffset, *output, options);
+  } else {
+    stats.indexCutShort = true;
+  }
+  if (!stats.Clean()) {
+    exitCode_ = SETUP_EXIT_INCOMPLETE;
+  } else if (problems.RestartNeeded()) {
+    exitCode_ = SETUP_EXIT_RESTART_NEEDED;
+  }
   SetCurrentDirectoryW(AsWide(directory));
 
   ShowWindow(hwnd, SW_HIDE);
-  RunSections();
+  // A full disk leaves part of the tree old and part new: the sections
+  // would register, link and run a broken install.
+  if (!stats.diskFull) RunSections();
+  problems.ShowSummary();
   Sleep(kFinalPauseMs);
   PostQuitMessage(0);
 }
@@ -117,7 +155,8 @@ void SetupApp::ShowChoiceMode() {
 bool SetupApp::EnterTarget() {
   context.targetDir = TargetFromField(FullTargetPath(WindowText(TargetEdit.hwnd)));
   if (context.targetDir.empty()) return false;
-  MakeFolderChain(context.targetDir);
+  previousDirectory_ = CurrentDirectory();
+  madeFolders_ = MakeFolderChain(context.targetDir);
   return SetCurrentDirectoryW(AsWide(DirectoryForm(context.targetDir))) != 0;
 }
 
@@ -135,14 +174,38 @@ void SetupApp::RefuseTarget() {
     PostQuitMessage(0);
     return;
   }
-  // No tick may start another attempt behind the message box, and a quit
-  // request that a tick of this attempt made would close the box at once.
-  KillTimer(hwnd, INSTALL_TIMER_ID);
-  MSG quit;
-  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
   ShowChoiceMode();
-  MessageBoxW(hwnd, kTargetUnusable, AsWide(texts.title), MB_OK | MB_ICONWARNING);
+  ShowInstallBox(hwnd, kTargetUnusable, texts.title, MB_OK | MB_ICONWARNING);
   InstallStarted = 0;
+}
+
+// Before anything is written: a target whose volume cannot hold the tree is
+// refused like one that cannot be used, with both figures, and the folders
+// made for it are removed again.
+bool SetupApp::HasRoomForTree() {
+  const SpaceCheck space =
+      MeasureSpace(*packageFile, package.treeOffset, context.targetDir, !madeFolders_.empty());
+  if (space.Enough()) return true;
+  LeaveTarget();
+  if (silent_ || hwnd == nullptr) {
+    RefuseTarget();
+    return false;
+  }
+  ShowChoiceMode();
+  ShowInstallBox(hwnd, NotEnoughSpaceText(context.targetDir, space.needed, space.free), texts.title,
+                 MB_OK | MB_ICONWARNING);
+  InstallStarted = 0;
+  return false;
+}
+
+// Back where the install started, without the folders it made (only while
+// they are empty: nothing else is removed).
+void SetupApp::LeaveTarget() {
+  SetCurrentDirectoryW(AsWide(previousDirectory_));
+  for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+    RemoveDirectoryW(AsWide(LongPathForm(*folder)));
+  }
+  madeFolders_.clear();
 }
 
 void SetupApp::RunSections() {

@@ -38,7 +38,10 @@ int SetupApp::InitInstance() {
 
   wchar_t path[kModulePathUnits];
   GetModulePath(path);
-  switch (ReadPackage(AsU16(path), &package)) {
+  packageFile = OpenPackageFile(AsU16(path));
+  if (!packageFile) return SETUP_EXIT_FAILED;
+  package.stubPath = AsU16(path);
+  switch (ReadPackageFrom(*packageFile, &package)) {
     case PACKAGE_VERIFIED:
       break;
     case PACKAGE_NONE:

@@ -7,11 +7,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/win32/app_base.h"
 #include "installer/locale_texts.h"
 #include "package/package_reader.h"
+#include "platform/input_file.h"
 #include "script/win32/script_actions.h"
 #include "ui/win32/toolkit.h"
 
@@ -26,6 +29,9 @@ enum SetupExitCode : int {
   SETUP_EXIT_FAILED = 1,           // a damaged or unreadable package
   SETUP_EXIT_TARGET_UNUSABLE = 2,  // silent: the folder cannot be made or entered
   SETUP_EXIT_INCOMPLETE = 3,       // some entry of the tree was skipped or not written
+  // Installed, but a file in use is replaced when Windows restarts (the
+  // code deployment tools read as "done, restart needed").
+  SETUP_EXIT_RESTART_NEEDED = 3010,
 };
 
 class SetupApp : public FrameWindow, public AppBase {
@@ -51,6 +57,10 @@ class SetupApp : public FrameWindow, public AppBase {
   int32_t PictureWidth = 0;
   int32_t PictureHeight = 0;
   PackageInfo package;  // the script, the tree offset and our own path
+  // Our own file, open from the start to the end of the run so that nobody
+  // can change or replace it: the package is verified and installed through
+  // this one handle, never read by its name again.
+  std::unique_ptr<InputFile> packageFile;
   int32_t InstallStarted = 0;
   LocaleTexts texts;
   // What the script's actions read: the script, LocaleName and TargetDir.
@@ -72,8 +82,14 @@ class SetupApp : public FrameWindow, public AppBase {
   void ShowChoiceMode();
   bool EnterTarget();
   void RefuseTarget();
+  bool HasRoomForTree();
+  void LeaveTarget();
   void RunSections();
 
   bool silent_ = false;
   int exitCode_ = SETUP_EXIT_DONE;
+  // The folders EnterTarget made, outermost first, and the current
+  // directory before it: what a refused target gives back.
+  std::vector<std::u16string> madeFolders_;
+  std::u16string previousDirectory_;
 };

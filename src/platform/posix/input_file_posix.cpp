@@ -61,3 +61,5 @@ std::unique_ptr<InputFile> OpenNativeInputFile(const char* path) {
   if (file == nullptr) close(fd);
   return std::unique_ptr<InputFile>(file);
 }
+
+std::unique_ptr<InputFile> OpenPackageFile(const char16_t* path) { return OpenInputFile(path); }

@@ -42,13 +42,26 @@ class Win32InputFile final : public InputFile {
 
 }  // namespace
 
-std::unique_ptr<InputFile> OpenInputFile(const char16_t* path) {
-  // Others may read the file while we do (a second start of the same setup).
-  HANDLE handle =
-      CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+namespace {
+
+std::unique_ptr<InputFile> Open(const char16_t* path, DWORD sharing) {
+  HANDLE handle = CreateFileW(AsWide(path), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   auto* file = new (std::nothrow) Win32InputFile(handle);
   if (file == nullptr) CloseHandle(handle);
   return std::unique_ptr<InputFile>(file);
+}
+
+}  // namespace
+
+std::unique_ptr<InputFile> OpenInputFile(const char16_t* path) {
+  // Others may read the file while we do (a second start of the same setup).
+  return Open(path, FILE_SHARE_READ | FILE_SHARE_DELETE);
+}
+
+std::unique_ptr<InputFile> OpenPackageFile(const char16_t* path) {
+  // Readers only: a writer, and a rename or delete (which need the delete
+  // access this does not share), fail while the handle is open.
+  return Open(path, FILE_SHARE_READ);
 }

@@ -2,20 +2,31 @@
 // path>", as the stub has always built its paths, in the "\\?\" form past
 // the plain calls' limit. The names were checked before they got here, so no
 // component is "..", a device or a stream name.
+//
+// Each file is written to a new file under a temporary name beside its
+// place (CREATE_NEW: an existing name is never opened) and renamed over the
+// old one when it is whole. The stub runs elevated in folders that others
+// may write to: a link planted at a file's name is refused, a hard link
+// keeps its other name's data, and a setup killed or a disk filled midway
+// leaves every old file as it was.
 #include <windows.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <new>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "base/entry_time.h"
 #include "platform/buffered_output_file.h"
+#include "platform/temporary_name.h"
 #include "platform/tree_output.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
 
 namespace {
+
+// Temporary names tried in a folder before giving up on a file.
+constexpr int kNameAttempts = 16;
 
 bool EntryTimeToFileTime(const EntryTime& time, FILETIME* fileTime) {
   // SystemTimeToFileTime refuses most bad dates itself; the check also
@@ -32,62 +43,167 @@ bool EntryTimeToFileTime(const EntryTime& time, FILETIME* fileTime) {
   return SystemTimeToFileTime(&system, fileTime) != 0;
 }
 
+bool IsDiskFullError(DWORD error) {
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
+// What a rename over a file that a running program holds fails with.
+bool IsInUseError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
+}
+
+std::u16string SystemMessage(DWORD error) {
+  wchar_t text[256];
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 256, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n')) --length;
+  return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+
+std::u16string_view FolderOf(std::u16string_view path) {
+  return path.substr(0, path.rfind(u'\\') + 1);
+}
+
+class Win32TreeOutput;
+
 class Win32OutputFile final : public BufferedOutputFile {
  public:
   // Fewer, larger WriteFile calls: the inflater hands over 4 KB at a time.
   static constexpr DWORD kBufferSize = 64 * 1024;
 
-  explicit Win32OutputFile(HANDLE handle) : BufferedOutputFile(kBufferSize), handle_(handle) {}
-  ~Win32OutputFile() override { Close(); }
+  Win32OutputFile(Win32TreeOutput& owner, HANDLE handle, std::u16string temporary,
+                  std::u16string target, std::u16string_view relativePath)
+      : BufferedOutputFile(kBufferSize),
+        owner_(owner),
+        handle_(handle),
+        temporary_(std::move(temporary)),
+        target_(std::move(target)),
+        relativePath_(relativePath) {}
+  ~Win32OutputFile() override { Discard(); }
 
  private:
-  int64_t WriteSome(const void* data, size_t size) override {
-    const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD done = 0;
-    if (!WriteFile(handle_, data, want, &done, nullptr)) return -1;
-    return done;
-  }
-
+  int64_t WriteSome(const void* data, size_t size) override;
   bool CloseRaw() override { return CloseHandle(handle_) != 0; }
 
   // Through the open handle: a second open per file costs as much as the
-  // file's own creation. A time set on a handle is not changed by its close.
+  // file's own creation. A time set on a handle is not changed by its close,
+  // nor by the rename.
   bool SetTimeRaw(const EntryTime& time) override {
     FILETIME fileTime;
     if (!EntryTimeToFileTime(time, &fileTime)) return false;
     return SetFileTime(handle_, &fileTime, &fileTime, &fileTime) != 0;
   }
 
+  bool CommitRaw() override;
+  void DiscardRaw() override { DeleteFileW(AsWide(temporary_)); }
+
+  Win32TreeOutput& owner_;
   HANDLE handle_;
+  std::u16string temporary_;
+  std::u16string target_;
+  std::u16string relativePath_;
 };
 
 class Win32TreeOutput final : public TreeOutput {
  public:
-  explicit Win32TreeOutput(const char16_t* root) : root_(root) {}
+  Win32TreeOutput(const char16_t* root, ReplaceHandler* replace)
+      : root_(root), replace_(replace), serial_((GetCurrentProcessId() << 16) ^ GetTickCount()) {}
 
   DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override {
     const std::u16string path = Join(relativePath);
-    if (CreateDirectoryW(AsWide(path.c_str()), nullptr)) return DirectoryOutcome::kMade;
-    if (relativePath.empty()) return DirectoryOutcome::kFailed;
-    // The attributes of the name itself: a link or junction is not followed.
-    const DWORD attributes = GetFileAttributesW(AsWide(path.c_str()));
-    if (attributes == INVALID_FILE_ATTRIBUTES) return DirectoryOutcome::kFailed;
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return DirectoryOutcome::kLink;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? DirectoryOutcome::kExisting
-                                                        : DirectoryOutcome::kFailed;
+    if (CreateDirectoryW(AsWide(path), nullptr)) {
+      known_.emplace(relativePath);
+      return DirectoryOutcome::kMade;
+    }
+    // The attributes of the name itself: a link or junction is not followed
+    // (the root is the caller's choice and may be one).
+    const DWORD attributes = GetFileAttributesW(AsWide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return DirectoryOutcome::kFailed;
+    }
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (link && !relativePath.empty()) return DirectoryOutcome::kLink;
+    if (known_.emplace(relativePath).second) RemoveLeftovers(path);
+    return relativePath.empty() ? DirectoryOutcome::kFailed : DirectoryOutcome::kExisting;
   }
 
-  std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath) override {
-    HANDLE handle = CreateFileW(AsWide(Join(relativePath).c_str()), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    auto* file = new (std::nothrow) Win32OutputFile(handle);
-    if (file == nullptr) CloseHandle(handle);
-    return std::unique_ptr<OutputFile>(file);
+  std::unique_ptr<OutputFile> CreateOutput(std::u16string_view relativePath,
+                                           CreateRefusal* why) override {
+    CreateRefusal refusal = CreateRefusal::kFailed;
+    const std::u16string target = Join(relativePath);
+    const DWORD attributes = GetFileAttributesW(AsWide(target));
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) refusal = CreateRefusal::kLink;
+      if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        if (why != nullptr) *why = refusal;
+        return nullptr;
+      }
+    }
+    const std::u16string_view folder = FolderOf(target);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::u16string temporary(folder);
+      temporary += TemporaryFileName(serial_++);
+      HANDLE handle = CreateFileW(AsWide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (handle != INVALID_HANDLE_VALUE) {
+        auto* file =
+            new (std::nothrow) Win32OutputFile(*this, handle, temporary, target, relativePath);
+        if (file == nullptr) {
+          CloseHandle(handle);
+          DeleteFileW(AsWide(temporary));
+        }
+        return std::unique_ptr<OutputFile>(file);
+      }
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      if (IsDiskFullError(error)) {
+        NoteDiskFull();
+        refusal = CreateRefusal::kDiskFull;
+      }
+      break;
+    }
+    if (why != nullptr) *why = refusal;
+    return nullptr;
   }
 
   bool SetEntryTime(std::u16string_view relativePath, const EntryTime& time) override {
     return SetFileTimeFromEntry(time, Join(relativePath).c_str());
+  }
+
+  void NoteError(DWORD error) {
+    if (IsDiskFullError(error)) NoteDiskFull();
+  }
+
+  // Renames the whole file over its place. A name in use is the handler's
+  // to decide on: tried again, or replaced at the next restart.
+  bool PutInPlace(const std::u16string& temporary, const std::u16string& target,
+                  std::u16string_view relativePath) {
+    for (;;) {
+      // A read-only file of an earlier install is replaced like any other;
+      // it keeps its attribute should the rename fail.
+      const DWORD attributes = GetFileAttributesW(AsWide(target));
+      const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES &&
+                            (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+                            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+      if (readOnly) SetFileAttributesW(AsWide(target), attributes & ~FILE_ATTRIBUTE_READONLY);
+      if (MoveFileExW(AsWide(temporary), AsWide(target),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+      }
+      const DWORD error = GetLastError();
+      if (readOnly) SetFileAttributesW(AsWide(target), attributes);
+      NoteError(error);
+      if (!IsInUseError(error) || replace_ == nullptr) break;
+      if (replace_->RetryReplace(relativePath, SystemMessage(error).c_str())) continue;
+      if (ReplaceAtRestart(temporary, target)) {
+        replace_->ReplacedAtRestart(relativePath);
+        return true;
+      }
+      break;
+    }
+    DeleteFileW(AsWide(temporary));
+    return false;
   }
 
  private:
@@ -101,13 +217,64 @@ class Win32TreeOutput final : public TreeOutput {
     return LongPathForm(path);
   }
 
+  // The new file moves to a name that no later extraction removes, and the
+  // system renames it over the old one when it restarts (which takes the
+  // rights the elevated setup has).
+  bool ReplaceAtRestart(const std::u16string& temporary, const std::u16string& target) {
+    std::u16string pending(FolderOf(target));
+    pending += PendingFileName(serial_++);
+    if (!MoveFileExW(AsWide(temporary), AsWide(pending), 0)) return false;
+    if (MoveFileExW(AsWide(pending), AsWide(target),
+                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+      return true;
+    }
+    DeleteFileW(AsWide(pending));
+    return false;
+  }
+
+  // What a setup killed while it wrote left in `folder`: only plain files
+  // under the extraction's own temporary names. A file that another running
+  // extraction still writes is open without sharing and stays.
+  static void RemoveLeftovers(const std::u16string& folder) {
+    const std::u16string pattern = folder + u"\\~setup*.tmp";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(AsWide(pattern), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::u16string_view name(reinterpret_cast<const char16_t*>(found.cFileName));
+      if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+              0 &&
+          IsTemporaryFileName(name)) {
+        DeleteFileW(AsWide(folder + u"\\" + std::u16string(name)));
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+
   std::u16string root_;
+  ReplaceHandler* replace_;
+  uint32_t serial_;
+  // Folders made or cleared of leftovers already: both walks pass them.
+  std::set<std::u16string> known_;
 };
+
+int64_t Win32OutputFile::WriteSome(const void* data, size_t size) {
+  const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  DWORD done = 0;
+  if (!WriteFile(handle_, data, want, &done, nullptr)) {
+    owner_.NoteError(GetLastError());
+    return -1;
+  }
+  return done;
+}
+
+bool Win32OutputFile::CommitRaw() { return owner_.PutInPlace(temporary_, target_, relativePath_); }
 
 }  // namespace
 
-std::unique_ptr<TreeOutput> OpenTreeOutput(const char16_t* root) {
-  return std::unique_ptr<TreeOutput>(new (std::nothrow) Win32TreeOutput(root));
+std::unique_ptr<TreeOutput> OpenTreeOutput(const char16_t* root, ReplaceHandler* replace) {
+  return std::unique_ptr<TreeOutput>(new (std::nothrow) Win32TreeOutput(root, replace));
 }
 
 bool SetFileTimeFromEntry(const EntryTime& time, const char16_t* path) {

@@ -1,0 +1,38 @@
+#include "installer/install_space.h"
+
+#include "base/utf8.h"
+
+uint64_t SpaceNeed::Clusters(uint64_t bytes) const {
+  const uint64_t clusters = bytes / cluster_ + (bytes % cluster_ != 0 ? 1 : 0);
+  return clusters * cluster_;
+}
+
+void SpaceNeed::Add(uint64_t newBytes, uint64_t oldBytes) {
+  const auto written = static_cast<int64_t>(Clusters(newBytes));
+  const int64_t atPeak = change_ + written;
+  if (atPeak > 0 && static_cast<uint64_t>(atPeak) > peak_) peak_ = static_cast<uint64_t>(atPeak);
+  change_ += written - static_cast<int64_t>(Clusters(oldBytes));
+}
+
+std::u16string FormatByteCount(uint64_t bytes) {
+  static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
+  if (bytes < 1024) return Utf8ToWide(std::to_string(bytes) + " bytes");
+  int unit = 0;
+  uint64_t scale = 1024;
+  while (unit < 3 && bytes / scale >= 1024) {
+    scale *= 1024;
+    ++unit;
+  }
+  // Tenths of the unit, rounded up.
+  const uint64_t tenths = bytes / scale * 10 + ((bytes % scale) * 10 + scale - 1) / scale;
+  return Utf8ToWide(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " +
+                    kUnits[unit]);
+}
+
+std::u16string NotEnoughSpaceText(std::u16string_view folder, uint64_t needed, uint64_t free) {
+  std::u16string text = u"There is not enough free space for the installation in ";
+  text.append(folder);
+  text += u": it needs " + FormatByteCount(needed) + u" and " + FormatByteCount(free) +
+          u" are free. Please choose another folder.";
+  return text;
+}
