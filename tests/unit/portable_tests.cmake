@@ -3,6 +3,7 @@
 set(SETUP_PORTABLE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/base_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inflate_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/install_space_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/locale_texts_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/package_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_line_test.cpp
