@@ -2,7 +2,7 @@
 # An install in which an entry could not be written, or was skipped as unsafe, runs to its end
 # but exits 3: a file whose place a folder takes (silent), a folder of the tree that is a
 # symbolic link in the target (silent; never followed), and an index that names a folder ".."
-# (automatic start, the interactive path), which must not write outside.
+# (automatic start, the interactive path, whose last box lists it), which must not write outside.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin incomplete
@@ -45,6 +45,9 @@ e2e_edit_package 'at = data.find(b"\x01zq\x00", stub)
 assert at > 0 and data.find(b"\x01zq\x00", at + 1) < 0, "the folder entry is not unique"
 data[at + 1:at + 3] = b".."'
 e2e_start
+e2e_dialog # the end of an install with the window lists what it left out
+expect_eq summary 'These files could not be installed:\n    ..' "$dialog_text"
+e2e_answer_dialog
 e2e_wait_exit 3
 expect_rest_installed "$scratch/auto"
 escaped=$(find "$drive_c" -name escape.txt -not -path "$tree/*")
