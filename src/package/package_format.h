@@ -51,8 +51,13 @@
 //   the K blocks, back to back
 //
 // Block k holds stream bytes k*B up to min((k+1)*B, U) and starts behind the
-// records at the sum of the stored sizes before it. Any other method is
-// unknown: such a package is refused as damaged, never guessed at.
+// records at the sum of the stored sizes before it.
+//
+// Method 2 (record) makes the stub an uninstaller: its index lists what an
+// install of its setup writes, file entries with their real sizes, offset 0
+// and flags 0, and its data area is empty (length 0). Its script is the
+// setup's own. Any other method is unknown: such a package is refused as
+// damaged, never guessed at (older stubs refuse a record so, too).
 #pragma once
 
 #include <cstddef>
@@ -103,7 +108,11 @@ inline constexpr unsigned TREE_METHOD_SHIFT = 4;
 enum TreeMethod : uint8_t {
   TREE_METHOD_PER_FILE = 0,
   TREE_METHOD_SOLID_LZMA2 = 1,
+  TREE_METHOD_RECORD = 2,
 };
+
+// The uninstaller's name in the install folder, and in the setup's tree.
+inline constexpr char UNINSTALLER_NAME[] = "uninstall.exe";
 
 // The per-file method with a deflated index is today's flag value 1 and a
 // stored one 0: packages built without asking for solid data are unchanged.

@@ -173,6 +173,10 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
 
   info->script = std::move(script);
   info->treeOffset = treeOffset;
+  SectionHead treeHead;
+  info->treeMethod = ReadSectionHead(file, treeOffset, &treeHead)
+                         ? TreeFlagMethod(treeHead.flag)
+                         : static_cast<uint8_t>(TREE_METHOD_PER_FILE);
   return PACKAGE_VERIFIED;
 }
 
@@ -189,6 +193,7 @@ bool IsReadableTreeMethod(InputFile& file, uint64_t treeOffset) {
   if (!ReadSectionHead(file, treeOffset, &head)) return true;
   switch (TreeFlagMethod(head.flag)) {
     case TREE_METHOD_PER_FILE:
+    case TREE_METHOD_RECORD:
       return true;
     case TREE_METHOD_SOLID_LZMA2: {
       uint8_t bytes[SOLID_HEADER_SIZE];

@@ -29,6 +29,8 @@ struct PackageInfo {
   // Absolute offset of the file tree. 64-bit so that a package using the
   // format's full 32-bit script length still has a correct position.
   uint64_t treeOffset = 0;
+  // TreeMethod of the tree: TREE_METHOD_RECORD makes the stub an uninstaller.
+  uint8_t treeMethod = TREE_METHOD_PER_FILE;
 };
 
 enum PackageStatus : int {

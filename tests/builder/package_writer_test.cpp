@@ -284,7 +284,7 @@ TEST(SolidPackageTest, UnknownMethodsAndBrokenHeadsAreCorrupted) {
   const size_t flag = info.treeOffset;
   const size_t head = SolidBlockStart(package, 0) - SOLID_HEADER_SIZE - SOLID_BLOCK_RECORD_SIZE;
   for (const auto& [at, value] : std::vector<std::pair<size_t, uint8_t>>{
-           {flag, 0x21}, {flag, 0xF1}, {head + 6, 0}, {head + 8, 2}, {head + 12, 29}}) {
+           {flag, 0x31}, {flag, 0xF1}, {head + 6, 0}, {head + 8, 2}, {head + 12, 29}}) {
     Bytes damaged = package;
     damaged[at] = value;
     ResealPackage(damaged);

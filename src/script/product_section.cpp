@@ -1,0 +1,120 @@
+#include "script/product_section.h"
+
+#include "base/utf8.h"
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] + 32) : text[i];
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+struct KeyName {
+  const char* lower;
+  ProductKey key;
+};
+constexpr KeyName kKeys[] = {
+    {"id", ProductKey::kId},
+    {"name", ProductKey::kName},
+    {"version", ProductKey::kVersion},
+    {"publisher", ProductKey::kPublisher},
+    {"url", ProductKey::kUrl},
+    {"icon", ProductKey::kIcon},
+    {"removeprompt", ProductKey::kRemovePrompt},
+};
+
+void ReplaceAll(std::u16string& text, std::u16string_view what, std::u16string_view with) {
+  for (size_t at = text.find(what); at != std::u16string::npos;
+       at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+}
+
+}  // namespace
+
+ProductSkip ParseProductLine(std::string_view line, ProductLine* out) {
+  line = line.substr(0, line.find('\0'));
+  if (TrimBlanks(line).empty()) return ProductSkip::kEmptyLine;
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return ProductSkip::kNoEquals;
+  ProductLine parsed;
+  parsed.name = TrimBlanks(line.substr(0, equals));
+  parsed.value = TrimBlanks(line.substr(equals + 1));
+  for (const KeyName& key : kKeys) {
+    if (EqualsIgnoringCase(parsed.name, key.lower)) parsed.key = key.key;
+  }
+  *out = parsed;
+  return parsed.key == ProductKey::kUnknown ? ProductSkip::kUnknownKey : ProductSkip::kNone;
+}
+
+bool IsValidProductId(std::string_view id) {
+  if (id.empty() || id.size() > kProductIdBytes) return false;
+  for (const char c : id) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '-' || c == '_';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+Product ReadProductSection(ScriptText script, const LocaleName& localeName) {
+  Product product;
+  uint8_t* body = FindSection(script, localeName, "product");
+  if (body == nullptr) return product;
+  product.present = true;
+  LineReader reader(script, body);
+  char* line = nullptr;
+  size_t length = 0;
+  while (!reader.AtBodyEnd() && reader.Next(&line, &length)) {
+    ProductLine parsed;
+    if (ParseProductLine(std::string_view(line, length), &parsed) != ProductSkip::kNone) continue;
+    std::string value(parsed.value);
+    switch (parsed.key) {
+      case ProductKey::kId:
+        product.id = std::move(value);
+        break;
+      case ProductKey::kName:
+        product.name = std::move(value);
+        break;
+      case ProductKey::kVersion:
+        product.version = std::move(value);
+        break;
+      case ProductKey::kPublisher:
+        product.publisher = std::move(value);
+        break;
+      case ProductKey::kUrl:
+        product.url = std::move(value);
+        break;
+      case ProductKey::kIcon:
+        product.icon = std::move(value);
+        break;
+      case ProductKey::kRemovePrompt:
+        product.removePrompt = std::move(value);
+        break;
+      case ProductKey::kUnknown:
+        break;
+    }
+  }
+  return product;
+}
+
+std::u16string RemovePromptText(const Product& product, std::u16string_view folder) {
+  std::u16string text = product.removePrompt.empty()
+                            ? std::u16string(u"Remove {name} from {folder}?")
+                            : Utf8ToWide(product.removePrompt);
+  ReplaceAll(text, u"{name}", Utf8ToWide(product.name.empty() ? product.id : product.name));
+  ReplaceAll(text, u"{folder}", folder);
+  return text;
+}
