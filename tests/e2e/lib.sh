@@ -77,7 +77,7 @@ e2e_hold_desktop() {
 }
 
 e2e_end() {
-  local status=$? action entry cmdline found=()
+  local status=$? action entry found=()
   if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
     import -window root "$artifacts/at-failure.png" 2>/dev/null || true
     # A machine's screenshot is lost with it: the log says what was on screen.
@@ -88,12 +88,9 @@ e2e_end() {
   [ -z "$holder_pid" ] || { kill "$holder_pid" && wait "$holder_pid"; } 2>/dev/null || true
   # Every process whose command line names the scratch folder (the setup, what it started from
   # there, the probes), each by its own id.
-  for entry in /proc/[0-9]*; do
-    [ "${entry#/proc/}" != $$ ] || continue
-    cmdline=$(tr '\0' ' ' 2>/dev/null <"$entry/cmdline") || continue
-    case "$cmdline" in *"$scratch_name"*)
-      found+=("${entry#/proc/}") && echo "leftover process ${entry#/proc/}: $cmdline" >&2 ;;
-    esac
+  mapfile -t found < <(e2e_pids "$scratch_name")
+  for entry in "${found[@]}"; do
+    echo "leftover process $entry: $(tr '\0' ' ' 2>/dev/null <"/proc/$entry/cmdline")" >&2
   done
   [ ${#found[@]} = 0 ] || { kill "${found[@]}" && sleep 0.5 && kill -9 "${found[@]}"; } 2>/dev/null || true
   for action in "${e2e_cleanups[@]}"; do eval "$action" || true; done
@@ -102,6 +99,20 @@ e2e_end() {
 }
 
 probe() { "$wine_run" "$scratch/probe.exe" "$@" | tr -d '\r'; } # win_probe's output, without CRs
+
+# e2e_pids TEXT: the ids of the processes (this shell's aside) whose command line holds TEXT;
+# Wine shows a Windows process's own command line there.
+e2e_pids() {
+  local entry
+  for entry in /proc/[0-9]*; do
+    [ "${entry#/proc/}" != $$ ] || continue
+    case "$(tr '\0' ' ' 2>/dev/null <"$entry/cmdline")" in *"$1"*) echo "${entry#/proc/}" ;; esac
+  done
+}
+
+# e2e_temp_files DIR EXT [FIND_TESTS...]: the setup's own scratch files (~setup + 8 hex digits
+# + .EXT) in DIR and below.
+e2e_temp_files() { find "$1" -regextype posix-extended -regex ".*/~setup[0-9a-f]{8}\.$2" "${@:3}"; }
 
 # --- building -------------------------------------------------------------
 
@@ -348,7 +359,9 @@ e2e_start() {
   setup_started=$(date +%s.%N)
 }
 
-# e2e_wait_exit CODE [SECONDS]: waits for the setup program, which must end with CODE.
+# e2e_wait_exit CODE [SECONDS]: waits for the setup program, which must end with CODE (any:
+# whatever it is, left in $setup_rc). A Unix parent sees only the low 8 bits of a Windows exit
+# code: 3010 arrives as 194.
 e2e_wait_exit() {
   local end=$(($(date +%s) + ${2:-$E2E_TIMEOUT})) rc=0
   while kill -0 "$setup_pid" 2>/dev/null; do
@@ -356,8 +369,8 @@ e2e_wait_exit() {
     sleep 0.1
   done
   wait "$setup_pid" || rc=$?
-  setup_pid=""
-  expect_eq "exit code" "$1" "$rc"
+  setup_pid="" setup_rc=$rc
+  [ "$1" = any ] || [ $(($1 & 255)) = "$rc" ] || expect_eq "exit code" "$1" "$rc"
 }
 
 e2e_elapsed() { echo "$(date +%s.%N) - $setup_started" | bc; } # seconds since e2e_start
@@ -443,8 +456,8 @@ e2e_answer_dialog() {
 }
 
 # e2e_child CLASS [TEXT]: the index of the child of CLASS (any letter case) whose text is
-# TEXT, or (no TEXT) the first of CLASS; "picture" is the one child that is none of the standard
-# controls. Fails when there is none.
+# TEXT (its "&" marks aside), or (no TEXT) the first of CLASS; "picture" is the one child that
+# is none of the standard controls. Fails when there is none.
 e2e_child() {
   local i
   for i in "${!c_class[@]}"; do
@@ -453,7 +466,7 @@ e2e_child() {
       picture:*) ;;
       *) [ "${c_class[$i],,}" = "${1,,}" ] || continue ;;
     esac
-    [ -z "${2:-}" ] || [ "${c_text[$i]}" = "$2" ] || continue
+    [ -z "${2:-}" ] || [ "${c_text[$i]//&/}" = "$2" ] || continue
     echo "$i"
     return 0
   done

@@ -10,6 +10,11 @@
 //   post TITLE click TEXT   BN_CLICKED of its button captioned TEXT
 //   lnk FILE                a shortcut's target, working directory, description
 //   sleep MS                waits (a batch section that takes time)
+//   swap SETUP OTHER        renames SETUP to SETUP.old, then copies OTHER to SETUP's name:
+//                           "move"/"copy", each with its result and GetLastError
+//   fill PATH BYTES         writes up to BYTES zero bytes to a new file PATH, stopping at the
+//                           first failed write: "wrote", the count and GetLastError
+//   lock PATH MS            holds PATH open, sharing nothing, for MS: "locked" once it has it
 //   hold MS                 keeps a hidden window on Wine's desktop (see Hold)
 //   record=FILE [ARGS...]   appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
 //   /c ...                  a copy planted as cmd.exe: the same into planted.log
@@ -246,6 +251,58 @@ int Hold(DWORD ms) {
   return 0;
 }
 
+// WHAT, then "1 0" after a call that worked or "0 ERROR" after one that failed.
+BOOL Report(const char* what, BOOL ok) {
+  const DWORD error = ok ? 0 : GetLastError();
+  Print({what, ok ? "1" : "0", Number(static_cast<long>(error))});
+  return ok;
+}
+
+// A Windows program's view of replacing a file in use: the rename and the copy that an
+// updater, or a user in Explorer, would try.
+int Swap(const std::wstring& setup, const wchar_t* other) {
+  Report("move", MoveFileExW(setup.c_str(), (setup + L".old").c_str(), 0));
+  Report("copy", CopyFileW(other, setup.c_str(), FALSE));
+  return 0;
+}
+
+int Fill(const wchar_t* path, unsigned long long bytes) {
+  HANDLE file =
+      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Report("open", FALSE);
+    return 1;
+  }
+  static const std::vector<char> chunk(1 << 16);
+  unsigned long long total = 0;
+  DWORD error = 0;
+  while (total < bytes) {
+    const DWORD want =
+        static_cast<DWORD>(std::min<unsigned long long>(chunk.size(), bytes - total));
+    DWORD written = 0;
+    if (!WriteFile(file, chunk.data(), want, &written, nullptr) || written == 0) {
+      error = GetLastError();
+      break;
+    }
+    total += written;
+  }
+  CloseHandle(file);
+  Print({"wrote", std::to_string(total), Number(static_cast<long>(error))});
+  return 0;
+}
+
+int Lock(const wchar_t* path, DWORD ms) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Report("open", FALSE);
+    return 1;
+  }
+  Print({"locked"});
+  Sleep(ms);
+  CloseHandle(file);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -289,11 +346,13 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"post" && argc >= 4) return PostTrigger(arg, argv[3], argc >= 5 ? argv[4] : nullptr);
   if (mode == L"lnk" && argc == 3) return PrintShortcut(argv[2]);
   if (mode == L"hold" && argc == 3) return Hold(ms);
+  if (mode == L"swap" && argc == 4) return Swap(arg, argv[3]);
+  if (mode == L"fill" && argc == 4) return Fill(argv[2], _wcstoui64(argv[3], nullptr, 10));
+  if (mode == L"lock" && argc == 4) return Lock(argv[2], ms);
   if (mode == L"sleep" && argc == 3) {
     Sleep(ms);
     return 0;
   }
-  std::fputs("usage: win_probe rects|dump|watch|dialog|post|lnk|sleep|hold|record=FILE ...\n",
-             stderr);
+  std::fputs("usage: win_probe MODE ... (the modes are listed atop win_probe.cpp)\n", stderr);
   return 2;
 }
