@@ -47,6 +47,17 @@ void Print(std::initializer_list<std::string> fields) {
 
 std::string Number(long value) { return std::to_string(value); }
 
+// A text of several lines as one, its line ends written "\\n": one line per
+// window in the output.
+std::wstring OneLine(std::wstring text) {
+  std::wstring out;
+  for (wchar_t c : text) {
+    if (c == L'\n') out += L"\\n";
+    if (c != L'\r' && c != L'\n') out += c;
+  }
+  return out;
+}
+
 // The text the system keeps for a window (no message reaches its owner), or with `ask` the
 // control's own, asked of its owner (an edit control keeps its text to itself) for 500 ms.
 std::wstring TextOf(HWND window, bool ask = false) {
@@ -148,7 +159,7 @@ void PrintWindow(HWND window, bool ask) {
     Print({"child", Utf8(ClassOf(child)), IsWindowVisible(child) ? "1" : "0",
            IsWindowEnabled(child) ? "1" : "0", Number(rect.left), Number(rect.top),
            Number(rect.right - rect.left), Number(rect.bottom - rect.top),
-           Utf8(TextOf(child, ask))});
+           Utf8(OneLine(TextOf(child, ask)))});
   }
 }
 
