@@ -124,6 +124,24 @@ class TreeWalk {
   char16_t name_[kNameUnits];
 };
 
+// What a file's contents come to, on their way out.
+class CountingOutput final : public OutputFile {
+ public:
+  explicit CountingOutput(OutputFile& inner) : inner_(inner) {}
+  bool Write(const void* data, size_t size) override {
+    if (!inner_.Write(data, size)) return false;
+    bytes += size;
+    return true;
+  }
+  bool Close() override { return inner_.Close(); }
+  void Discard() override { inner_.Discard(); }
+  bool SetTime(const EntryTime& time) override { return inner_.SetTime(time); }
+  uint64_t bytes = 0;
+
+ private:
+  OutputFile& inner_;
+};
+
 // First walk: creates the directories and adds up the stored sizes.
 struct CountingVisitor {
   TreeOutput& output;
@@ -178,9 +196,10 @@ struct ExtractingVisitor {
     }
     ++stats.filesWritten;
     CopyResult result = COPY_OK;
+    CountingOutput counted(*out);
     if (entry.storedSize != 0) {
       result = buffers.input == nullptr ? COPY_CUT_SHORT
-                                        : CopyEntryData(file, tree, entry, *out, buffers);
+                                        : CopyEntryData(file, tree, entry, counted, buffers);
     }
     // A file that did not come out whole is not put in place: an old file of
     // that name keeps its bytes.
@@ -192,6 +211,7 @@ struct ExtractingVisitor {
     const bool placed = out->Close();
     out.reset();
     if (!placed) return Failed(EXTRACT_WRITE_FAILED, path, entry);
+    stats.bytesWritten += counted.bytes;
     if (!timeSet && IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
     return true;
   }

@@ -86,6 +86,7 @@ struct ExtractStats {
   bool indexCutShort = false;  // the index ended inside an entry, or the tree is damaged
   uint64_t storedTotal = 0;    // stored sizes of the files the walk took on
   bool diskFull = false;       // the walk stopped when the volume filled up
+  uint64_t bytesWritten = 0;   // contents of the files put in place
   bool Clean() const { return skipped == 0 && failed == 0 && !indexCutShort && !diskFull; }
 };
 

@@ -11,6 +11,9 @@ constexpr BatchSection kBin32 = {"bin_32", u"install_bin.bat", "del install_bin.
 constexpr BatchSection kBin64 = {"bin_64", u"install_bin.bat", "del install_bin.bat\r\n", true};
 constexpr BatchSection kInstall = {"install", u"install.bat", "del install.bat\r\n", true};
 constexpr BatchSection kUninstall = {"uninstall", u"uninstall.bat", nullptr, false};
+// The uninstaller runs the same section, from a file that deletes itself.
+constexpr BatchSection kUninstallRun = {"uninstall", u"uninstall.bat", "del uninstall.bat\r\n",
+                                        true};
 
 void WriteShellFolderVars(std::string* batch, const ShellFolders& folders, WideToOemFn toOem) {
   if (!folders.keyOpened) return;
@@ -35,6 +38,8 @@ const BatchSection& BatchSectionOf(BatchKind kind, bool wow64) {
   }
   return kUninstall;
 }
+
+const BatchSection& UninstallRunSection() { return kUninstallRun; }
 
 std::u16string BatchCommandParameters(std::u16string_view fileName) {
   std::u16string parameters = u"/c \"";

@@ -23,6 +23,8 @@ struct BatchSection {
 // The section of `kind`; for kBin the 64-bit one under WOW64, with no fallback
 // to the other.
 const BatchSection& BatchSectionOf(BatchKind kind, bool wow64);
+// [uninstall] as the uninstaller runs it: written, run hidden and waited for.
+const BatchSection& UninstallRunSection();
 
 // cmd.exe's parameters for running `fileName`: /c "fileName".
 std::u16string BatchCommandParameters(std::u16string_view fileName);

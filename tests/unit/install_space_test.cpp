@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "installer/install_report.h"
+#include "installer/removal_plan.h"
+#include "platform/input_file.h"
 #include "platform/temporary_name.h"
 #include "test_support.h"
 
@@ -81,6 +83,47 @@ TEST(InstallSpaceTest, SummaryNamesTheFirstFewAndCountsTheRest) {
             std::string::npos)
       << text;
   EXPECT_EQ(text.find("f8"), std::string::npos);
+}
+
+std::u16string AsciiUpper(std::u16string_view path) {
+  std::u16string folded(path);
+  for (char16_t& c : folded) c = (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+  return folded;
+}
+
+// Reads a tree section built in memory as an uninstaller's record.
+struct Record {
+  explicit Record(const TreeSection& section) : bytes(section.Build()) {
+    MemoryInputFile input(bytes.data(), bytes.size());
+    EXPECT_TRUE(OpenPackageTree(input, 0, &tree));
+  }
+  Bytes bytes;
+  PackageTree tree;
+};
+
+// What goes: every file the record lists but the uninstaller itself and,
+// for an upgrade, what the new version brings again under any letter case;
+// folders deepest first. Unsafe names never come out.
+TEST(InstallSpaceTest, RemovalPlanNamesOnlyRecordedFiles) {
+  TreeSection old;
+  old.File("uninstall.exe", {}).File("app.exe", {}).File("README.txt", {});
+  old.Dir("docs").File("a.txt", {}).Dir("deep").File("b.txt", {}).End().End();
+  old.Dir("..").File("escape.txt", {}).End().Dir("plugins").File("old.dll", {}).End();
+  TreeSection next;
+  next.File("uninstall.exe", {}).File("app.exe", {}).File("readme.TXT", {});
+  next.Dir("DOCS").File("a.txt", {}).End();
+  const Record record(old);
+  const Record kept(next);
+
+  const RemovalPlan all = PlanRemoval(record.tree, nullptr, 10, u"uninstall.exe", AsciiUpper);
+  EXPECT_EQ(all.files, (std::vector<std::u16string>{u"app.exe", u"README.txt", u"docs\\a.txt",
+                                                    u"docs\\deep\\b.txt", u"plugins\\old.dll"}));
+  EXPECT_EQ(all.folders, (std::vector<std::u16string>{u"plugins", u"docs\\deep", u"docs"}));
+
+  const RemovalPlan upgrade = PlanRemoval(record.tree, &kept.tree, 10, u"", AsciiUpper);
+  EXPECT_EQ(upgrade.files,
+            (std::vector<std::u16string>{u"docs\\deep\\b.txt", u"plugins\\old.dll"}));
+  EXPECT_EQ(upgrade.folders, (std::vector<std::u16string>{u"plugins", u"docs\\deep"}));
 }
 
 }  // namespace

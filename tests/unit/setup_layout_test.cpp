@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "installer/command_line.h"
 #include "installer/install_target.h"
 #include "platform/windows_path.h"
 #include "test_support.h"
@@ -56,6 +57,34 @@ TEST(InstallTargetTest, CommandLineAndFieldGiveTheFolderOrNothing) {
   for (const auto& c : cases) {
     EXPECT_EQ(TargetFromCommandLine(c.in), c.commandLine) << Narrow(c.in).substr(0, 20);
     EXPECT_EQ(TargetFromField(c.in), c.field) << Narrow(c.in).substr(0, 20);
+  }
+}
+
+TEST(InstallTargetTest, SwitchesAndFolders) {
+  // "kind silent folder|refused"; kind: W window, F folder, S switches, H help, R refused.
+  const std::pair<std::u16string_view, const char*> cases[] = {
+      {u"", "W 0 "},
+      {u"  ", "W 0 "},
+      {u"C:\\My Dir ", "F 1 C:\\My Dir"},
+      {u"\"C:\\Q\"", "F 1 C:\\Q"},
+      {u"/S", "S 1 "},
+      {u" /S /D=C:\\Some Dir  ", "S 1 C:\\Some Dir"},
+      {u"/D=C:\\a /S", "S 0 C:\\a /S"},  // /D= takes the rest of the line
+      {u"/D=", "S 0 "},
+      {u"/s", "R 0 /s"},
+      {u"/S /X", "R 1 /X"},
+      {u"/S folder", "R 1 folder"},
+      {u"/?", "H 0 "},
+      {u"/S /? /X", "H 1 "},
+  };
+  for (const auto& [tail, expected] : cases) {
+    const SetupCommand command = ParseSetupCommand(tail);
+    const std::string kinds = "WFSHR";
+    const std::string text =
+        std::string(1, kinds[static_cast<size_t>(command.kind)]) + " " +
+        (command.silent ? "1 " : "0 ") +
+        Narrow(command.kind == CommandKind::kRefused ? command.refused : command.folder);
+    EXPECT_EQ(text, expected) << Narrow(tail);
   }
 }
 

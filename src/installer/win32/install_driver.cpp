@@ -11,12 +11,17 @@
 #include <vector>
 
 #include "app/win32/message_pump.h"
+#include "base/utf8.h"
 #include "installer/install_space.h"
 #include "installer/install_target.h"
+#include "installer/removal_plan.h"
 #include "installer/win32/free_space.h"
 #include "installer/win32/install_problems.h"
+#include "installer/win32/previous_install.h"
+#include "installer/win32/product_registry.h"
 #include "installer/win32/progress_window.h"
 #include "installer/win32/setup_app.h"
+#include "installer/win32/tree_removal.h"
 #include "package/tree_walker.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
@@ -97,6 +102,11 @@ void SetupApp::DoInstall() {
   const std::u16string directory = DirectoryForm(context.targetDir);
   DoPrepareSection(context);
   SetCurrentDirectoryW(AsWide(directory));
+  // What the installed version wrote, read before its uninstaller is
+  // replaced by this one's.
+  PackageTree previous;
+  const bool upgrade =
+      product_.Usable() && ReadPreviousRecord(context.targetDir, product_.id, &previous);
   ExtractStats stats;
   InstallProblems problems(hwnd, texts.title, silent_);
   if (std::unique_ptr<TreeOutput> output = OpenTreeOutput(context.targetDir.c_str(), &problems)) {
@@ -119,7 +129,11 @@ void SetupApp::DoInstall() {
   ShowWindow(hwnd, SW_HIDE);
   // A full disk leaves part of the tree old and part new: the sections
   // would register, link and run a broken install.
-  if (!stats.diskFull) RunSections();
+  if (!stats.diskFull) {
+    if (upgrade) RemoveWhatIsGone(previous);
+    RunSections();
+    if (product_.Usable()) RegisterInstall(stats);
+  }
   problems.ShowSummary();
   Sleep(kFinalPauseMs);
   PostQuitMessage(0);
@@ -206,6 +220,27 @@ void SetupApp::LeaveTarget() {
     RemoveDirectoryW(AsWide(LongPathForm(*folder)));
   }
   madeFolders_.clear();
+}
+
+// An upgrade: what the installed version wrote and this one does not have
+// goes, by the uninstaller's rules (a user's own files stay).
+void SetupApp::RemoveWhatIsGone(const PackageTree& previous) {
+  PackageTree current;
+  if (!OpenPackageTree(*packageFile, package.treeOffset, &current) || current.damaged) return;
+  FileList stuck;
+  RemovePlannedFiles(context.targetDir,
+                     PlanRemoval(previous, &current, context.targetDir.size(), u"", FoldForWindows),
+                     &stuck, nullptr);
+}
+
+// The entry among the installed programs, when the tree brought its
+// uninstaller (a setup built with [product]).
+void SetupApp::RegisterInstall(const ExtractStats& stats) {
+  const std::u16string uninstaller =
+      LongPathForm(context.targetDir + u"\\" + Utf8ToWide(UNINSTALLER_NAME));
+  const DWORD attributes = GetFileAttributesW(AsWide(uninstaller));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
+  RegisterProduct(product_, context.targetDir, context.localeName, stats.bytesWritten);
 }
 
 void SetupApp::RunSections() {

@@ -9,6 +9,7 @@
 #include "base/win32/gdi_handles.h"
 #include "installer/install_target.h"
 #include "installer/setup_layout.h"
+#include "installer/win32/product_registry.h"
 #include "installer/win32/setup_messages.h"
 #include "platform/win32/wide_text.h"
 
@@ -35,6 +36,11 @@ SetupApp::~SetupApp() {
 int SetupApp::InitInstance() {
   CreateWindows();
   InstallStarted = 0;
+  command_ = ParseSetupCommand(AsU16(g_cmdLine));
+  // Switches name a silent run before anything could show a box: with
+  // nobody at the screen, a box would hold a deployment tool forever.
+  silent_ = command_.silent;
+  const bool boxes = !(silent_ && command_.kind == CommandKind::kSwitches);
 
   wchar_t path[kModulePathUnits];
   GetModulePath(path);
@@ -50,24 +56,53 @@ int SetupApp::InitInstance() {
       PostQuitMessage(0);
       return 0;
     case PACKAGE_CORRUPTED:
-      MessageBoxW(hwnd, L"This file is corrupted", L"Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
+      if (boxes) {
+        MessageBoxW(hwnd, L"This file is corrupted", L"Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
+      }
       return SETUP_EXIT_FAILED;
     case PACKAGE_UNREADABLE:
       return SETUP_EXIT_FAILED;
   }
   if (hwnd == nullptr) return SETUP_EXIT_FAILED;  // the toolkit has said why
   context.script = ScriptText{package.script.bytes, package.script.length};
+  if (command_.kind == CommandKind::kHelp || command_.kind == CommandKind::kRefused) {
+    return AnswerCommand();
+  }
+  if (package.treeMethod == TREE_METHOD_RECORD) return RunUninstall();
 
   ApplyLocaleTexts();
+  product_ = ReadProductSection(context.script, context.localeName);
+  // An upgrade goes where the installed version is, unless told otherwise.
+  if (product_.Usable()) {
+    const std::u16string registered = RegisteredLocation(product_.id);
+    if (!registered.empty()) SetWindowTextW(TargetEdit.hwnd, AsWide(registered));
+  }
+  if (!command_.folder.empty()) SetWindowTextW(TargetEdit.hwnd, AsWide(command_.folder));
   LoadBackgroundPicture();
   LayOut();
-  if (g_cmdLine[0] != L'\0') {
+  if (silent_) {
     StartSilently();
   } else {
     ShowWindow(hwnd, showCommand);
     UpdateWindow(hwnd);
   }
   return 0;
+}
+
+// /? lists the switches; an unknown one is refused rather than taken for a
+// folder ("/X" would be "\X" on the current drive).
+int SetupApp::AnswerCommand() {
+  if (command_.kind == CommandKind::kHelp) {
+    MessageBoxW(hwnd, AsWide(SwitchesHelpText()), L"Setup", MB_OK | MB_ICONINFORMATION);
+    PostQuitMessage(0);
+    return 0;
+  }
+  if (!silent_) {
+    const std::u16string text =
+        u"Unknown switch: " + command_.refused + u"\n\n" + SwitchesHelpText();
+    MessageBoxW(hwnd, AsWide(text), L"Setup", MB_OK | MB_ICONWARNING);
+  }
+  return SETUP_EXIT_TARGET_UNUSABLE;
 }
 
 int SetupApp::ExitInstance() {
@@ -128,8 +163,11 @@ void SetupApp::LayOut() {
 }
 
 void SetupApp::StartSilently() {
-  // Made absolute when the install starts, as a typed folder is.
-  SetWindowTextW(TargetEdit.hwnd, AsWide(TargetFromCommandLine(AsU16(g_cmdLine))));
+  // Made absolute when the install starts, as a typed folder is. Switches
+  // without a folder keep the field: the registered or the script's folder.
+  if (command_.kind == CommandKind::kFolder) {
+    SetWindowTextW(TargetEdit.hwnd, AsWide(command_.folder));
+  }
   ShowWindow(BrowseButton.hwnd, SW_HIDE);
   ShowWindow(StartButton.hwnd, SW_HIDE);
   silent_ = true;

@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "app/win32/app_base.h"
+#include "installer/command_line.h"
 #include "installer/locale_texts.h"
 #include "package/package_reader.h"
+#include "package/tree_walker.h"
 #include "platform/input_file.h"
+#include "script/product_section.h"
 #include "script/win32/script_actions.h"
 #include "ui/win32/toolkit.h"
 
@@ -26,9 +29,11 @@ inline constexpr UINT kAutomaticStartMs = 500;
 // The process exit codes of the installer.
 enum SetupExitCode : int {
   SETUP_EXIT_DONE = 0,
-  SETUP_EXIT_FAILED = 1,           // a damaged or unreadable package
-  SETUP_EXIT_TARGET_UNUSABLE = 2,  // silent: the folder cannot be made or entered
-  SETUP_EXIT_INCOMPLETE = 3,       // some entry of the tree was skipped or not written
+  SETUP_EXIT_FAILED = 1,  // a damaged or unreadable package
+  // Silent: the folder cannot be made or entered, or its disk is too small;
+  // an unknown switch; the uninstaller's question answered No.
+  SETUP_EXIT_TARGET_UNUSABLE = 2,
+  SETUP_EXIT_INCOMPLETE = 3,  // some entry of the tree was skipped or not written
   // Installed, but a file in use is replaced when Windows restarts (the
   // code deployment tools read as "done, restart needed").
   SETUP_EXIT_RESTART_NEEDED = 3010,
@@ -45,6 +50,8 @@ class SetupApp : public FrameWindow, public AppBase {
 
   // The whole install, once; a later call only ends the message loop.
   void DoInstall();
+  // The uninstaller's whole run (a package whose tree is a record).
+  int RunUninstall();
 
   FrameWindow PicturePane;
   FrameWindow StatusLabel;
@@ -73,6 +80,10 @@ class SetupApp : public FrameWindow, public AppBase {
   HBITMAP DecodePackagePicture();
   void LayOut();
   void StartSilently();
+  int AnswerCommand();
+  void RemoveWhatIsGone(const PackageTree& previous);
+  void RegisterInstall(const ExtractStats& stats);
+  void RemoveSelf(const std::u16string& folder);
   void BrowseForTarget();
   void PaintPicture();
   LRESULT OnProgress(WPARAM kind, LPARAM value);
@@ -86,6 +97,8 @@ class SetupApp : public FrameWindow, public AppBase {
   void LeaveTarget();
   void RunSections();
 
+  SetupCommand command_;
+  Product product_;  // [product] of the locale variant in use
   bool silent_ = false;
   int exitCode_ = SETUP_EXIT_DONE;
   // The folders EnterTarget made, outermost first, and the current

@@ -47,3 +47,34 @@ void DoRegisterSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
            [](char* line, size_t length) { SetRegistryLine(std::string_view(line, length)); });
 }
+
+bool RemoveRegistryLine(std::string_view line) {
+  RegistryLine value;
+  if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
+  const HKEY root = RootKey(value.root);
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, AsWide(value.keyPath), 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LSTATUS removed = RegDeleteValueW(opened, AsWide(value.valueName));
+  RegCloseKey(opened);
+  // Keys the value needed go with it once nothing else is in them; the
+  // first level below the root ("Software") always stays.
+  std::u16string key = value.keyPath;
+  for (size_t cut = key.rfind(u'\\'); cut != std::u16string::npos; cut = key.rfind(u'\\')) {
+    if (RegOpenKeyExW(root, AsWide(key), 0, KEY_READ, &opened) != ERROR_SUCCESS) break;
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                     nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(opened);
+    if (subkeys != 0 || values != 0 || RegDeleteKeyW(root, AsWide(key)) != ERROR_SUCCESS) break;
+    key.resize(cut);
+  }
+  return removed == ERROR_SUCCESS;
+}
+
+void UndoRegisterSection(const ScriptActionContext& context) {
+  WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
+           [](char* line, size_t length) { RemoveRegistryLine(std::string_view(line, length)); });
+}

@@ -27,6 +27,15 @@ void DoRegisterSection(const ScriptActionContext& context);
 // True when the value was set.
 bool SetRegistryLine(std::string_view line);
 
+// The uninstall's side: each [register] line's value goes, and the keys it
+// needed once they are empty; each [shortcuts] line's link file goes (only
+// a file whose name ends in ".lnk"). Relative to the current directory, as
+// when they were made.
+void UndoRegisterSection(const ScriptActionContext& context);
+bool RemoveRegistryLine(std::string_view line);
+void UndoShortcutsSection(const ScriptActionContext& context);
+bool RemoveShortcutFile(const std::u16string& linkPath);
+
 // [shortcuts]: each line saves one .lnk file, relative to the current
 // directory.
 void DoShortcutsSection(const ScriptActionContext& context);

@@ -53,3 +53,29 @@ void DoShortcutsSection(const ScriptActionContext& context) {
              MakeShortcutLine(std::string_view(line, length), context.targetDir);
            });
 }
+
+bool RemoveShortcutFile(const std::u16string& linkPath) {
+  // Only a shortcut: whatever a line names, no other kind of file goes.
+  if (linkPath.size() < 4) return false;
+  std::u16string extension = linkPath.substr(linkPath.size() - 4);
+  for (char16_t& c : extension) c = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+  if (extension != u".lnk") return false;
+  const DWORD attributes = GetFileAttributesW(AsWide(linkPath));
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return false;
+  }
+  return DeleteFileW(AsWide(linkPath)) != 0;
+}
+
+void UndoShortcutsSection(const ScriptActionContext& context) {
+  WalkBody(context.script, FindShortcutsSection(context.script, context.localeName),
+           [&](char* line, size_t length) {
+             ShortcutLine shortcut;
+             if (ParseShortcutLine(std::string_view(line, length), context.targetDir, &shortcut) !=
+                 ShortcutSkip::kNone) {
+               return;
+             }
+             RemoveShortcutFile(shortcut.linkPath);
+           });
+}

@@ -1,0 +1,58 @@
+#include "installer/command_line.h"
+
+#include "installer/install_target.h"
+
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+}  // namespace
+
+SetupCommand ParseSetupCommand(std::u16string_view tail) {
+  SetupCommand command;
+  size_t at = 0;
+  while (at < tail.size() && IsBlank(tail[at])) ++at;
+  if (at == tail.size()) return command;
+  if (tail[at] != u'/') {
+    command.kind = CommandKind::kFolder;
+    command.silent = true;
+    command.folder = TargetFromCommandLine(tail);
+    return command;
+  }
+  command.kind = CommandKind::kSwitches;
+  while (at < tail.size()) {
+    if (IsBlank(tail[at])) {
+      ++at;
+      continue;
+    }
+    // /D= takes the rest of the line, blanks and all: it comes last.
+    if (tail.substr(at, 3) == u"/D=") {
+      std::u16string_view folder = tail.substr(at + 3);
+      while (!folder.empty() && IsBlank(folder.back())) folder.remove_suffix(1);
+      command.folder = std::u16string(folder);
+      break;
+    }
+    size_t end = at;
+    while (end < tail.size() && !IsBlank(tail[end])) ++end;
+    const std::u16string_view word = tail.substr(at, end - at);
+    if (word == u"/S") {
+      command.silent = true;
+    } else if (word == u"/?") {
+      command.kind = CommandKind::kHelp;
+    } else if (command.kind != CommandKind::kHelp) {
+      command.kind = CommandKind::kRefused;
+      command.refused = std::u16string(word);
+      return command;
+    }
+    at = end;
+  }
+  return command;
+}
+
+std::u16string SwitchesHelpText() {
+  return u"Switches:\n\n"
+         u"/S\tinstall (or remove) silently, without a window\n"
+         u"/D=FOLDER\tthe folder to install into; last on the line, without quotes\n"
+         u"/?\tthis list\n\n"
+         u"A folder alone installs there silently.";
+}

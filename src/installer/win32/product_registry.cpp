@@ -1,0 +1,100 @@
+#include "installer/win32/product_registry.h"
+
+#include <windows.h>
+
+#include "base/utf8.h"
+#include "base/win32/win_handles.h"
+#include "package/package_format.h"
+#include "platform/win32/wide_text.h"
+
+namespace {
+
+std::u16string EntryKey(std::string_view id) {
+  return u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Utf8ToWide(id);
+}
+
+void SetText(HKEY key, const wchar_t* name, const std::u16string& text) {
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+}
+
+void SetTextIfGiven(HKEY key, const wchar_t* name, const std::string& text) {
+  if (!text.empty()) SetText(key, name, Utf8ToWide(text));
+}
+
+void SetNumber(HKEY key, const wchar_t* name, DWORD number) {
+  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+std::u16string ReadText(std::string_view id, const wchar_t* name) {
+  wchar_t text[1024];
+  DWORD bytes = sizeof text - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, AsWide(EntryKey(id)), name, RRF_RT_REG_SZ, nullptr, text,
+                   &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+std::u16string Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[16];
+  wsprintfW(text, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+}  // namespace
+
+bool RegisterProduct(const Product& product, const std::u16string& folder,
+                     const LocaleName& localeName, uint64_t installedBytes) {
+  const std::u16string name = EntryKey(product.id);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(name));
+  HKEY opened = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWide(name), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const RegistryKey key(opened);
+  const std::u16string uninstaller = u"\"" + folder + u"\\" + Utf8ToWide(UNINSTALLER_NAME) + u"\"";
+  SetText(key.Get(), L"DisplayName", Utf8ToWide(product.name.empty() ? product.id : product.name));
+  SetTextIfGiven(key.Get(), L"DisplayVersion", product.version);
+  SetTextIfGiven(key.Get(), L"Publisher", product.publisher);
+  SetTextIfGiven(key.Get(), L"URLInfoAbout", product.url);
+  SetText(key.Get(), L"DisplayIcon",
+          product.icon.empty() ? uninstaller.substr(1, uninstaller.size() - 2)
+                               : folder + u"\\" + Utf8ToWide(product.icon));
+  SetText(key.Get(), L"InstallLocation", folder);
+  SetText(key.Get(), L"InstallDate", Today());
+  const uint64_t kibibytes = (installedBytes + 1023) / 1024;
+  SetNumber(key.Get(), L"EstimatedSize", kibibytes > MAXDWORD ? MAXDWORD : DWORD(kibibytes));
+  SetText(key.Get(), L"UninstallString", uninstaller);
+  SetText(key.Get(), L"QuietUninstallString", uninstaller + u" /S");
+  SetNumber(key.Get(), L"NoModify", 1);
+  SetNumber(key.Get(), L"NoRepair", 1);
+  SetText(key.Get(), L"SetupLocale", Utf8ToWide(localeName.text));
+  return true;
+}
+
+std::u16string RegisteredLocation(std::string_view id) {
+  if (!IsValidProductId(id)) return {};
+  return ReadText(id, L"InstallLocation");
+}
+
+bool RegisteredLocale(std::string_view id, LocaleName* localeName) {
+  if (!IsValidProductId(id)) return false;
+  wchar_t text[64];
+  DWORD bytes = sizeof text - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, AsWide(EntryKey(id)), L"SetupLocale", RRF_RT_REG_SZ, nullptr,
+                   text, &bytes) != ERROR_SUCCESS) {
+    return false;
+  }
+  *localeName = LocaleName{WideToUtf8(reinterpret_cast<const char16_t*>(text))};
+  return true;
+}
+
+bool UnregisterProduct(std::string_view id) {
+  if (!IsValidProductId(id)) return false;
+  const LSTATUS status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(EntryKey(id)));
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
