@@ -1,6 +1,7 @@
 // The parsers of the script's lines: [register], [run] and [shortcuts].
 #include <gtest/gtest.h>
 
+#include "script/product_section.h"
 #include "script/registry_line.h"
 #include "script/run_line.h"
 #include "script/shortcut_line.h"
@@ -217,6 +218,43 @@ TEST(ShortcutsSectionTest, BodyStartsOneByteAfterTheBracket) {
   }
   const HeapScript variant("[shortcuts]\nplain\n[shortcuts.de]\nvariant\n[run]\n");
   EXPECT_EQ(variant.Body(FindShortcutsSection(variant.text(), {"de"})), Lines{"variant"});
+}
+
+// "[product]": keys in any case, blanks around both sides dropped, the
+// variant chosen like any section's, the last of a key counting, and the Id
+// safe in a registry key and a path.
+TEST(ProductSectionTest, KeysValuesVariantsAndIds) {
+  const std::pair<const char*, ProductSkip> lines[] = {
+      {"Id=Example.App", ProductSkip::kNone}, {" NAME = Example App ", ProductSkip::kNone},
+      {"removeprompt=x", ProductSkip::kNone}, {"Colour=blue", ProductSkip::kUnknownKey},
+      {"Id", ProductSkip::kNoEquals},         {" \t", ProductSkip::kEmptyLine},
+  };
+  for (const auto& [line, skip] : lines) {
+    ProductLine parsed;
+    EXPECT_EQ(ParseProductLine(line, &parsed), skip) << line;
+  }
+  ProductLine name;
+  ParseProductLine(" NAME = Example App ", &name);
+  EXPECT_EQ(name.key, ProductKey::kName);
+  EXPECT_EQ(name.value, "Example App");
+
+  const HeapScript script(
+      "[product]\r\nId=ex\r\nName=Plain\r\nName=Later\r\nUrl=https://a.example/?q=1\r\n"
+      "[product.de]\nId=ex\nName=Beispiel\nRemovePrompt={name} aus {folder} entfernen?\n[run]\n");
+  const Product plain = ReadProductSection(script.text(), {});
+  EXPECT_TRUE(plain.Usable());
+  EXPECT_EQ(plain.name, "Later");
+  EXPECT_EQ(plain.url, "https://a.example/?q=1");
+  EXPECT_EQ(Narrow(RemovePromptText(plain, u"C:\\App")), "Remove Later from C:\\App?");
+  const Product german = ReadProductSection(script.text(), {"de"});
+  EXPECT_EQ(Narrow(RemovePromptText(german, u"C:\\App")), "Beispiel aus C:\\App entfernen?");
+  EXPECT_FALSE(ReadProductSection(HeapScript("[locale]\n").text(), {}).present);
+
+  for (const char* id : {"a", "Example.App-2_x", "0"}) EXPECT_TRUE(IsValidProductId(id)) << id;
+  for (const std::string& id : {std::string(), std::string("a b"), std::string("a\\b"),
+                                std::string("caf\xC3\xA9"), std::string(129, 'a')}) {
+    EXPECT_FALSE(IsValidProductId(id)) << id;
+  }
 }
 
 }  // namespace
