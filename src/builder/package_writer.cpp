@@ -200,6 +200,93 @@ StoredBytes StoreBlock(std::string_view bytes, const WriterOptions& options) {
   return StoreSmaller(deflater.get(), std::move(data), bytes.size(), true);
 }
 
+void CheckStub(std::string_view stub) {
+  if (stub.size() != STUB_SIZE) {
+    throw PackageError("", "the stub is " + std::to_string(stub.size()) + " bytes; it must be " +
+                               std::to_string(STUB_SIZE));
+  }
+}
+
+// What goes in front of the data area: the script and the index as stored,
+// and the tree flag.
+struct PackageHead {
+  StoredBytes script;
+  StoredBytes index;
+  uint8_t treeFlag = 0;
+};
+
+PackageHead StoreHead(std::string_view script, const std::string& index, TreeMethod method,
+                      const WriterOptions& options, bool plainIndex = false) {
+  CheckU32(index.size(), "", "the index");
+  PackageHead head;
+  head.script = StoreBlock(script, options);
+  WriterOptions indexOptions = options;
+  indexOptions.store = options.store || plainIndex;
+  head.index = StoreBlock(index, indexOptions);
+  head.treeFlag = EncodeTreeFlag(head.index.compressed, method);
+  return head;
+}
+
+uint64_t PaddedSize(uint64_t size) {
+  return size + (PACKAGE_ALIGNMENT - size % PACKAGE_ALIGNMENT) % PACKAGE_ALIGNMENT;
+}
+
+// Writes the whole package: the stub, the head, the data area (`dataHead`,
+// then the rest of `dataLength` from the spool), the padding and the digest.
+// Returns the bytes written.
+uint64_t WriteAssembled(std::string_view stub, const PackageHead& head, std::string_view dataHead,
+                        std::FILE* spool, uint64_t dataLength, std::FILE* out) {
+  // Ready to be signed: the fields signing rewrites start at zero, which is
+  // how a signed setup's digest counts them.
+  std::string cleared(stub);
+  PeSignatureFields fields;
+  if (FindPeSignatureFields(reinterpret_cast<const uint8_t*>(cleared.data()), cleared.size(),
+                            &fields)) {
+    ClearPeSignatureFields(reinterpret_cast<uint8_t*>(cleared.data()), fields);
+  }
+
+  HashingWriter writer(out);
+  writer.Hash(PACKAGE_SALT, PACKAGE_SALT_SIZE);
+  writer.Write(cleared.data(), cleared.size());
+  writer.Skip(PACKAGE_DIGEST_SIZE);
+  writer.WriteSection(head.script, head.script.compressed ? 1 : 0);
+  CheckU32(writer.written(), "", "the tree offset");
+  writer.WriteSection(head.index, head.treeFlag);
+  uint8_t dataLengthBytes[TREE_DATA_LENGTH_SIZE];
+  EncodeU32(dataLengthBytes, static_cast<uint32_t>(dataLength));
+  writer.Write(dataLengthBytes, sizeof dataLengthBytes);
+  writer.Write(dataHead.data(), dataHead.size());
+  if (dataLength > dataHead.size()) CopySpool(spool, dataLength - dataHead.size(), writer);
+  const std::string padding(PaddedSize(writer.written()) - writer.written(), '\0');
+  writer.Write(padding.data(), padding.size());
+
+  uint8_t digest[SHA1_DIGEST_SIZE];
+  writer.Finish(digest);
+  if (std::fseek(out, PACKAGE_DIGEST_OFFSET, SEEK_SET) != 0) ThrowIo("", "cannot write the output");
+  WriteOrThrow(out, digest, sizeof digest, "cannot write the output");
+  if (std::fflush(out) != 0) ThrowIo("", "cannot write the output");
+  return writer.written();
+}
+
+// A record's files: each with its scanned size, offset 0 and flags 0.
+std::vector<StoredFile> RecordedFiles(const TreeEntry& root) {
+  std::vector<TreeFile> files;
+  CollectFiles(root, "", files);
+  std::vector<StoredFile> recorded;
+  recorded.reserve(files.size());
+  for (const TreeFile& file : files) {
+    CheckU32(file.entry->size, file.path, "the file");
+    recorded.push_back({0, static_cast<uint32_t>(file.entry->size), 0});
+  }
+  return recorded;
+}
+
+PackageHead RecordHead(std::string_view script, const TreeEntry& root, const WriterOptions& options,
+                       bool plainIndex) {
+  return StoreHead(script, EncodeIndex(root, RecordedFiles(root)), TREE_METHOD_RECORD, options,
+                   plainIndex);
+}
+
 }  // namespace
 
 std::string EncodeIndex(const TreeEntry& root, const std::vector<StoredFile>& stored) {
@@ -213,10 +300,7 @@ std::string EncodeIndex(const TreeEntry& root, const std::vector<StoredFile>& st
 WriterResult WritePackage(std::string_view stub, std::string_view script, const TreeEntry& root,
                           ContentSource& source, std::FILE* spool, std::FILE* out,
                           const WriterOptions& options, const ProgressCallback& progress) {
-  if (stub.size() != STUB_SIZE) {
-    throw PackageError("", "the stub is " + std::to_string(stub.size()) + " bytes; it must be " +
-                               std::to_string(STUB_SIZE));
-  }
+  CheckStub(stub);
   const bool solid = options.method == TREE_METHOD_SOLID_LZMA2;
   if (solid ? options.level < 0 || options.level > MAX_LZMA_PRESET
             : options.level < MIN_COMPRESSION_LEVEL || options.level > MAX_COMPRESSION_LEVEL) {
@@ -241,45 +325,23 @@ WriterResult WritePackage(std::string_view stub, std::string_view script, const 
     dataLength = WritePerFile(files, source, spool, options, stored, state, progress).length();
   }
 
-  const std::string index = EncodeIndex(root, stored);
-  CheckU32(index.size(), "", "the index");
-  const StoredBytes storedScript = StoreBlock(script, options);
-  const StoredBytes storedIndex = StoreBlock(index, options);
-
-  // Ready to be signed: the fields signing rewrites start at zero, which is
-  // how a signed setup's digest counts them.
-  std::string cleared(stub);
-  PeSignatureFields fields;
-  if (FindPeSignatureFields(reinterpret_cast<const uint8_t*>(cleared.data()), cleared.size(),
-                            &fields)) {
-    ClearPeSignatureFields(reinterpret_cast<uint8_t*>(cleared.data()), fields);
-  }
-
-  HashingWriter writer(out);
-  writer.Hash(PACKAGE_SALT, PACKAGE_SALT_SIZE);
-  writer.Write(cleared.data(), cleared.size());
-  writer.Skip(PACKAGE_DIGEST_SIZE);
-  writer.WriteSection(storedScript, storedScript.compressed ? 1 : 0);
-  CheckU32(writer.written(), "", "the tree offset");
-  writer.WriteSection(storedIndex, EncodeTreeFlag(storedIndex.compressed, options.method));
-  uint8_t dataLengthBytes[TREE_DATA_LENGTH_SIZE];
-  EncodeU32(dataLengthBytes, static_cast<uint32_t>(dataLength));
-  writer.Write(dataLengthBytes, sizeof dataLengthBytes);
-  writer.Write(solidArea.head.data(), solidArea.head.size());
-  CopySpool(spool, dataLength - solidArea.head.size(), writer);
-  const std::string padding(
-      (PACKAGE_ALIGNMENT - writer.written() % PACKAGE_ALIGNMENT) % PACKAGE_ALIGNMENT, '\0');
-  writer.Write(padding.data(), padding.size());
-
-  uint8_t digest[SHA1_DIGEST_SIZE];
-  writer.Finish(digest);
-  if (std::fseek(out, PACKAGE_DIGEST_OFFSET, SEEK_SET) != 0) ThrowIo("", "cannot write the output");
-  WriteOrThrow(out, digest, sizeof digest, "cannot write the output");
-  if (std::fflush(out) != 0) ThrowIo("", "cannot write the output");
-
+  const PackageHead head = StoreHead(script, EncodeIndex(root, stored), options.method, options);
   WriterResult result;
   result.files = files.size();
   result.inputBytes = state.bytesTotal;
-  result.outputBytes = writer.written();
+  result.outputBytes = WriteAssembled(stub, head, solidArea.head, spool, dataLength, out);
   return result;
+}
+
+uint64_t RecordPackageSize(std::string_view script, const TreeEntry& root,
+                           const WriterOptions& options, bool plainIndex) {
+  const PackageHead head = RecordHead(script, root, options, plainIndex);
+  return PaddedSize(uint64_t{SCRIPT_OFFSET} + head.script.length + SECTION_HEAD_SIZE +
+                    head.index.length + TREE_DATA_LENGTH_SIZE);
+}
+
+uint64_t WriteRecordPackage(std::string_view stub, std::string_view script, const TreeEntry& root,
+                            std::FILE* out, const WriterOptions& options, bool plainIndex) {
+  CheckStub(stub);
+  return WriteAssembled(stub, RecordHead(script, root, options, plainIndex), {}, nullptr, 0, out);
 }

@@ -104,3 +104,16 @@ std::string EncodeIndex(const TreeEntry& root, const std::vector<StoredFile>& st
 WriterResult WritePackage(std::string_view stub, std::string_view script, const TreeEntry& root,
                           ContentSource& source, std::FILE* spool, std::FILE* out,
                           const WriterOptions& options, const ProgressCallback& progress = {});
+
+// A package whose tree is a record of `root` (package_format.h, method 2):
+// every entry of `root` (sorted), each file with its scanned size, offset 0
+// and flags 0, and an empty data area; digest and padding as WritePackage
+// writes them. The script and the index are stored as WritePackage stores
+// them with the same `options`, unless `plainIndex` keeps the index as it
+// is: then the package's size does not depend on the sizes it records.
+// Throws PackageError (a file of 4 GiB or more, a stub of the wrong size).
+uint64_t WriteRecordPackage(std::string_view stub, std::string_view script, const TreeEntry& root,
+                            std::FILE* out, const WriterOptions& options, bool plainIndex = false);
+// The bytes WriteRecordPackage would write, without writing them.
+uint64_t RecordPackageSize(std::string_view script, const TreeEntry& root,
+                           const WriterOptions& options, bool plainIndex = false);

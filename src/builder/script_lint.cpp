@@ -5,6 +5,9 @@
 
 #include "base/utf8.h"
 #include "builder/script_lint_lines.h"
+#include "builder/tree_rules.h"
+#include "package/package_format.h"
+#include "script/product_section.h"
 
 namespace {
 
@@ -23,9 +26,9 @@ struct Section {
   std::vector<Line> body;
 };
 
-constexpr std::string_view kKnownSections[] = {"locale",  "register",  "shortcuts",
-                                               "prepare", "bin_32",    "bin_64",
-                                               "install", "uninstall", "run"};
+constexpr std::string_view kKnownSections[] = {"locale", "register", "shortcuts", "prepare",
+                                               "bin_32", "bin_64",   "install",   "uninstall",
+                                               "run",    "product"};
 // [locale] lines 1 to 4 go through a 1024-unit buffer, lines 5 to 7 into
 // 120-unit members.
 constexpr size_t kWorkingUnits = 1023;
@@ -56,9 +59,13 @@ class Linter {
   void LintReachability();
   void LintLocaleSection(const Section& section);
   void LintPicture(const Line& line);
+  void LintTreePath(size_t line, const std::string& what, std::string_view path);
+  void LintProductSection(const Section& section);
+  void LintProductLine(size_t line, const ProductLine& parsed);
   void LintBody(const Section& section);
 
   const TreeFileNames* treeFiles_;
+  bool hasPlainProduct_ = false;
   std::vector<Section> sections_;
   std::vector<LintFinding> findings_;
 };
@@ -235,9 +242,15 @@ void Linter::LintPicture(const Line& line) {
            "the picture \"" + std::string(name) +
                "\" is not shown: its extension must be exactly .png or .jpg");
   }
-  if (treeFiles_ == nullptr || treeFiles_->count(std::string(name)) != 0) return;
-  std::string message = "the picture \"" + std::string(name) + "\" is not in the tree";
-  std::string withBackslashes(name);
+  LintTreePath(line.number, "the picture", name);
+}
+
+// A file the setup looks up in its tree by `path`; said to be missing only
+// when the tree is known.
+void Linter::LintTreePath(size_t line, const std::string& what, std::string_view path) {
+  if (treeFiles_ == nullptr || treeFiles_->count(std::string(path)) != 0) return;
+  std::string message = what + " \"" + std::string(path) + "\" is not in the tree";
+  std::string withBackslashes(path);
   std::replace(withBackslashes.begin(), withBackslashes.end(), '/', '\\');
   for (const std::string& file : *treeFiles_) {
     if (ToLower(file) == ToLower(withBackslashes)) {
@@ -245,7 +258,7 @@ void Linter::LintPicture(const Line& line) {
       break;
     }
   }
-  Report(line.number, LintSeverity::kError, std::move(message));
+  Report(line, LintSeverity::kError, std::move(message));
 }
 
 void Linter::LintLocaleSection(const Section& section) {
@@ -284,6 +297,81 @@ void Linter::LintLocaleSection(const Section& section) {
   }
 }
 
+void Linter::LintProductLine(size_t line, const ProductLine& parsed) {
+  const std::string value(parsed.value);
+  if (parsed.key == ProductKey::kId && !IsValidProductId(value)) {
+    Report(line, LintSeverity::kError,
+           "the Id \"" + value + "\" is not one: 1 to " + std::to_string(kProductIdBytes) +
+               " letters, digits, '.', '-' or '_' (ASCII); the setup registers nothing");
+  }
+  // The uninstaller is in the tree the setup installs, though not in the
+  // folder it is built from.
+  if (parsed.key == ProductKey::kIcon && !value.empty() && value != UNINSTALLER_NAME) {
+    LintTreePath(line, "the icon", value);
+  }
+}
+
+void Linter::LintProductSection(const Section& section) {
+  struct KeyLine {
+    size_t number;
+    ProductLine parsed;
+  };
+  std::map<ProductKey, KeyLine> last;  // the line of each key that counts
+  for (const Line& line : section.body) {
+    ProductLine parsed;
+    switch (ParseProductLine(line.text, &parsed)) {
+      case ProductSkip::kEmptyLine:
+        continue;
+      case ProductSkip::kNoEquals:
+        Report(line.number, LintSeverity::kError,
+               "[product] line without \"=\" is skipped (Key=Value)");
+        continue;
+      case ProductSkip::kUnknownKey:
+        Report(line.number, LintSeverity::kWarning,
+               "unknown key \"" + std::string(parsed.name) + "\" in [product] is ignored");
+        continue;
+      case ProductSkip::kNone:
+        break;
+    }
+    const auto [it, first] = last.try_emplace(parsed.key, KeyLine{line.number, parsed});
+    if (!first) {
+      Report(line.number, LintSeverity::kWarning,
+             std::string(parsed.name) + " also stands on line " +
+                 std::to_string(it->second.number) + ": the last one counts");
+      it->second = {line.number, parsed};
+    }
+  }
+  for (const auto& [key, line] : last) LintProductLine(line.number, line.parsed);
+
+  const size_t header = section.header.number;
+  if (last.count(ProductKey::kId) == 0) {
+    Report(header, LintSeverity::kError,
+           "[" + section.name +
+               "] has no Id, the name Windows keeps the application under: the setup registers "
+               "nothing");
+  }
+  const auto name = last.find(ProductKey::kName);
+  if (name == last.end() || name->second.parsed.value.empty()) {
+    Report(header, LintSeverity::kWarning,
+           "[" + section.name + "] has no Name: Windows lists the application under its Id");
+  }
+  if (section.isVariant && !hasPlainProduct_) {
+    Report(header, LintSeverity::kWarning,
+           "[" + section.name +
+               "] without a plain [product]: mksetup build adds the uninstaller only for a plain "
+               "[product]");
+  }
+  if (section.isVariant || treeFiles_ == nullptr) return;
+  for (const std::string& file : *treeFiles_) {
+    if (SameFileName(file.substr(0, file.find('\\')), UNINSTALLER_NAME)) {
+      Report(header, LintSeverity::kError,
+             "the tree holds \"" + file + "\": with [product] the uninstaller is " +
+                 UNINSTALLER_NAME + " at the top of the tree, and build refuses the tree");
+      return;
+    }
+  }
+}
+
 void Linter::LintBody(const Section& section) {
   const std::string& base = section.base;
   for (const Line& line : section.body) {
@@ -310,8 +398,13 @@ std::vector<LintFinding> Linter::Run(std::string_view script) {
   LintDuplicates();
   LintReachability();
   for (const Section& section : sections_) {
+    hasPlainProduct_ = hasPlainProduct_ || (section.base == "product" && !section.isVariant);
+  }
+  for (const Section& section : sections_) {
     if (section.base == "locale") {
       LintLocaleSection(section);
+    } else if (section.base == "product") {
+      LintProductSection(section);
     } else {
       LintBody(section);
     }

@@ -103,6 +103,10 @@ void SortTree(TreeEntry& root) {
 
 void ValidateTree(const TreeEntry& root) { ValidateDirectory(root, "", 0); }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+  return FoldName(Utf8ToWide(a)) == FoldName(Utf8ToWide(b));
+}
+
 void ValidateScript(std::string_view script) {
   const auto lineOf = [&script](size_t at) {
     return std::to_string(

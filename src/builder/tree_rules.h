@@ -17,6 +17,10 @@ void SortTree(TreeEntry& root);
 // compares names); relative paths longer than MAX_RELATIVE_PATH_UNITS.
 void ValidateTree(const TreeEntry& root);
 
+// True when Windows takes the two names (UTF-8) for one, as ValidateTree
+// compares siblings.
+bool SameFileName(std::string_view a, std::string_view b);
+
 // Refuses, naming the line, a script that is not well-formed UTF-8, holds a
 // NUL byte or a character outside the BMP (what the linter calls errors of
 // encoding), or is too long for the format.

@@ -22,6 +22,7 @@
 #include "package/tree_walker.h"
 #include "platform/memory_tree_output.h"
 #include "scratch_dir.h"
+#include "sign_command.h"
 #include "test_support.h"
 #include "tree_scan.h"
 
@@ -447,6 +448,7 @@ TEST(BuildCommandTest, RefusalsNameTheEntryAndLeaveNoOutput) {
       {"ctl\x01z", "mksetup: ctl\\x01z: ", "control character"},
       {"dir/fifo", "mksetup: dir/fifo: ", "special file"},
       {"missing", "missing", "missing"},
+      {"Uninstall.EXE", "mksetup: Uninstall.EXE: ", "the name is taken"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entry);
@@ -462,7 +464,8 @@ TEST(BuildCommandTest, RefusalsNameTheEntryAndLeaveNoOutput) {
     const fs::path out = scratch.path() / "out" / "setup.exe";
     WriteFile(out, ToBytes("old"));
     WriteFile(scratch.path() / "stub.exe", FakeStub());
-    WriteFile(scratch.path() / "script.txt", ToBytes(kScript));
+    // [product] claims the uninstaller's name; the other refusals come first.
+    WriteFile(scratch.path() / "script.txt", ToBytes(kScript + "[product]\nId=x\n"));
     BuildOptions options;
     options.script = (scratch.path() / "script.txt").string();
     options.tree = (c.entry == "missing" ? scratch.path() / "missing" : tree).string();
@@ -477,6 +480,94 @@ TEST(BuildCommandTest, RefusalsNameTheEntryAndLeaveNoOutput) {
     EXPECT_EQ(ReadFile(out), ToBytes("old"));
     EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), {}), 1);
   }
+}
+
+// With [product] the tree gains the stub again as uninstall.exe: the setup's
+// script, stored as the setup stores it, and a record of the tree as
+// installed, its own entry at its own size and the newest file's time.
+TEST(BuildCommandTest, ProductAddsAnUninstallerThatRecordsTheTree) {
+  ScratchDir scratch;
+  const fs::path tree = scratch.path() / "tree";
+  WriteFile(tree / "a.txt", TextLikeBytes(5000, 1));
+  WriteFile(tree / "d" / "e", {});
+  WriteFile(tree / "d" / "f.bin", RandomBytes(3000, 2));
+  for (const auto& [name, seconds] :
+       {std::pair{"a.txt", 1893456000}, {"d/e", 1000000000}, {"d/f.bin", 2000000000}}) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 250000000}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (tree / name).c_str(), times, 0), 0);
+  }
+  WriteFile(scratch.path() / "stub.exe", PeStub());
+  WriteFile(scratch.path() / "script.txt", ToBytes(kScript + "[product]\r\nId=Ex.App\r\n"));
+  for (const auto& [method, store] : {std::pair{"deflate", false}, {"lzma2", false}, {"", true}}) {
+    SCOPED_TRACE(method);
+    BuildOptions options;
+    options.script = (scratch.path() / "script.txt").string();
+    options.tree = tree.string();
+    options.output = (scratch.path() / "setup.exe").string();
+    options.stub = (scratch.path() / "stub.exe").string();
+    options.method = store ? "deflate" : method;
+    options.store = store;
+    options.quiet = true;
+    ASSERT_EQ(run_build(options), 0);
+    const Bytes setup = ReadFile(options.output);
+    MemoryInputFile input(setup.data(), setup.size());
+    PackageInfo info;
+    ASSERT_EQ(ReadPackageFrom(input, &info), PACKAGE_VERIFIED);
+    MemoryTreeOutput installed;
+    EXPECT_TRUE(ExtractTree(input, info.treeOffset, installed, {}).Clean());
+    const Bytes uninstaller = installed.Find(u"uninstall.exe")->bytes;
+    // The stub, then (behind the digest) the script as stored.
+    const size_t scriptEnd = SCRIPT_OFFSET + DecodeU32(setup.data() + SCRIPT_LENGTH_OFFSET);
+    for (const auto& [from, to] :
+         {std::pair<size_t, size_t>{0, STUB_SIZE}, {SCRIPT_FLAG_OFFSET, scriptEnd}}) {
+      EXPECT_TRUE(std::equal(setup.begin() + from, setup.begin() + to, uninstaller.begin() + from,
+                             uninstaller.begin() + to));
+    }
+
+    MemoryInputFile record(uninstaller.data(), uninstaller.size());
+    ASSERT_EQ(ReadPackageFrom(record, &info), PACKAGE_VERIFIED);
+    EXPECT_EQ(info.treeMethod, TREE_METHOD_RECORD);
+    PackageTree index;
+    ASSERT_TRUE(OpenPackageTree(record, info.treeOffset, &index));
+    EXPECT_EQ(index.dataAreaLength, 0u);
+    EXPECT_EQ(index.dataBase / PACKAGE_ALIGNMENT, (uninstaller.size() - 1) / PACKAGE_ALIGNMENT);
+    struct Lister final : TreeVisitor {
+      std::string listed;
+      bool OnDirectory(std::u16string_view path, const IndexEntry&) override {
+        listed += Narrow(path) + "\\ ";
+        return true;
+      }
+      bool OnFile(std::u16string_view path, const char16_t*, const IndexEntry& entry) override {
+        listed += Narrow(path) + " " + std::to_string(entry.storedSize) + " " +
+                  std::to_string(entry.offset + entry.flags) + " " +
+                  std::to_string(entry.time.year) + " ";
+        return true;
+      }
+    } lister;
+    EXPECT_TRUE(WalkTree(index, 3, lister));
+    EXPECT_EQ(lister.listed,
+              "a.txt 5000 0 2030 d\\ d\\e 0 0 2001 d\\f.bin 3000 0 2033 "
+              "uninstall.exe " +
+                  std::to_string(uninstaller.size()) + " 0 2033 ");
+  }
+}
+
+TEST(SignCommandTest, PlaceholdersNameTheFiles) {
+  const std::pair<const char*, const char*> checks[] = {
+      {"osslsigncode sign -in {in} -out {out}", ""},
+      {"signtool sign /f c.pfx {file}", ""},
+      {"tool {in}", "needs {out} too"},
+      {"tool {out}", "needs {out} too"},
+      {"tool {in} {out} {file}", "not both"},
+      {"tool {file} {out}", "not both"},
+      {"tool {IN} {Out} {file ", "names no file"},
+  };
+  for (const auto& [command, why] : checks) {
+    const char* said = CheckSignCommand(command);
+    EXPECT_EQ(said == nullptr, *why == '\0') << command;
+    EXPECT_NE(std::string(said == nullptr ? "" : said).find(why), std::string::npos) << said;
+  }
+  EXPECT_EQ(ExpandSignCommand("a {in} b {out}{file} {in}{ {out", "I", "O"), "a I b OI I{ {out");
 }
 
 // The listing follows the stub's walk, entries it passes over included, and

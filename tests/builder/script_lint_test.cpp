@@ -14,10 +14,12 @@ const std::string kLocale =
 const std::string kSix = "[locale]\na\nb\nc\nd\ne\nf\n";
 
 const TreeFileNames kTree = {"pic\\logo.png", "bin\\app.exe"};
+// Lines 9 to 11 behind kLocale.
+const std::string kProduct = kLocale + "[product]\nId=Ex.App\nName=Ex\n";
 
-std::string Describe(const std::string& script) {
+std::string Describe(const std::string& script, const TreeFileNames* tree = &kTree) {
   std::string text;
-  for (const LintFinding& f : LintScript(script, &kTree)) {
+  for (const LintFinding& f : LintScript(script, tree)) {
     text += std::to_string(f.line) + (f.severity == LintSeverity::kError ? " E " : " W ") +
             f.message + "\n";
   }
@@ -39,6 +41,7 @@ struct OneFinding {
   size_t line;
   LintSeverity severity;
   std::string part;
+  TreeFileNames tree = kTree;
 };
 
 // `body` as the only line of `header`'s section, behind kLocale.
@@ -112,6 +115,22 @@ TEST(ScriptLintTest, EachProblemIsOneFindingOnItsLine) {
       In("[bin_32]", "set_system_directory_here ", W, "marker"),
       // Long batch lines are written whole; only cmd.exe's own limit is an error.
       In("[prepare]", std::string(8192, 'b'), E, "8192"),
+      {kProduct + "Vendor=x\n", 12, W, "unknown key \"Vendor\""},
+      {kProduct + "Homepage\n", 12, E, "without \"=\" is skipped"},
+      {kProduct + "name=Other\n", 12, W, "name also stands on line 11: the last one counts"},
+      {kProduct + "Icon=bin/app.exe\n", 12, E, "the icon \"bin/app.exe\" is not in the tree"},
+      {kProduct + "Icon=BIN\\app.exe\n", 12, E, "did you mean \"bin\\app.exe\""},
+      // Only the last Id counts.
+      {kLocale + "[product]\nId=my app\nId=Ex\nName=Ex\n", 11, W, "also stands on line 10"},
+      In("[product]", "Id=" + std::string(129, 'i') + "\nName=Ex", E, "1 to 128 letters"),
+      In("[product]", "Id=caf\xC3\xA9\nName=Ex", E, "(ASCII)"),
+      {kLocale + "[product]\nName=Ex\n", 9, E, "has no Id"},
+      {kLocale + "[product]\nId=Ex\nName=\n", 9, W, "has no Name"},
+      {kLocale + "[locale.de]\na\nb\nc\nd\ne\nf\n[product.de]\nId=Ex\nName=Ex\n", 16, W,
+       "without a plain [product]"},
+      {kProduct, 9, E, "the tree holds \"uninstall.exe\"", {"pic\\logo.png", "uninstall.exe"}},
+      // Windows' names: upper case, and a folder of that name.
+      {kProduct, 9, E, "UNINSTALL.EXE\\x", {"pic\\logo.png", "UNINSTALL.EXE\\x"}},
   };
   for (const char* header : {"[locale.DE]", "[locale.De]", "[locale.de-aT]", "[locale.de-A]"}) {
     cases.push_back({kLocale + header + "\na\nb\nc\nd\ne\nf\n", 9, W, "form ll or ll-CC"});
@@ -122,8 +141,8 @@ TEST(ScriptLintTest, EachProblemIsOneFindingOnItsLine) {
     cases.push_back(In(section, " \texit/b", W, "rest of the batch does not run"));
   }
   for (const OneFinding& c : cases) {
-    const auto findings = LintScript(c.script, &kTree);
-    const std::string said = Describe(c.script);
+    const auto findings = LintScript(c.script, &c.tree);
+    const std::string said = Describe(c.script, &c.tree);
     ASSERT_EQ(findings.size(), 1u) << c.part << "\n" << said;
     EXPECT_EQ(findings[0].line, c.line) << said;
     EXPECT_EQ(findings[0].severity, c.severity) << said;
@@ -154,6 +173,12 @@ TEST(ScriptLintTest, WhatTheSetupTakesAsWrittenHasNoFindings) {
       kLocale + "[prepare]\n" + std::string(1024, 'b') + "\nexitcode\necho exit\nrem exit\n",
       // The uninstall batch has no closing line to miss.
       kLocale + "[uninstall]\nexit\n",
+      // The icon may be the uninstaller, which the build adds to the tree.
+      kLocale +
+          "[locale.de]\na\nb\nc\nd\ne\nf\n[product]\n\nId=Ex.App_2-1\nName=Ex\n"
+          "Version=1.0\nPublisher=P\nUrl=https://example.com\nIcon=bin\\app.exe\n"
+          "RemovePrompt=Remove {name} from {folder}?\n[product.de]\nid = Ex.App\n"
+          "NAME=Beispiel\nIcon=uninstall.exe\n",
   };
   for (const std::string& script : scripts) EXPECT_EQ(Describe(script), "") << script;
   // Without a tree, only the picture's extension is checked.
@@ -169,6 +194,8 @@ TEST(ScriptLintTest, SeveralFindingsInLineOrder) {
       {kLocale + "[register]\nHKEY_USERS\\S\\N" + std::string(1, '\0') + "=1\n",
        {"10:", "10:without \"=\""}},
       {"[run]\n\n[register]\nx\n", {"0:", "2:", "4:"}},
+      {kLocale + "[product]\nId=Ex\nId=my app\nIcon=x.ico\n",
+       {"9:has no Name", "11:also stands on line 10", "11:the Id \"my app\"", "12:the icon"}},
   };
   for (const auto& [script, expected] : cases) {
     const auto findings = LintScript(script, &kTree);

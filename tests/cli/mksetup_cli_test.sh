@@ -211,6 +211,7 @@ build --script s --tree t -o o --jobs 0|--jobs: Value 0 not in range 1 to 1024
 frobnicate|frobnicate
 verify --bogus setup.exe|--bogus
 check --tree tree|--script is required
+build --script s --tree t -o o --sign-command=sign|--sign-command: the command names no file
 TABLE
     expect_err 2 "Subcommands:" mk
     expect 0 mk --help
@@ -268,8 +269,80 @@ TABLE
     contains out.txt "lint.txt:1: warning: text behind the bracket"
     contains out.txt "lint.txt:9: warning: \"exit\" ends the batch before its closing del line"
     contains out.txt "0 errors, 2 warnings"
+    # [product]: an Id, the icon in the tree, and the uninstaller's name left free.
+    lint "" '[product]\nName=Ex\nIcon=sub\\b.ico\n'
+    : >tree/uninstall.exe
+    expect 1 mk check --script lint.txt --tree tree
+    contains out.txt "lint.txt:8: error: [product] has no Id"
+    contains out.txt "lint.txt:8: error: the tree holds \"uninstall.exe\""
+    contains out.txt "lint.txt:10: error: the icon \"sub\\b.ico\" is not in the tree"
+    contains out.txt "3 errors, 0 warnings"
     expect_err 2 "nothing.txt: cannot read the script" mk check --script nothing.txt --tree tree
     expect_err 2 "nowhere: cannot read the tree" mk check --script script.txt --tree nowhere
+    ;;
+  uninstaller)
+    # [product] adds the stub again as uninstall.exe: the same script, and a record of the tree
+    # as installed.
+    printf '[product]\nId=Ex.App\nName=Ex\nVersion=1.2\nPublisher=Ex Inc.\nUrl=https://ex.com\nIcon=sub\\a.txt\n' >>script.txt
+    expect 0 build setup.exe --quiet
+    expect 0 build again.exe --quiet
+    cmp -s setup.exe again.exe || fail "the same inputs gave different setups"
+    expect 0 mk list setup.exe
+    contains out.txt "  Publisher  Ex Inc."
+    grep -qE '^ +[0-9]+ +[0-9]+ +deflate .*  uninstall.exe$' out.txt || fail "no row for uninstall.exe"
+    expect 0 mk extract --quiet setup.exe out
+    expect 0 mk verify out/uninstall.exe
+    expect 0 mk list --json out/uninstall.exe
+    python3 - out.txt "$(stat -c %s out/uninstall.exe)" <<'PY' || fail "the record is wrong: $(cat out.txt)"
+import json, os, sys
+listing = json.load(open(sys.argv[1]))
+assert listing["method"] == "record" and listing["storedBytes"] == 0
+assert listing["script"] == open("script.txt").read()
+assert listing["product"] == {"id": "Ex.App", "name": "Ex", "version": "1.2", "publisher": "Ex Inc.",
+                              "url": "https://ex.com", "icon": "sub\\a.txt"}, listing["product"]
+sizes = {e["path"]: e.get("size") for e in listing["entries"]}
+want = {p: os.path.getsize("tree/" + p) for p in ["sub/a.txt", "e.txt", "noise.bin", "numbers.txt"]}
+want.update({"sub": None, "sub/empty": None, "uninstall.exe": int(sys.argv[2])})
+assert sizes == want, sizes
+PY
+    expect_err 0 "uninstall.exe: an uninstaller" mk extract out/uninstall.exe record
+    contains err.txt "nothing to extract"
+    [ ! -e record ] || fail "extracting the uninstaller made something"
+    rm setup.exe
+    : >tree/UNINSTALL.exe
+    expect_err 1 "mksetup: UNINSTALL.exe: the name is taken" build setup.exe
+    no_output
+    ;;
+  sign_command)
+    # A copy passes for signing ({in}, {out}), a command that fails or spoils the package
+    # ({file}) refuses the build; Windows runs the command without a shell.
+    copy='cp {in} {out}' fail='exit 7; {file}' spoil='echo x >>{file}'
+    if [ -n "${MKSETUP_UNDER_WINE:-}" ]; then
+      copy='cmd /c copy /b {in} {out}' fail='cmd /c exit 7 {file}' spoil='cmd /c echo x >>{file}'
+    fi
+    expect 0 build plain.exe --quiet
+    expect 0 build copied.exe --quiet --sign-command "$copy"
+    cmp -s plain.exe copied.exe || fail "the copy differs"
+    printf '[product]\nId=Ex.App\n' >>script.txt
+    for command in "$fail|the sign command failed (exit code 7)" "$spoil|after the sign command the package no longer verifies"; do
+      expect_err 1 "mksetup: uninstall.exe: ${command#*|}" build setup.exe --sign-command "${command%%|*}"
+      no_output
+      left=$(find . -mindepth 1 -maxdepth 1 -name '.*')
+      [ -z "$left" ] || fail "temporaries left behind: $left"
+    done
+    [ -n "${MKSETUP_UNDER_WINE:-}" ] && { echo "ok ($case_name, without osslsigncode)"; exit 0; }
+    fixed_inputs # a stub osslsigncode takes
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+      -subj /CN=mksetup-test >/dev/null 2>&1 || fail "openssl cannot make a certificate"
+    sign='osslsigncode sign -certs cert.pem -key key.pem'
+    expect 0 build setup.exe --quiet --sign-command "$sign -in {in} -out {out}"
+    expect 0 build inplace.exe --quiet --sign-command "$sign -in {file} -out {file}.s && mv {file}.s {file}"
+    expect 0 mk extract --quiet setup.exe out
+    for file in setup.exe out/uninstall.exe inplace.exe; do
+      expect 0 mk verify $file
+      contains out.txt "signed: 1 signature"
+      osslsigncode verify -CAfile cert.pem $file >/dev/null || fail "osslsigncode rejects $file"
+    done
     ;;
   list_table)
     expect 0 build setup.exe --quiet
@@ -357,6 +430,7 @@ assert sizes == [65536, 65536, l["bytes"] - 131072], sizes' out.txt || fail "sol
     printf 'secret' >tree/.hidden
     printf 'x' >"tree/sub/Ünï çødé ✓.txt"
     touch -d '1969-07-20 20:17:40.25' tree/sub/a.txt
+    printf '[product]\nId=Ex.App\n' >>script.txt # and the same uninstaller
     expect 0 build win.exe --quiet
     mksetup=${MKSETUP_NATIVE:?}
     expect 0 build native.exe --quiet

@@ -10,10 +10,12 @@
 
 #include "builder/package_writer.h"
 #include "builder/tree_rules.h"
+#include "builder/uninstaller.h"
 #include "command_input.h"
 #include "display.h"
 #include "native_fs.h"
 #include "progress_bar.h"
+#include "sign_command.h"
 #include "temporary_file.h"
 #include "tree_scan.h"
 
@@ -89,6 +91,29 @@ void PrintSummary(const BuildOptions& options, const WriterResult& result, doubl
   }
 }
 
+// Signing failures name the file signed.
+std::unique_ptr<TemporaryFile> Sign(const BuildOptions& options,
+                                    std::unique_ptr<TemporaryFile> file,
+                                    const std::string& subject) {
+  try {
+    return SignTemporary(options.signCommand, std::move(file), options.output);
+  } catch (const std::runtime_error& error) {
+    throw InputError{subject, error.what()};
+  }
+}
+
+// The uninstaller as the setup's tree holds it: written beside the output,
+// and signed there when asked, before the setup is.
+std::string MakeUninstaller(const BuildOptions& options, std::string_view stub,
+                            std::string_view script, const TreeEntry& root,
+                            const WriterOptions& writerOptions) {
+  auto file = std::make_unique<TemporaryFile>(options.output, "uninstall");
+  WriteUninstaller(stub, script, root, file->file(), writerOptions);
+  file->Close();
+  if (!options.signCommand.empty()) file = Sign(options, std::move(file), UNINSTALLER_NAME);
+  return ReadInput(file->path(), "uninstaller");
+}
+
 WriterResult Build(const BuildOptions& options) {
   const std::string stub = ReadStub(options.stub.empty() ? DefaultStubPath() : options.stub);
   const std::string script = ReadScript(options.script);
@@ -119,16 +144,27 @@ WriterResult Build(const BuildOptions& options) {
   writerOptions.store = options.store;
   writerOptions.shareIdenticalFiles = !options.noDedup;
 
-  TemporaryFile output(options.output, "tmp");
+  TreeContentSource treeSource(options.tree, options.followLinks);
+  std::unique_ptr<UninstallerSource> withUninstaller;
+  if (WantsUninstaller(script)) {
+    RefuseUninstallerName(tree.root);
+    std::string uninstaller = MakeUninstaller(options, stub, script, tree.root, writerOptions);
+    tree.root = WithUninstaller(tree.root, uninstaller.size());
+    withUninstaller = std::make_unique<UninstallerSource>(treeSource, std::move(uninstaller));
+  }
+  ContentSource& source =
+      withUninstaller ? *withUninstaller : static_cast<ContentSource&>(treeSource);
+
+  auto output = std::make_unique<TemporaryFile>(options.output, "tmp");
   TemporaryFile spool(options.output, "spool");
   spool.Unlink();
-  TreeContentSource source(options.tree, options.followLinks);
   ProgressBar bar(!options.quiet);
   const WriterResult result =
-      WritePackage(stub, script, tree.root, source, spool.file(), output.file(), writerOptions,
+      WritePackage(stub, script, tree.root, source, spool.file(), output->file(), writerOptions,
                    [&bar](const WriterProgress& progress) { bar.Update(progress); });
   bar.Finish();
-  output.CommitAs(options.output);
+  if (!options.signCommand.empty()) output = Sign(options, std::move(output), options.output);
+  output->CommitAs(options.output);
   return result;
 }
 
@@ -164,6 +200,19 @@ void setup_build(CLI::App& app) {
   command->add_flag("--follow-links", options->followLinks,
                     "Store what symbolic links point at (links must stay inside the tree)");
   command->add_flag("-q,--quiet", options->quiet, "No progress bar and no summary");
+  command
+      ->add_option("--sign-command", options->signCommand,
+                   "Sign the setup, and first its uninstaller, with this command line (run by "
+                   "/bin/sh; on Windows a program and its arguments): {in} and {out} for a tool "
+                   "that writes a signed copy, {file} for one that signs in place; mksetup puts "
+                   "in the quoted paths")
+      ->check(CLI::Validator(
+          [](const std::string& commandLine) {
+            const char* why = CheckSignCommand(commandLine);
+            return why == nullptr ? std::string() : std::string(why);
+          },
+          ""))
+      ->type_name("CMD");
   command->callback([options] {
     if (const int code = run_build(*options); code != 0) throw CLI::RuntimeError(code);
   });

@@ -18,6 +18,8 @@ struct BuildOptions {
   bool noDedup = false;      // store files with identical contents once each
   bool followLinks = false;  // store what symbolic links point at
   bool quiet = false;
+  // Signs the uninstaller and the setup (sign_command.h); empty: nothing is.
+  std::string signCommand;
 };
 
 void setup_build(CLI::App& app);

@@ -16,7 +16,7 @@ namespace {
 constexpr char kDescription[] =
     "Lint a setup script before a build. Each finding is printed as\n"
     "FILE:LINE: error|warning: MESSAGE (FILE: ... for the script as a whole;\n"
-    "a tree the build would refuse is one error, and its picture is not looked up),\n"
+    "a tree the build would refuse is one error, and its files are not looked up),\n"
     "then a summary line; a clean script prints only \"OK\".\n"
     "Exit code: 0 without errors (warnings alone included), 1 with errors,\n"
     "2 when the script or the tree cannot be read.";
@@ -57,7 +57,8 @@ void setup_check(CLI::App& app) {
   command->footer(kDescription);
   command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
   command->add_option("--tree", options->tree,
-                      "The folder to install; without it the picture is not looked up");
+                      "The folder to install; without it the picture and the product's icon "
+                      "are not looked up");
   command->add_flag("--follow-links", options->followLinks,
                     "Look into symbolic links of the tree, as build --follow-links does");
   command->callback([options] {
@@ -87,7 +88,7 @@ int run_check(const CheckOptions& options) {
       lookUp = &files;
     } catch (const PackageError& error) {
       // The build would refuse this tree; the script is still checked, but
-      // its picture cannot be looked up.
+      // its picture and icon cannot be looked up.
       const std::string where =
           error.path().empty() ? options.tree : options.tree + "/" + error.path();
       std::cout << DisplayPath(where) << ": error: " << error.what() << '\n';

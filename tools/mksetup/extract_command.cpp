@@ -56,6 +56,14 @@ int run_extract(const ExtractCommandOptions& options) {
   std::unique_ptr<InputFile> file;
   PackageInfo info;
   if (const int code = OpenVerifiedPackage(options.file, &file, &info); code != 0) return code;
+  // Its sizes would make empty files of what is not there; nothing is
+  // written, not even the folder.
+  if (info.treeMethod == TREE_METHOD_RECORD) {
+    std::cerr << "mksetup: " << DisplayPath(options.file)
+              << ": an uninstaller: its tree lists what its setup installs and holds no data; "
+                 "nothing to extract\n";
+    return 0;
+  }
 
   std::unique_ptr<TreeOutput> output = OpenExtractTarget(options.directory);
   IssuePrinter printer(DisplayPath(options.file));

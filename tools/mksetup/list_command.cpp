@@ -13,6 +13,7 @@
 #include "command_input.h"
 #include "display.h"
 #include "package/tree_walker.h"
+#include "script/product_section.h"
 #include "signature_report.h"
 
 namespace {
@@ -87,6 +88,11 @@ class ListingVisitor final : public TreeVisitor {
     item.path = parent.empty() ? name : parent + "/" + name;
     if (item.isDirectory) {
       folders_.push_back(item.path);
+    } else if (tree_.method == TREE_METHOD_RECORD) {
+      // A record's sizes are the installed files' own; it holds no data.
+      ++listing_.files;
+      item.size = entry.storedSize;
+      listing_.bytes += entry.storedSize;
     } else {
       ++listing_.files;
       listing_.stored += entry.storedSize;
@@ -115,9 +121,38 @@ const char* MethodName(const PackageTree& tree) {
       return "deflate";
     case TREE_METHOD_SOLID_LZMA2:
       return "lzma2";
+    case TREE_METHOD_RECORD:
+      return "record";
   }
   return "unknown";
 }
+
+// The bytes an entry has in the data area: none in a record, whose sizes
+// are those of the files its setup installs.
+uint32_t StoredSize(const PackageTree& tree, const IndexEntry& entry) {
+  return tree.method == TREE_METHOD_RECORD ? 0 : entry.storedSize;
+}
+
+// The plain [product] section of the script: what the setup registers.
+Product ReadProduct(const PackageInfo& info) {
+  std::string script(reinterpret_cast<const char*>(info.script.bytes), info.script.length);
+  return ReadProductSection({reinterpret_cast<uint8_t*>(script.data()), script.size()},
+                            LocaleName{});
+}
+
+struct ProductField {
+  const char* label;
+  const char* jsonKey;
+  std::string Product::*value;
+};
+constexpr ProductField kProductFields[] = {
+    {"Id", "id", &Product::id},
+    {"Name", "name", &Product::name},
+    {"Version", "version", &Product::version},
+    {"Publisher", "publisher", &Product::publisher},
+    {"Url", "url", &Product::url},
+    {"Icon", "icon", &Product::icon},
+};
 
 // Each block's decoded and stored size.
 struct BlockSizes {
@@ -173,22 +208,34 @@ std::string JsonExact(std::string_view text) {
                                                                              : DisplayPath(text));
 }
 
+// A hostile script must not drive the terminal; redirected, it is exact.
+std::string ForOutput(std::string_view text) {
+  return isatty(STDOUT_FILENO) != 0 ? DisplayText(text) : std::string(text);
+}
+
 void PrintTable(const PackageInfo& info, const PackageTree& tree, const SolidStream* solid,
                 const Listing& listing) {
   std::cout << "Script (" << info.script.length << " bytes):\n";
-  const std::string_view script(reinterpret_cast<const char*>(info.script.bytes),
-                                info.script.length);
-  // A hostile script must not drive the terminal; redirected, it is exact.
-  if (isatty(STDOUT_FILENO) != 0) {
-    std::cout << DisplayText(script);
-  } else {
-    std::cout << script;
-  }
+  std::cout << ForOutput(
+      std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
   if (info.script.length != 0 && info.script.bytes[info.script.length - 1] != '\n') {
     std::cout << '\n';
   }
+  if (const Product product = ReadProduct(info); product.present) {
+    std::cout << "\nProduct:\n";
+    for (const ProductField& field : kProductFields) {
+      const std::string& value = product.*field.value;
+      if (value.empty()) continue;
+      char label[16];
+      std::snprintf(label, sizeof label, "  %-10s ", field.label);
+      std::cout << label << ForOutput(value) << '\n';
+    }
+  }
   std::cout << "\nTree (index " << tree.indexLength << " bytes"
             << (tree.indexCompressed ? ", compressed" : "") << "; method " << MethodName(tree);
+  if (tree.method == TREE_METHOD_RECORD) {
+    std::cout << ": an uninstaller, listing what its setup installs, without data";
+  }
   if (solid != nullptr) {
     const std::vector<BlockSizes> blocks = ListBlocks(*solid);
     std::cout << ", " << blocks.size() << " blocks of " << solid->header().blockSize
@@ -210,8 +257,8 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const SolidStr
                            : compressed                        ? "deflate"
                                                                : "stored";
       std::snprintf(line, sizeof line, "%12llu %12u  %-7s  %-22s  ",
-                    static_cast<unsigned long long>(item.size), item.entry.storedSize, method,
-                    FormatTime(item.entry.time).c_str());
+                    static_cast<unsigned long long>(item.size), StoredSize(tree, item.entry),
+                    method, FormatTime(item.entry.time).c_str());
       std::cout << line << DisplayPath(item.path);
     }
     if (item.problem != nullptr) std::cout << "  [" << item.problem << "]";
@@ -228,6 +275,16 @@ void PrintJson(const PackageInfo& info, const PackageTree& tree, const SolidStre
   std::string out = "{\n  \"script\": ";
   out += JsonExact(
       std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
+  if (const Product product = ReadProduct(info); product.present) {
+    out += ",\n  \"product\": {";
+    const char* comma = "";
+    for (const ProductField& field : kProductFields) {
+      out += comma;
+      comma = ", ";
+      out += JsonString(field.jsonKey) + ": " + JsonExact(product.*field.value);
+    }
+    out += "}";
+  }
   out += ",\n  \"indexCompressed\": ";
   out += tree.indexCompressed ? "true" : "false";
   out += ",\n  \"method\": ";
@@ -270,8 +327,9 @@ void PrintJson(const PackageInfo& info, const PackageTree& tree, const SolidStre
       std::snprintf(time, sizeof time, "\"%04u-%02u-%02uT%02u:%02u:%02u.%02uZ\"", t.year, t.month,
                     t.day, t.hour, t.minute, t.second, t.hundredths);
       out += ", \"size\": " + std::to_string(item.size);
-      out += ", \"storedSize\": " + std::to_string(item.entry.storedSize);
-      if (item.entry.storedSize != 0) out += ", \"offset\": " + std::to_string(item.entry.offset);
+      const uint32_t stored = StoredSize(tree, item.entry);
+      out += ", \"storedSize\": " + std::to_string(stored);
+      if (stored != 0) out += ", \"offset\": " + std::to_string(item.entry.offset);
       out += ", \"compressed\": ";
       out += (item.entry.flags & ENTRY_COMPRESSED) != 0 ? "true" : "false";
       out += ", \"time\": ";

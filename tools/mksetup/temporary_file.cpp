@@ -1,5 +1,6 @@
 #include "temporary_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,15 +98,34 @@ void TemporaryFile::Unlink() {
   Unregister(slot_);
 }
 
+void TemporaryFile::Close() {
+  if (file_ == nullptr) return;
+  const int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (closed != 0) ThrowErrno("cannot write " + path_);
+}
+
+void TemporaryFile::Vacate() {
+  Close();
+  if (unlink(path_.c_str()) != 0) ThrowErrno("cannot remove " + path_);
+}
+
 void TemporaryFile::CommitAs(const std::string& target) {
   const mode_t mask = umask(0);
   umask(mask);
-  if (std::fflush(file_) != 0) ThrowErrno("cannot write " + path_);
-  const int fd = fileno(file_);
-  if (fchmod(fd, 0666 & ~mask) != 0) ThrowErrno("cannot set the mode of " + path_);
-  if (fsync(fd) != 0) ThrowErrno("cannot write " + path_);
-  const int closed = std::fclose(file_);
+  // Closed, the file may be another program's by now: reopened by its name.
+  const int fd = file_ != nullptr ? fileno(file_) : open(path_.c_str(), O_RDONLY);
+  if (fd < 0 || (file_ != nullptr && std::fflush(file_) != 0)) {
+    ThrowErrno("cannot write " + path_);
+  }
+  const char* failed = fchmod(fd, 0666 & ~mask) != 0 ? "cannot set the mode of "
+                       : fsync(fd) != 0              ? "cannot write "
+                                                     : nullptr;
+  const int error = errno;
+  const int closed = file_ != nullptr ? std::fclose(file_) : close(fd);
   file_ = nullptr;
+  errno = error;
+  if (failed != nullptr) ThrowErrno(failed + path_);
   if (closed != 0) ThrowErrno("cannot write " + path_);
   if (std::rename(path_.c_str(), target.c_str()) != 0) ThrowErrno("cannot create " + target);
   path_.clear();

@@ -23,8 +23,18 @@ class TemporaryFile {
   // vanishes when closed, whatever happens.
   void Unlink();
 
-  // Syncs and closes the file, gives it the mode of a newly created file and
-  // renames it over `target`. Throws std::runtime_error.
+  // Closes the file but keeps its name, so that another program may open it
+  // (to sign it): the destructor still removes it, CommitAs still renames
+  // it. Throws std::runtime_error when the last bytes cannot be written.
+  void Close();
+
+  // Closes and removes the file but keeps its name, for another program
+  // that will not write over a file to create one under it. Whatever stands
+  // there is removed as a temporary is, or renamed by CommitAs.
+  void Vacate();
+
+  // Syncs and closes the file (unless closed), gives it the mode of a newly
+  // created file and renames it over `target`. Throws std::runtime_error.
   void CommitAs(const std::string& target);
 
  private:

@@ -126,13 +126,26 @@ void TemporaryFile::Unlink() {
   Unregister(slot_);
 }
 
-void TemporaryFile::CommitAs(const std::string& target) {
-  if (std::fflush(file_) != 0 || !FlushFileBuffers(HandleOf(file_))) {
-    ThrowLastError("cannot write " + path_);
-  }
+void TemporaryFile::Close() {
+  if (file_ == nullptr) return;
   const int closed = std::fclose(file_);
   file_ = nullptr;
   if (closed != 0) throw std::runtime_error("cannot write " + path_);
+}
+
+void TemporaryFile::Vacate() {
+  Close();
+  if (!DeleteFileW(ToWide(path_).c_str())) ThrowLastError("cannot remove " + path_);
+}
+
+void TemporaryFile::CommitAs(const std::string& target) {
+  // A closed file is written through by MOVEFILE_WRITE_THROUGH.
+  if (file_ != nullptr) {
+    if (std::fflush(file_) != 0 || !FlushFileBuffers(HandleOf(file_))) {
+      ThrowLastError("cannot write " + path_);
+    }
+    Close();
+  }
   if (!MoveFileExW(ToWide(path_).c_str(), LongPath(target).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ThrowLastError("cannot create " + target);
