@@ -13,3 +13,18 @@ std::u16string TargetFromField(std::u16string_view text) {
   if (!text.empty() && text.back() == u'\\') text.remove_suffix(1);
   return std::u16string(text);
 }
+
+bool IsWithinFolder(std::u16string_view path, std::u16string_view folder) {
+  auto trim = [](std::u16string_view text) {
+    while (!text.empty() && text.back() == u'\\') text.remove_suffix(1);
+    return text;
+  };
+  path = trim(path);
+  folder = trim(folder);
+  if (folder.empty() || path.size() < folder.size()) return false;
+  for (size_t i = 0; i < folder.size(); ++i) {
+    auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    if (fold(path[i]) != fold(folder[i])) return false;
+  }
+  return path.size() == folder.size() || path[folder.size()] == u'\\';
+}

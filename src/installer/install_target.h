@@ -20,3 +20,8 @@ std::u16string TargetFromCommandLine(std::u16string_view tail);
 // one stays). Empty when the field cannot name a folder to install to: empty,
 // or longer than kTargetDirUnits (cutting it would install somewhere else).
 std::u16string TargetFromField(std::u16string_view text);
+
+// True when `path` is `folder` or lies below it (letters compared without
+// regard to ASCII case, a trailing backslash of either ignored): the
+// per-user scope refuses the machine's folders this way before it tries.
+bool IsWithinFolder(std::u16string_view path, std::u16string_view folder);

@@ -39,14 +39,15 @@ inline constexpr uint32_t kShellFolderValueBytes = 2048;
 
 struct ShellFolderVar {
   const char* variable;          // set in the batch
-  const char16_t* registryName;  // the value under kShellFoldersKey
+  const char16_t* registryName;  // the value under kShellFoldersKey of HKLM
+  const char16_t* userName;      // the same folder of the user, under HKCU's
 };
 inline constexpr std::array<ShellFolderVar, 5> kShellFolderVars = {{
-    {"Desktop", u"Common Desktop"},
-    {"StartMenu", u"Common Start Menu"},
-    {"Programs", u"Common Programs"},
-    {"Startup", u"Common Startup"},
-    {"AppData", u"Common AppData"},
+    {"Desktop", u"Common Desktop", u"Desktop"},
+    {"StartMenu", u"Common Start Menu", u"Start Menu"},
+    {"Programs", u"Common Programs", u"Programs"},
+    {"Startup", u"Common Startup", u"Startup"},
+    {"AppData", u"Common AppData", u"AppData"},
 }};
 
 struct ShellFolders {

@@ -24,15 +24,17 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
 struct KeyName {
   const char* lower;
   ProductKey key;
+  std::string Product::*field;
 };
 constexpr KeyName kKeys[] = {
-    {"id", ProductKey::kId},
-    {"name", ProductKey::kName},
-    {"version", ProductKey::kVersion},
-    {"publisher", ProductKey::kPublisher},
-    {"url", ProductKey::kUrl},
-    {"icon", ProductKey::kIcon},
-    {"removeprompt", ProductKey::kRemovePrompt},
+    {"id", ProductKey::kId, &Product::id},
+    {"name", ProductKey::kName, &Product::name},
+    {"version", ProductKey::kVersion, &Product::version},
+    {"publisher", ProductKey::kPublisher, &Product::publisher},
+    {"url", ProductKey::kUrl, &Product::url},
+    {"icon", ProductKey::kIcon, &Product::icon},
+    {"removeprompt", ProductKey::kRemovePrompt, &Product::removePrompt},
+    {"scope", ProductKey::kScope, &Product::scope},
 };
 
 void ReplaceAll(std::u16string& text, std::u16string_view what, std::u16string_view with) {
@@ -59,6 +61,8 @@ ProductSkip ParseProductLine(std::string_view line, ProductLine* out) {
   return parsed.key == ProductKey::kUnknown ? ProductSkip::kUnknownKey : ProductSkip::kNone;
 }
 
+bool IsPerUserScope(std::string_view scope) { return EqualsIgnoringCase(scope, "user"); }
+
 bool IsValidProductId(std::string_view id) {
   if (id.empty() || id.size() > kProductIdBytes) return false;
   for (const char c : id) {
@@ -80,34 +84,17 @@ Product ReadProductSection(ScriptText script, const LocaleName& localeName) {
   while (!reader.AtBodyEnd() && reader.Next(&line, &length)) {
     ProductLine parsed;
     if (ParseProductLine(std::string_view(line, length), &parsed) != ProductSkip::kNone) continue;
-    std::string value(parsed.value);
-    switch (parsed.key) {
-      case ProductKey::kId:
-        product.id = std::move(value);
-        break;
-      case ProductKey::kName:
-        product.name = std::move(value);
-        break;
-      case ProductKey::kVersion:
-        product.version = std::move(value);
-        break;
-      case ProductKey::kPublisher:
-        product.publisher = std::move(value);
-        break;
-      case ProductKey::kUrl:
-        product.url = std::move(value);
-        break;
-      case ProductKey::kIcon:
-        product.icon = std::move(value);
-        break;
-      case ProductKey::kRemovePrompt:
-        product.removePrompt = std::move(value);
-        break;
-      case ProductKey::kUnknown:
-        break;
+    for (const KeyName& key : kKeys) {
+      if (key.key == parsed.key) product.*key.field = std::string(parsed.value);
     }
   }
   return product;
+}
+
+Product ReadPlainProduct(const uint8_t* bytes, size_t length) {
+  std::string copy(reinterpret_cast<const char*>(bytes), length);
+  return ReadProductSection(ScriptText{reinterpret_cast<uint8_t*>(copy.data()), copy.size()},
+                            LocaleName{});
 }
 
 std::u16string RemovePromptText(const Product& product, std::u16string_view folder) {

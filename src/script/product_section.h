@@ -19,6 +19,9 @@ enum class ProductKey : uint8_t {
   kIcon,       // a file of the tree, relative to the install folder
   // The uninstaller's question, "{name}" and "{folder}" filled in.
   kRemovePrompt,
+  // "machine" (the default: elevated, for every user) or "user" (the
+  // per-user stub: no elevation, the user's own folders and registry).
+  kScope,
   kUnknown,
 };
 
@@ -46,17 +49,27 @@ inline constexpr size_t kProductIdBytes = 128;
 // and '_' (ASCII): safe as a registry key name and in every path.
 bool IsValidProductId(std::string_view id);
 
+// "user", in any letter case: the per-user scope. Anything else, the
+// machine's (the linter reports a value that is neither).
+bool IsPerUserScope(std::string_view scope);
+
 // The section's values, UTF-8.
 struct Product {
   bool present = false;  // the section exists (in the variant chosen)
-  std::string id, name, version, publisher, url, icon, removePrompt;
+  std::string id, name, version, publisher, url, icon, removePrompt, scope;
   // The section is there with a valid Id: what registration needs.
   bool Usable() const { return present && IsValidProductId(id); }
+  bool PerUser() const { return IsPerUserScope(scope); }
 };
 
 // Reads [product.<localeName>] or [product] (FindSectionHeader). Reads the
 // lines in place, as every section reader does. The last of a key counts.
 Product ReadProductSection(ScriptText script, const LocaleName& localeName);
+
+// The plain [product] of a script, read from a copy of its bytes (reading a
+// section ends its lines in place): its Id and scope hold for every variant,
+// since the builder chose the stub and the uninstaller by them.
+Product ReadPlainProduct(const uint8_t* bytes, size_t length);
 
 // The uninstaller's question: the section's RemovePrompt, or "Remove {name}
 // from {folder}?", with the two filled in.

@@ -38,8 +38,10 @@ class ScriptActionTest : public ::testing::Test {
   }
   ScriptActionContext Context(const std::string& script) {
     script_.assign(script.begin(), script.end());
-    return {ScriptText{script_.data(), script_.size()}, LocaleName{},
-            reinterpret_cast<const char16_t*>(target_.c_str())};
+    ScriptActionContext context;
+    context.script = ScriptText{script_.data(), script_.size()};
+    context.targetDir = reinterpret_cast<const char16_t*>(target_.c_str());
+    return context;
   }
   std::string Read(const wchar_t* name) const {
     std::ifstream in(fs::path(target_) / name, std::ios::binary);

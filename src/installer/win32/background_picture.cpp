@@ -99,17 +99,6 @@ HBITMAP DecodePrivateFile(HANDLE file, PictureLoader loader) {
 
 }  // namespace
 
-// The long path of a shell folder without a trailing separator; empty when
-// the system has none.
-std::u16string GetShellFolderPath(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  GetLongPathNameW(path, path, MAX_PATH);
-  std::u16string folder(reinterpret_cast<const char16_t*>(path));
-  if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-  return folder;
-}
-
 // The decoders read files: the picture goes through a private file in the
 // templates folder, removed as soon as it is decoded.
 HBITMAP SetupApp::DecodePackagePicture() {

@@ -23,6 +23,7 @@
 #include "installer/win32/setup_app.h"
 #include "installer/win32/tree_removal.h"
 #include "package/tree_walker.h"
+#include "platform/temporary_name.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
 
@@ -35,6 +36,11 @@ constexpr DWORD kProgressIntervalMs = 30;
 
 constexpr char16_t kTargetUnusable[] =
     u"The target directory cannot be used. Please choose another one.";
+
+std::u16string NotYoursText(const std::u16string& folder) {
+  return u"You may not write to " + folder +
+         u", which belongs to every user of this computer. Please choose a folder of your own.";
+}
 
 std::u16string WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
@@ -93,7 +99,12 @@ void SetupApp::DoInstall() {
   ShowProgressMode();
   PumpWindowMessages(hwnd);
   if (!EnterTarget()) {
-    RefuseTarget();
+    RefuseTarget(kTargetUnusable);
+    return;
+  }
+  if (context.perUser && !MayWriteTarget()) {
+    LeaveTarget();
+    RefuseTarget(NotYoursText(context.targetDir));
     return;
   }
 
@@ -170,11 +181,14 @@ bool SetupApp::EnterTarget() {
   context.targetDir = TargetFromField(FullTargetPath(WindowText(TargetEdit.hwnd)));
   if (context.targetDir.empty()) return false;
   previousDirectory_ = CurrentDirectory();
+  madeFolders_.clear();
+  // Folders of the machine are not the user's: refused before any is made.
+  if (context.perUser && IsMachineFolder(context.targetDir)) return true;
   madeFolders_ = MakeFolderChain(context.targetDir);
   return SetCurrentDirectoryW(AsWide(DirectoryForm(context.targetDir))) != 0;
 }
 
-void SetupApp::RefuseTarget() {
+void SetupApp::RefuseTarget(const std::u16string& why) {
   if (silent_) {
     // Nobody can choose again: end without a window. Later timer ticks
     // find the install started and only ask the loop to end.
@@ -189,8 +203,32 @@ void SetupApp::RefuseTarget() {
     return;
   }
   ShowChoiceMode();
-  ShowInstallBox(hwnd, kTargetUnusable, texts.title, MB_OK | MB_ICONWARNING);
+  ShowInstallBox(hwnd, why, texts.title, MB_OK | MB_ICONWARNING);
   InstallStarted = 0;
+}
+
+bool SetupApp::IsMachineFolder(const std::u16string& folder) const {
+  wchar_t windows[MAX_PATH];
+  const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  return IsWithinFolder(folder, context.folders[FOLDER_PROGRAM_FILES]) ||
+         IsWithinFolder(folder, context.folders[FOLDER_PROGRAM_FILES_64]) ||
+         (length > 0 && length < MAX_PATH &&
+          IsWithinFolder(folder, std::u16string(reinterpret_cast<char16_t*>(windows), length)));
+}
+
+// A per-user install writes only where the user may: not in the machine's
+// folders, and not where a first file cannot be made (it goes again at once).
+bool SetupApp::MayWriteTarget() const {
+  if (IsMachineFolder(context.targetDir)) return false;
+  const std::u16string probe =
+      LongPathForm(context.targetDir + u"\\" + TemporaryFileName(GetCurrentProcessId()));
+  const HANDLE file = CreateFileW(AsWide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return true;
+  }
+  return GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 // Before anything is written: a target whose volume cannot hold the tree is
@@ -201,14 +239,7 @@ bool SetupApp::HasRoomForTree() {
       MeasureSpace(*packageFile, package.treeOffset, context.targetDir, !madeFolders_.empty());
   if (space.Enough()) return true;
   LeaveTarget();
-  if (silent_ || hwnd == nullptr) {
-    RefuseTarget();
-    return false;
-  }
-  ShowChoiceMode();
-  ShowInstallBox(hwnd, NotEnoughSpaceText(context.targetDir, space.needed, space.free), texts.title,
-                 MB_OK | MB_ICONWARNING);
-  InstallStarted = 0;
+  RefuseTarget(NotEnoughSpaceText(context.targetDir, space.needed, space.free));
   return false;
 }
 
@@ -247,6 +278,7 @@ void SetupApp::RunSections() {
   DoBinSection(context);
   DoUninstallSection(context);
   DoRegisterSection(context);
+  DoRegister64Section(context);
   DoShortcutsSection(context);
   DoInstallSection(context);
   DoRunSection(context);

@@ -26,14 +26,21 @@ void SetNumber(HKEY key, const wchar_t* name, DWORD number) {
   RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
-std::u16string ReadText(std::string_view id, const wchar_t* name) {
-  wchar_t text[1024];
-  DWORD bytes = sizeof text - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, AsWide(EntryKey(id)), name, RRF_RT_REG_SZ, nullptr, text,
-                   &bytes) != ERROR_SUCCESS) {
+HKEY RootOf(const Product& product) {
+  return product.PerUser() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+// A text value of the entry, at most `units` long; empty when missing.
+std::u16string ReadText(const Product& product, const wchar_t* name, DWORD units) {
+  if (!product.Usable()) return {};
+  std::u16string text(units + 1, u'\0');
+  DWORD bytes = units * sizeof(wchar_t);
+  if (RegGetValueW(RootOf(product), AsWide(EntryKey(product.id)), name, RRF_RT_REG_SZ, nullptr,
+                   text.data(), &bytes) != ERROR_SUCCESS) {
     return {};
   }
-  return std::u16string(reinterpret_cast<const char16_t*>(text));
+  text.resize(std::char_traits<char16_t>::length(text.c_str()));
+  return text;
 }
 
 std::u16string Today() {
@@ -49,9 +56,9 @@ std::u16string Today() {
 bool RegisterProduct(const Product& product, const std::u16string& folder,
                      const LocaleName& localeName, uint64_t installedBytes) {
   const std::u16string name = EntryKey(product.id);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(name));
+  RegDeleteKeyW(RootOf(product), AsWide(name));
   HKEY opened = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWide(name), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(RootOf(product), AsWide(name), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_ALL_ACCESS, nullptr, &opened, nullptr) != ERROR_SUCCESS) {
     return false;
   }
@@ -76,25 +83,19 @@ bool RegisterProduct(const Product& product, const std::u16string& folder,
   return true;
 }
 
-std::u16string RegisteredLocation(std::string_view id) {
-  if (!IsValidProductId(id)) return {};
-  return ReadText(id, L"InstallLocation");
+std::u16string RegisteredLocation(const Product& product) {
+  return ReadText(product, L"InstallLocation", 1024);
 }
 
-bool RegisteredLocale(std::string_view id, LocaleName* localeName) {
-  if (!IsValidProductId(id)) return false;
-  wchar_t text[64];
-  DWORD bytes = sizeof text - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, AsWide(EntryKey(id)), L"SetupLocale", RRF_RT_REG_SZ, nullptr,
-                   text, &bytes) != ERROR_SUCCESS) {
-    return false;
-  }
-  *localeName = LocaleName{WideToUtf8(reinterpret_cast<const char16_t*>(text))};
+bool RegisteredLocale(const Product& product, LocaleName* localeName) {
+  const std::u16string text = ReadText(product, L"SetupLocale", 32);
+  if (text.empty()) return false;
+  *localeName = LocaleName{WideToUtf8(text)};
   return true;
 }
 
-bool UnregisterProduct(std::string_view id) {
-  if (!IsValidProductId(id)) return false;
-  const LSTATUS status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(EntryKey(id)));
+bool UnregisterProduct(const Product& product) {
+  if (!product.Usable()) return false;
+  const LSTATUS status = RegDeleteKeyW(RootOf(product), AsWide(EntryKey(product.id)));
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }

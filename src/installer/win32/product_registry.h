@@ -1,7 +1,7 @@
 // The application's entry among the installed programs (Settings > Apps,
 // Programs and Features): the key <Id> under HKLM's
 // Software\Microsoft\Windows\CurrentVersion\Uninstall, in the registry view
-// of this program's own bitness.
+// of this program's own bitness; under HKCU for the per-user scope.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +17,12 @@
 // which the uninstaller takes again. False when the key cannot be written.
 bool RegisterProduct(const Product& product, const std::u16string& folder,
                      const LocaleName& localeName, uint64_t installedBytes);
+// Every function below reads and writes where `product` (its scope) belongs.
 
 // The folder of the registered install of `id`; empty when there is none.
-std::u16string RegisteredLocation(std::string_view id);
+std::u16string RegisteredLocation(const Product& product);
 // The locale variant the registered install used; false when there is none.
-bool RegisteredLocale(std::string_view id, LocaleName* localeName);
+bool RegisteredLocale(const Product& product, LocaleName* localeName);
 
 // Removes the entry; true when it is gone.
-bool UnregisterProduct(std::string_view id);
+bool UnregisterProduct(const Product& product);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "app/win32/module_path.h"
+#include "base/utf8.h"
 #include "base/win32/gdi_handles.h"
 #include "installer/install_target.h"
 #include "installer/setup_layout.h"
@@ -71,13 +72,13 @@ int SetupApp::InitInstance() {
   if (package.treeMethod == TREE_METHOD_RECORD) return RunUninstall();
 
   ApplyLocaleTexts();
+  const Product plain = ReadPlainProduct(package.script.bytes, package.script.length);
   product_ = ReadProductSection(context.script, context.localeName);
-  // An upgrade goes where the installed version is, unless told otherwise.
-  if (product_.Usable()) {
-    const std::u16string registered = RegisteredLocation(product_.id);
-    if (!registered.empty()) SetWindowTextW(TargetEdit.hwnd, AsWide(registered));
-  }
-  if (!command_.folder.empty()) SetWindowTextW(TargetEdit.hwnd, AsWide(command_.folder));
+  product_.id = plain.id;
+  product_.scope = plain.scope;
+  context.perUser = product_.Usable() && product_.PerUser();
+  context.folders = ReadFolderValues(context.perUser);
+  SetWindowTextW(TargetEdit.hwnd, AsWide(DefaultTarget()));
   LoadBackgroundPicture();
   LayOut();
   if (silent_) {
@@ -87,6 +88,26 @@ int SetupApp::InitInstance() {
     UpdateWindow(hwnd);
   }
   return 0;
+}
+
+// The folder the field starts with: the one given on the command line, else
+// the registered one of an installed version (an upgrade goes where it is),
+// else the script's, its folder names expanded; a per-user install whose
+// script gives none goes to the user's own programs folder.
+std::u16string SetupApp::DefaultTarget() const {
+  if (!command_.folder.empty()) return command_.folder;
+  if (product_.Usable()) {
+    std::u16string registered = RegisteredLocation(product_);
+    if (!registered.empty()) return registered;
+  }
+  if (texts.targetDir.find(u'%') != std::u16string::npos) {
+    return ExpandFolderVariables(texts.targetDir, context.folders);
+  }
+  if (context.perUser && texts.targetDir.empty()) {
+    return context.folders[FOLDER_LOCAL_APP_DATA] + u"\\Programs\\" +
+           Utf8ToWide(product_.name.empty() ? product_.id : product_.name);
+  }
+  return texts.targetDir;
 }
 
 // /? lists the switches; an unknown one is refused rather than taken for a

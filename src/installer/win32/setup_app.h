@@ -81,6 +81,7 @@ class SetupApp : public FrameWindow, public AppBase {
   void LayOut();
   void StartSilently();
   int AnswerCommand();
+  std::u16string DefaultTarget() const;
   void RemoveWhatIsGone(const PackageTree& previous);
   void RegisterInstall(const ExtractStats& stats);
   void RemoveSelf(const std::u16string& folder);
@@ -92,7 +93,9 @@ class SetupApp : public FrameWindow, public AppBase {
   void ShowProgressMode();
   void ShowChoiceMode();
   bool EnterTarget();
-  void RefuseTarget();
+  void RefuseTarget(const std::u16string& why);
+  bool IsMachineFolder(const std::u16string& folder) const;
+  bool MayWriteTarget() const;
   bool HasRoomForTree();
   void LeaveTarget();
   void RunSections();

@@ -25,15 +25,6 @@ namespace {
 
 constexpr DWORD kProgressIntervalMs = 30;
 
-// The product's Id from the plain section, read from a copy: reading a
-// section ends its lines in place, and the variant is read afterwards.
-std::string PlainProductId(const SetupScript& script) {
-  std::string copy(reinterpret_cast<const char*>(script.bytes), script.length);
-  return ReadProductSection(ScriptText{reinterpret_cast<uint8_t*>(copy.data()), copy.size()},
-                            LocaleName{})
-      .id;
-}
-
 bool IsPlainFile(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(AsWide(path));
   return attributes != INVALID_FILE_ATTRIBUTES &&
@@ -45,12 +36,17 @@ bool IsPlainFile(const std::u16string& path) {
 int SetupApp::RunUninstall() {
   const std::u16string& self = package.stubPath;
   const std::u16string folder = self.substr(0, self.rfind(u'\\'));
-  const std::string id = PlainProductId(package.script);
+  const Product plain = ReadPlainProduct(package.script.bytes, package.script.length);
+  const std::string& id = plain.id;
   // The variant the install used, so that its sections are undone.
-  if (!RegisteredLocale(id, &context.localeName)) context.localeName = BuildLocaleName();
+  if (!RegisteredLocale(plain, &context.localeName)) context.localeName = BuildLocaleName();
   texts = ReadLocaleTexts(context.script, &context.localeName);
   product_ = ReadProductSection(context.script, context.localeName);
+  product_.id = plain.id;
+  product_.scope = plain.scope;
   context.targetDir = folder;
+  context.perUser = plain.PerUser();
+  context.folders = ReadFolderValues(context.perUser);
   const std::u16string caption =
       Utf8ToWide(product_.name.empty() ? (id.empty() ? std::string("Setup") : id) : product_.name);
   SetWindowTextW(hwnd, AsWide(caption));
@@ -85,7 +81,7 @@ int SetupApp::RunUninstall() {
   if (IsPlainFile(batch)) DeleteFileW(AsWide(batch));
   UndoShortcutsSection(context);
   UndoRegisterSection(context);
-  UnregisterProduct(id);
+  UnregisterProduct(plain);
   ShowWindow(hwnd, SW_HIDE);
   RemoveSelf(folder);
 

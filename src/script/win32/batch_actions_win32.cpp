@@ -1,13 +1,14 @@
 #include <windows.h>
 // windows.h first: the shell header builds on it.
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <climits>
 
+#include "base/utf8.h"
 #include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
-#include "base/utf8.h"
 #include "script/win32/script_actions.h"
 
 namespace {
@@ -99,19 +100,47 @@ std::string WideToOem(std::u16string_view text) {
 
 std::string Utf8ToOem(std::string_view text) { return WideToOem(Utf8ToWide(text)); }
 
-ShellFolders ReadShellFolders() {
+// The long path of a shell folder without a trailing separator; empty when
+// the system has none.
+std::u16string GetShellFolderPath(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  GetLongPathNameW(path, path, MAX_PATH);
+  std::u16string folder(reinterpret_cast<const char16_t*>(path));
+  if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+  return folder;
+}
+
+ShellFolders ReadShellFolders(bool perUser) {
   ShellFolders folders;
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWide(kShellFoldersKey), 0, KEY_READ, &opened) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExW(perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, AsWide(kShellFoldersKey), 0,
+                    KEY_READ, &opened) != ERROR_SUCCESS) {
     return folders;
   }
   const RegistryKey key(opened);
   folders.keyOpened = true;
   for (size_t i = 0; i < kShellFolderVars.size(); ++i) {
-    folders.values[i] = ReadShellFolder(key.Get(), kShellFolderVars[i].registryName);
+    folders.values[i] = ReadShellFolder(
+        key.Get(), perUser ? kShellFolderVars[i].userName : kShellFolderVars[i].registryName);
   }
   return folders;
+}
+
+FolderValues ReadFolderValues(bool perUser) {
+  FolderValues values;
+  values[FOLDER_PROGRAM_FILES] = GetShellFolderPath(CSIDL_PROGRAM_FILES);
+  wchar_t native[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"ProgramW6432", native, MAX_PATH);
+  values[FOLDER_PROGRAM_FILES_64] =
+      length > 0 && length < MAX_PATH ? std::u16string(reinterpret_cast<char16_t*>(native), length)
+                                      : values[FOLDER_PROGRAM_FILES];
+  values[FOLDER_LOCAL_APP_DATA] = GetShellFolderPath(CSIDL_LOCAL_APPDATA);
+  values[FOLDER_ROAMING_APP_DATA] = GetShellFolderPath(CSIDL_APPDATA);
+  const ShellFolders marker = ReadShellFolders(perUser);
+  for (size_t i = 0; i < kShellFolderVars.size(); ++i)
+    values[FOLDER_DESKTOP + i] = marker.values[i];
+  return values;
 }
 
 BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory) {
@@ -150,7 +179,7 @@ BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSectio
   uint8_t* body = FindSection(context.script, context.localeName, section.sectionName);
   if (body == nullptr) return BatchRun::kAbsent;
   const std::string bytes =
-      ComposeBatchFile(context.script, body, section, ReadShellFolders(), WideToOem);
+      ComposeBatchFile(context.script, body, section, ReadShellFolders(context.perUser), WideToOem);
   if (!WriteWholeFile(PathIn(context.targetDir, section.fileName), bytes)) {
     return BatchRun::kNotWritten;
   }

@@ -23,14 +23,14 @@ HKEY RootKey(RegistryRoot root) {
 
 }  // namespace
 
-bool SetRegistryLine(std::string_view line) {
+bool SetRegistryLine(std::string_view line, uint32_t view) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
   // No view flag: the 32-bit stub writes where the system redirects 32-bit
   // programs, which is where the installed 32-bit software reads.
   HKEY opened = nullptr;
   if (RegCreateKeyExW(RootKey(value.root), AsWide(value.keyPath), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &opened,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, &opened,
                       nullptr) != ERROR_SUCCESS) {
     return false;
   }
@@ -48,12 +48,22 @@ void DoRegisterSection(const ScriptActionContext& context) {
            [](char* line, size_t length) { SetRegistryLine(std::string_view(line, length)); });
 }
 
-bool RemoveRegistryLine(std::string_view line) {
+// The 64-bit view on 64-bit Windows, where a 64-bit application reads; on
+// 32-bit Windows the flag is ignored and this is [register] again.
+void DoRegister64Section(const ScriptActionContext& context) {
+  WalkBody(context.script, FindSection(context.script, context.localeName, "register64"),
+           [](char* line, size_t length) {
+             SetRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY);
+           });
+}
+
+bool RemoveRegistryLine(std::string_view line, uint32_t view) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
   const HKEY root = RootKey(value.root);
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, AsWide(value.keyPath), 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(root, AsWide(value.keyPath), 0, KEY_SET_VALUE | view, &opened) !=
+      ERROR_SUCCESS) {
     return false;
   }
   const LSTATUS removed = RegDeleteValueW(opened, AsWide(value.valueName));
@@ -62,13 +72,16 @@ bool RemoveRegistryLine(std::string_view line) {
   // first level below the root ("Software") always stays.
   std::u16string key = value.keyPath;
   for (size_t cut = key.rfind(u'\\'); cut != std::u16string::npos; cut = key.rfind(u'\\')) {
-    if (RegOpenKeyExW(root, AsWide(key), 0, KEY_READ, &opened) != ERROR_SUCCESS) break;
+    if (RegOpenKeyExW(root, AsWide(key), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) break;
     DWORD subkeys = 1;
     DWORD values = 1;
     RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                      nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(opened);
-    if (subkeys != 0 || values != 0 || RegDeleteKeyW(root, AsWide(key)) != ERROR_SUCCESS) break;
+    if (subkeys != 0 || values != 0 ||
+        RegDeleteKeyExW(root, AsWide(key), view, 0) != ERROR_SUCCESS) {
+      break;
+    }
     key.resize(cut);
   }
   return removed == ERROR_SUCCESS;
@@ -77,4 +90,8 @@ bool RemoveRegistryLine(std::string_view line) {
 void UndoRegisterSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
            [](char* line, size_t length) { RemoveRegistryLine(std::string_view(line, length)); });
+  WalkBody(context.script, FindSection(context.script, context.localeName, "register64"),
+           [](char* line, size_t length) {
+             RemoveRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY);
+           });
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "script/batch_file.h"
+#include "script/folder_variables.h"
 #include "script/locale_name.h"
 #include "script/setup_script.h"
 
@@ -19,27 +20,32 @@ struct ScriptActionContext {
   ScriptText script;
   LocaleName localeName;
   std::u16string targetDir;
+  bool perUser = false;  // the per-user scope: the user's folders, not the machine's
+  FolderValues folders;  // what %NAME% stands for in link paths
 };
 
 // [register]: each line's value is written under its key (created if
 // missing), in the 32-bit view for the 32-bit stub.
 void DoRegisterSection(const ScriptActionContext& context);
-// True when the value was set.
-bool SetRegistryLine(std::string_view line);
+// [register64]: the same lines in the 64-bit view (KEY_WOW64_64KEY).
+void DoRegister64Section(const ScriptActionContext& context);
+// True when the value was set; `view` is a KEY_WOW64_* flag or 0.
+bool SetRegistryLine(std::string_view line, uint32_t view = 0);
 
-// The uninstall's side: each [register] line's value goes, and the keys it
+// The uninstall's side: each [register] and [register64] line's value goes, and the keys it
 // needed once they are empty; each [shortcuts] line's link file goes (only
 // a file whose name ends in ".lnk"). Relative to the current directory, as
 // when they were made.
 void UndoRegisterSection(const ScriptActionContext& context);
-bool RemoveRegistryLine(std::string_view line);
+bool RemoveRegistryLine(std::string_view line, uint32_t view = 0);
 void UndoShortcutsSection(const ScriptActionContext& context);
 bool RemoveShortcutFile(const std::u16string& linkPath);
 
 // [shortcuts]: each line saves one .lnk file, relative to the current
 // directory.
 void DoShortcutsSection(const ScriptActionContext& context);
-void MakeShortcutLine(std::string_view line, std::u16string_view targetDir);
+// The link path's %NAME% folders are expanded (folder_variables.h).
+void MakeShortcutLine(std::string_view line, const ScriptActionContext& context);
 // Saves a shell link with exactly these three properties. True when saved.
 bool CreateShortcut(const std::u16string& linkPath, const std::u16string& targetPath,
                     const std::u16string& workingDirectory, const std::u16string& description);
@@ -81,5 +87,11 @@ bool IsWow64();
 std::string WideToOem(std::u16string_view text);
 std::string Utf8ToOem(std::string_view text);
 
-// The machine's common shell folders from HKEY_LOCAL_MACHINE.
-ShellFolders ReadShellFolders();
+// The marker line's folders: the machine's common ones from
+// HKEY_LOCAL_MACHINE, or the user's own from HKEY_CURRENT_USER.
+ShellFolders ReadShellFolders(bool perUser = false);
+// What %NAME% stands for in folder lines and link paths, for the scope.
+FolderValues ReadFolderValues(bool perUser);
+// The long path of a shell folder (a CSIDL_ value) without a trailing
+// separator; empty when the system has none.
+std::u16string GetShellFolderPath(int csidl);

@@ -40,9 +40,22 @@ bool CreateShortcut(const std::u16string& linkPath, const std::u16string& target
   return SUCCEEDED(file.Get()->Save(AsWide(linkPath), TRUE));
 }
 
-void MakeShortcutLine(std::string_view line, std::u16string_view targetDir) {
+namespace {
+
+// The line's shortcut with its link path's folder names expanded. False for
+// a line that makes none, or whose expanded path the shell cannot take.
+bool ReadShortcut(std::string_view line, const ScriptActionContext& context, ShortcutLine* out) {
+  if (ParseShortcutLine(line, context.targetDir, out) != ShortcutSkip::kNone) return false;
+  if (out->linkPath.find(u'%') == std::u16string::npos) return true;
+  out->linkPath = ExpandFolderVariables(out->linkPath, context.folders);
+  return out->linkPath.size() < kShellLinkPathUnits;
+}
+
+}  // namespace
+
+void MakeShortcutLine(std::string_view line, const ScriptActionContext& context) {
   ShortcutLine shortcut;
-  if (ParseShortcutLine(line, targetDir, &shortcut) != ShortcutSkip::kNone) return;
+  if (!ReadShortcut(line, context, &shortcut)) return;
   CreateShortcut(shortcut.linkPath, shortcut.targetPath, shortcut.workingDirectory,
                  shortcut.description);
 }
@@ -50,7 +63,7 @@ void MakeShortcutLine(std::string_view line, std::u16string_view targetDir) {
 void DoShortcutsSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindShortcutsSection(context.script, context.localeName),
            [&](char* line, size_t length) {
-             MakeShortcutLine(std::string_view(line, length), context.targetDir);
+             MakeShortcutLine(std::string_view(line, length), context);
            });
 }
 
@@ -72,10 +85,8 @@ void UndoShortcutsSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindShortcutsSection(context.script, context.localeName),
            [&](char* line, size_t length) {
              ShortcutLine shortcut;
-             if (ParseShortcutLine(std::string_view(line, length), context.targetDir, &shortcut) !=
-                 ShortcutSkip::kNone) {
-               return;
+             if (ReadShortcut(std::string_view(line, length), context, &shortcut)) {
+               RemoveShortcutFile(shortcut.linkPath);
              }
-             RemoveShortcutFile(shortcut.linkPath);
            });
 }
