@@ -1,6 +1,7 @@
 // The parsers of the script's lines: [register], [run] and [shortcuts].
 #include <gtest/gtest.h>
 
+#include "script/folder_variables.h"
 #include "script/product_section.h"
 #include "script/registry_line.h"
 #include "script/run_line.h"
@@ -255,6 +256,28 @@ TEST(ProductSectionTest, KeysValuesVariantsAndIds) {
                                 std::string("caf\xC3\xA9"), std::string(129, 'a')}) {
     EXPECT_FALSE(IsValidProductId(id)) << id;
   }
+}
+
+// Folder names: exact case (two differ in case alone), every occurrence,
+// anything else left as written; the linter's list of the unknown ones.
+TEST(FolderVariablesTest, ExpandsKnownNamesOnly) {
+  FolderValues values;
+  for (size_t i = 0; i < values.size(); ++i)
+    values[i] = u"<" + std::u16string(1, static_cast<char16_t>(u'a' + i)) + u">";
+  const std::pair<std::u16string_view, const char*> cases[] = {
+      {u"C:\\Plain", "C:\\Plain"},
+      {u"%ProgramFiles%\\App", "<a>\\App"},
+      {u"%ProgramW6432%%LOCALAPPDATA%%APPDATA%%AppData%", "<b><c><d><i>"},
+      {u"%Desktop%\\x;%StartMenu%;%Programs%;%Startup%", "<e>\\x;<f>;<g>;<h>"},
+      {u"%programfiles%\\%Temp%\\100%", "%programfiles%\\%Temp%\\100%"},
+      {u"%%Programs%%", "%<g>%"},
+  };
+  for (const auto& [text, expanded] : cases) {
+    EXPECT_EQ(Narrow(ExpandFolderVariables(text, values)), expanded) << Narrow(text);
+  }
+  EXPECT_EQ(UnknownFolderVariables("%Programs%\\%Temp%\\50% of 100%\\%programfiles%"),
+            (std::vector<std::string>{"%Temp%", "%programfiles%"}));
+  EXPECT_TRUE(UnknownFolderVariables("%AppData%\\x%").empty());
 }
 
 }  // namespace

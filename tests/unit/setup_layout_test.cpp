@@ -88,6 +88,20 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
   }
 }
 
+TEST(InstallTargetTest, FoldersWithinFolders) {
+  const std::tuple<std::u16string_view, std::u16string_view, bool> cases[] = {
+      {u"C:\\Program Files\\App", u"C:\\Program Files", true},
+      {u"c:\\PROGRAM FILES", u"C:\\Program Files\\", true},
+      {u"C:\\Program Files (x86)\\App", u"C:\\Program Files", false},
+      {u"C:\\Program", u"C:\\Program Files", false},
+      {u"D:\\Program Files\\App", u"C:\\Program Files", false},
+      {u"C:\\Users\\me\\App", u"", false},
+  };
+  for (const auto& [path, folder, within] : cases) {
+    EXPECT_EQ(IsWithinFolder(path, folder), within) << Narrow(path) << " in " << Narrow(folder);
+  }
+}
+
 TEST(InstallTargetTest, WindowsPathForms) {
   const std::pair<std::u16string_view, size_t> roots[] = {
       {u"Z:\\a", 3},      {u"a:", 2},           {u"C:a", 0},       {u"a\\b", 0},
