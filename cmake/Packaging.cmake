@@ -6,6 +6,9 @@
 # scripts/package.sh builds all three and runs CPack.
 set(SETUP_SHIPPED_STUB "${CMAKE_SOURCE_DIR}/build/bin/setup-stub.exe" CACHE FILEPATH
     "The stub the packages ship (made by the win32 preset)")
+# The per-user stub is made beside it and shipped beside it.
+get_filename_component(stub_dir ${SETUP_SHIPPED_STUB} DIRECTORY)
+set(SETUP_SHIPPED_STUBS ${SETUP_SHIPPED_STUB} ${stub_dir}/setup-stub-user.exe)
 
 set(CPACK_PACKAGE_NAME mksetup)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -16,13 +19,13 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   install(TARGETS mksetup RUNTIME DESTINATION .)
-  install(FILES ${SETUP_SHIPPED_STUB} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${SETUP_SHIPPED_STUBS} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME mksetup-${PROJECT_VERSION}-win64)
 else()
   include(GNUInstallDirs)
   install(TARGETS mksetup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${SETUP_SHIPPED_STUB} DESTINATION ${CMAKE_INSTALL_DATADIR}/mksetup)
+  install(FILES ${SETUP_SHIPPED_STUBS} DESTINATION ${CMAKE_INSTALL_DATADIR}/mksetup)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup)
   # Debian keeps manual pages compressed; -n keeps the bytes reproducible.
   set(man_page ${CMAKE_BINARY_DIR}/mksetup.1.gz)

@@ -8,10 +8,11 @@ foreach(var INPUT OUTPUT SIZE)
 endforeach()
 
 file(SIZE "${INPUT}" unpadded)
+get_filename_component(name "${OUTPUT}" NAME)
 if(unpadded GREATER SIZE)
   math(EXPR over "${unpadded} - ${SIZE}")
   message(FATAL_ERROR
-    "setup-stub.exe is ${unpadded} bytes, ${over} bytes over STUB_SIZE (${SIZE}). "
+    "${name} is ${unpadded} bytes, ${over} bytes over STUB_SIZE (${SIZE}). "
     "Packages start at STUB_SIZE, so the stub must shrink: look for new library code "
     "pulled in (printf family, exceptions, iostreams) in the link map.")
 endif()
@@ -20,7 +21,7 @@ math(EXPR headroom "${SIZE} - ${unpadded}")
 math(EXPR permille "(${headroom} * 1000 + ${SIZE} / 2) / ${SIZE}")
 math(EXPR percent "${permille} / 10")
 math(EXPR tenth "${permille} % 10")
-message(STATUS "setup-stub.exe: ${unpadded} bytes unpadded, STUB_SIZE ${SIZE}, "
+message(STATUS "${name}: ${unpadded} bytes unpadded, STUB_SIZE ${SIZE}, "
                "headroom ${headroom} bytes (${percent}.${tenth} %)")
 
 # Written beside the target and renamed, so that a failed step never leaves a

@@ -13,7 +13,7 @@ build() {  # build PRESET TARGET...
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target "$@"
 }
-build win32 setup-stub
+build win32 setup-stub setup-stub-user
 build native mksetup mksetup_man
 build win64 mksetup
 
