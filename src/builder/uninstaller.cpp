@@ -87,15 +87,15 @@ uint64_t WriteUninstaller(std::string_view stub, std::string_view script, const 
   // The record holds the uninstaller's own size: look for the size that
   // recording it does not change.
   uint64_t size = 0;
-  bool plainIndex = false;
-  for (int round = 0;; ++round) {
-    plainIndex = round >= kDeflatedRounds;
+  int round = 0;
+  for (;; ++round) {
     const uint64_t next =
-        RecordPackageSize(script, WithUninstaller(root, size), options, plainIndex);
+        RecordPackageSize(script, WithUninstaller(root, size), options, round >= kDeflatedRounds);
     if (next == size) break;
     size = next;
   }
-  return WriteRecordPackage(stub, script, WithUninstaller(root, size), out, options, plainIndex);
+  return WriteRecordPackage(stub, script, WithUninstaller(root, size), out, options,
+                            round >= kDeflatedRounds);
 }
 
 std::unique_ptr<ContentReader> UninstallerSource::Open(const std::string& path) {

@@ -305,6 +305,11 @@ want = {p: os.path.getsize("tree/" + p) for p in ["sub/a.txt", "e.txt", "noise.b
 want.update({"sub": None, "sub/empty": None, "uninstall.exe": int(sys.argv[2])})
 assert sizes == want, sizes
 PY
+    # Its time is the newest file's; without files, a fixed one.
+    mkdir bare
+    expect 0 mk build --quiet --script script.txt --tree bare --stub stub.exe -o bare.exe
+    expect 0 mk list --json bare.exe
+    contains out.txt '"time": "1980-01-01T00:00:00.00Z"'
     expect_err 0 "uninstall.exe: an uninstaller" mk extract out/uninstall.exe record
     contains err.txt "nothing to extract"
     [ ! -e record ] || fail "extracting the uninstaller made something"

@@ -1,6 +1,8 @@
 #include "sign_command.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "native_fs.h"
 #include "package/package_reader.h"
@@ -48,22 +50,19 @@ const char* CheckSignCommand(std::string_view command) {
 
 std::string ExpandSignCommand(std::string_view command, const std::string& in,
                               const std::string& out) {
+  const std::pair<std::string_view, const std::string*> placeholders[] = {
+      {kIn, &in}, {kFile, &in}, {kOut, &out}};
   std::string expanded;
-  while (!command.empty()) {
-    const std::string* path = nullptr;
-    size_t length = 0;
-    for (const auto& [placeholder, value] : {std::pair{kIn, &in}, {kFile, &in}, {kOut, &out}}) {
-      if (command.substr(0, placeholder.size()) == placeholder) {
-        path = value;
-        length = placeholder.size();
-      }
-    }
-    if (path != nullptr) {
-      expanded += *path;
-      command.remove_prefix(length);
+  // Left to right, so that a path holding a placeholder's text stays as it is.
+  for (size_t at = 0; at < command.size();) {
+    const auto match = std::find_if(
+        std::begin(placeholders), std::end(placeholders),
+        [&](const auto& placeholder) { return command.substr(at).starts_with(placeholder.first); });
+    if (match == std::end(placeholders)) {
+      expanded += command[at++];
     } else {
-      expanded += command.front();
-      command.remove_prefix(1);
+      expanded += *match->second;
+      at += match->first.size();
     }
   }
   return expanded;
