@@ -12,13 +12,19 @@ struct LayoutRect {
   bool operator==(const LayoutRect&) const = default;
 };
 
+// The DPI the layout's numbers are written for; at any other, each fixed
+// length is scaled by dpi / 96, rounded to the nearest pixel.
+inline constexpr int32_t kBaseDpi = 96;
+int32_t ScaleForDpi(int32_t length, int32_t dpi);
+
 struct LayoutInput {
-  int32_t pictureWidth = 0;  // 0: no picture, the window is kDefaultWidth wide
+  int32_t pictureWidth = 0;  // 0: no picture, the window is kDefaultWidth wide; else scaled
   int32_t pictureHeight = 0;
-  int32_t lineHeight = 0;  // the toolkit font's text height
+  int32_t lineHeight = 0;  // the toolkit font's text height, at the window's DPI
   int32_t captionHeight = 0;
   int32_t screenWidth = 0;
   int32_t screenHeight = 0;
+  int32_t dpi = kBaseDpi;  // the window's
 };
 
 inline constexpr int32_t kDefaultWidth = 500;

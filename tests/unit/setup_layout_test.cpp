@@ -30,6 +30,18 @@ TEST(SetupLayoutTest, PictureSizeLineHeightAndScreenPlaceEverything) {
   EXPECT_EQ(large.window.x, 0);
   EXPECT_EQ(large.window.y, -301);
   EXPECT_EQ(large.start.x, 450);  // (1001 - 100) / 2
+  // At 144 and 192 DPI every fixed length grows by half or doubles (rounded
+  // to the pixel); the picture and the line come in scaled already.
+  const SetupLayout wide = ComputeSetupLayout({600, 180, 24, 34, 1920, 1080, 144});
+  EXPECT_EQ(wide.window, (LayoutRect{660, 349, 600, 180 + 34 + 72 + 96}));
+  EXPECT_EQ(wide.status, (LayoutRect{45, 192, 465, 36}));
+  EXPECT_EQ(wide.browse, (LayoutRect{525, 228, 45, 36}));
+  EXPECT_EQ(wide.start, (LayoutRect{225, 279, 150, 45}));
+  EXPECT_EQ(ComputeSetupLayout({0, 0, 26, 46, 2560, 1440, 192}).window.width, 1000);
+  for (const auto& [length, dpi, scaled] :
+       {std::tuple{7, 120, 9}, {7, 96, 7}, {-7, 144, -11}, {1, 0, 1}, {13, 168, 23}}) {
+    EXPECT_EQ(ScaleForDpi(length, dpi), scaled) << length << " at " << dpi;
+  }
 }
 
 TEST(InstallTargetTest, CommandLineAndFieldGiveTheFolderOrNothing) {

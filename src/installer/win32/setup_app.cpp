@@ -135,6 +135,29 @@ int SetupApp::ExitInstance() {
   return exitCode_;
 }
 
+// The caption's height at `dpi`: Windows 10 1607 and later say it for any
+// DPI; before, every window has the system's.
+int SetupApp::CaptionHeight(unsigned dpi) {
+  using MetricsForDpi = int(WINAPI*)(int, UINT);
+  const auto forDpi = reinterpret_cast<MetricsForDpi>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"user32"), "GetSystemMetricsForDpi")));
+  return forDpi != nullptr ? forDpi(SM_CYCAPTION, dpi) : GetSystemMetrics(SM_CYCAPTION);
+}
+
+// Moved to a screen of another scale: the font, the layout and the picture
+// follow, and the window goes where the system suggests.
+void SetupApp::OnDpiChanged(unsigned dpi, const RECT* suggested) {
+  if (dpi == 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  ToolkitScaleFont(dpi_);
+  LayOut();
+  if (suggested != nullptr) {
+    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
 void SetupApp::CreateWindows() {
   Create(nullptr, L"Setup", kMainStyle, nullptr, nullptr);
   PicturePane.Create(nullptr, nullptr, kChildStyle, hwnd, nullptr);
@@ -144,6 +167,9 @@ void SetupApp::CreateWindows() {
   ProgressBar.Create(kClassProgress, nullptr, kProgressStyle, hwnd, nullptr);
   StartButton.Create(kClassButton, L"Start", kChildStyle, hwnd, nullptr);
   WindowIcon = LoadIconW(g_hInstance, MAKEINTRESOURCEW(kIconResource));
+  // At the system's DPI the font stays the stock one, as it always was.
+  dpi_ = WindowDpi(hwnd);
+  if (dpi_ != SystemDpi()) ToolkitScaleFont(dpi_);
   SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(WindowIcon));
 }
 
@@ -167,10 +193,11 @@ void SetupApp::ApplyLocaleTexts() {
 
 void SetupApp::LayOut() {
   LayoutInput input;
-  input.pictureWidth = PictureWidth;
-  input.pictureHeight = PictureHeight;
+  input.dpi = static_cast<int32_t>(dpi_);
+  input.pictureWidth = ScaleForDpi(PictureWidth, input.dpi);
+  input.pictureHeight = ScaleForDpi(PictureHeight, input.dpi);
   input.lineHeight = TextHeight(nullptr);
-  input.captionHeight = GetSystemMetrics(SM_CYCAPTION);
+  input.captionHeight = CaptionHeight(dpi_);
   input.screenWidth = GetSystemMetrics(SM_CXSCREEN);
   input.screenHeight = GetSystemMetrics(SM_CYSCREEN);
   const SetupLayout layout = ComputeSetupLayout(input);
@@ -221,6 +248,9 @@ LRESULT SetupApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 1;
       case WM_SETUP_PROGRESS:
         return OnProgress(wParam, lParam);
+      case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
       default:
         break;
     }
@@ -235,7 +265,16 @@ void SetupApp::PaintPicture() {
   if (HDC memory = CreateCompatibleDC(dc)) {
     {
       const SelectGuard select(memory, PictureBitmap);
-      BitBlt(dc, 0, 0, PictureWidth, PictureHeight, memory, 0, 0, SRCCOPY);
+      const int width = ScaleForDpi(PictureWidth, static_cast<int32_t>(dpi_));
+      const int height = ScaleForDpi(PictureHeight, static_cast<int32_t>(dpi_));
+      if (width == PictureWidth && height == PictureHeight) {
+        BitBlt(dc, 0, 0, PictureWidth, PictureHeight, memory, 0, 0, SRCCOPY);
+      } else {
+        // Averaged, not dropped or doubled pixels: sharp enough at 150 %.
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, 0, 0, width, height, memory, 0, 0, PictureWidth, PictureHeight, SRCCOPY);
+      }
     }
     DeleteDC(memory);
   }

@@ -61,7 +61,7 @@ class SetupApp : public FrameWindow, public AppBase {
   FrameWindow StartButton;
   HICON WindowIcon = nullptr;
   HBITMAP PictureBitmap = nullptr;
-  int32_t PictureWidth = 0;
+  int32_t PictureWidth = 0;  // the bitmap's own size; shown scaled for the DPI
   int32_t PictureHeight = 0;
   PackageInfo package;  // the script, the tree offset and our own path
   // Our own file, open from the start to the end of the run so that nobody
@@ -88,6 +88,8 @@ class SetupApp : public FrameWindow, public AppBase {
   void BrowseForTarget();
   void PaintPicture();
   LRESULT OnProgress(WPARAM kind, LPARAM value);
+  void OnDpiChanged(unsigned dpi, const RECT* suggested);
+  static int CaptionHeight(unsigned dpi);
 
   // Install steps.
   void ShowProgressMode();
@@ -101,7 +103,8 @@ class SetupApp : public FrameWindow, public AppBase {
   void RunSections();
 
   SetupCommand command_;
-  Product product_;  // [product] of the locale variant in use
+  Product product_;    // [product] of the locale variant in use
+  unsigned dpi_ = 96;  // the window's: what the layout, font and picture are scaled for
   bool silent_ = false;
   int exitCode_ = SETUP_EXIT_DONE;
   // The folders EnterTarget made, outermost first, and the current

@@ -45,9 +45,16 @@ void RegisterToolkitClass(const wchar_t* name, HINSTANCE instance) {
   RegisterClassExW(&windowClass);
 }
 
-HFONT CreateToolkitFont() {
+// The stock font is made for the system's DPI; a window on a screen of
+// another DPI gets it scaled (dpi 0: as it is).
+HFONT CreateToolkitFont(unsigned dpi = 0) {
   LOGFONTW description{};
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
+  const unsigned system = SystemDpi();
+  if (dpi != 0 && dpi != system) {
+    description.lfHeight =
+        MulDiv(description.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
+  }
   description.lfCharSet = DEFAULT_CHARSET;
   wmemcpy(description.lfFaceName, kFontFace, sizeof(kFontFace) / sizeof(wchar_t));
   return CreateFontIndirectW(&description);
@@ -65,6 +72,35 @@ void ToolkitInit(HINSTANCE instance) {
   RegisterToolkitClass(toolkit.className, instance);
   InitCommonControls();
   toolkit.font.Reset(CreateToolkitFont());
+}
+
+unsigned SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<unsigned>(dpi) : 96;
+}
+
+unsigned WindowDpi(HWND window) {
+  // Windows 10 1607 and later know each window's DPI; before, every window
+  // has the system's.
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  const auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow")));
+  const UINT dpi = getDpi != nullptr && window != nullptr ? getDpi(window) : 0;
+  return dpi != 0 ? dpi : SystemDpi();
+}
+
+void ToolkitScaleFont(unsigned dpi) {
+  ToolkitState& toolkit = Toolkit();
+  HFONT font = CreateToolkitFont(dpi);
+  if (font == nullptr) return;
+  // Every window takes the new font before the old one is deleted.
+  for (FrameWindow* window = toolkit.head; window != nullptr; window = window->next) {
+    window->font = font;
+    SendMessageW(window->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+  toolkit.font.Reset(font);
 }
 
 void ToolkitShutdown() {

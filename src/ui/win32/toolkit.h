@@ -96,6 +96,12 @@ void ToolkitInit(HINSTANCE instance);
 // Destroys every window still alive, deletes the font, unregisters the class.
 void ToolkitShutdown();
 
+// The DPI of the screens as a whole, and of the screen `window` is on.
+unsigned SystemDpi();
+unsigned WindowDpi(HWND window);
+// Makes the toolkit font anew for `dpi` and gives it to every window.
+void ToolkitScaleFont(unsigned dpi);
+
 // The procedure of the toolkit class and of every subclassed control.
 LRESULT CALLBACK SharedWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The last stage of the chain, after every registered ancestor has seen the
