@@ -272,13 +272,19 @@ Sub\\(Default) REG_SZ default text" "$(e2e_registry)"
   e2e_check_no_temp_picture
 }
 
-# The values under the install's key, one "SUBKEY\NAME TYPE DATA" a line. reg.exe is a Wine
-# process like any other and can fail to start on a loaded machine: a run that fails is tried
-# again, so that a failed start never reads as missing values.
-e2e_registry() {
-  local key="HKEY_CURRENT_USER\\Software\\$scratch_name" out
+# e2e_reg_values KEY [REG_OPTIONS...]: the values under KEY and its subkeys, one "SUBKEY\NAME
+# TYPE DATA" a line; nothing when KEY does not exist. reg.exe is a Wine process like any other
+# and can fail to start on a loaded machine: a run that fails for another reason is tried again,
+# so that a failed start never reads as missing values.
+e2e_reg_values() {
+  local key=$1 out
   for _ in 1 2 3; do
-    out=$("$wine_run" --64 reg query "$key" /s 2>"$artifacts/reg.txt" | tr -d '\r') || continue
+    if ! out=$("$wine_run" --64 reg query "$key" /s "${@:2}" 2>&1 | tr -d '\r'); then
+      # reg.exe says so on its standard output.
+      [[ $out != *"Unable to find"* ]] || return 0
+      echo "$out" >"$artifacts/reg.txt"
+      continue
+    fi
     # "KEY" lines, then "    NAME    TYPE    DATA" lines: fields 4 blanks apart.
     KEY=$key awk -F '    ' '$0 == ENVIRON["KEY"] { under = "" }
       index($0, ENVIRON["KEY"] "\\") == 1 { under = substr($0, length(ENVIRON["KEY"]) + 2) "\\" }
@@ -287,6 +293,32 @@ e2e_registry() {
     return 0
   done
   fail "reg query $key failed: $(cat "$artifacts/reg.txt")"
+}
+e2e_registry() { e2e_reg_values "HKEY_CURRENT_USER\\Software\\$scratch_name"; } # the install's key
+
+# e2e_product ID: names the entry among the installed programs of product ID ($entry_key, in
+# the registry view of the stub's bitness, $entry_view) and removes it however the test ends.
+e2e_product() {
+  local pe
+  entry_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1"
+  pe=$(od -An -tu4 -j 60 -N4 "$SETUP_STUB" | tr -d ' ')
+  entry_view=/reg:32
+  [ "$(od -An -tx2 -j $((pe + 4)) -N2 "$SETUP_STUB" | tr -d ' ')" != 8664 ] || entry_view=/reg:64
+  e2e_on_exit "\"\$wine_run\" --64 reg delete '$entry_key' /f $entry_view >/dev/null 2>&1"
+}
+e2e_entry() { e2e_reg_values "$entry_key" "$entry_view"; } # its values, as e2e_reg_values
+e2e_entry_value() { e2e_entry | awk -v name="$1" '$1 == name { sub(/^[^ ]* [^ ]* /, ""); print }'; }
+
+# e2e_quiet_uninstall CODE: runs the entry's QuietUninstallString as Windows does (the quoted
+# program, then its switches) through e2e_run_silent; the uninstaller is the setup program of
+# the e2e_* calls from then on.
+e2e_quiet_uninstall() {
+  local line switches
+  line=$(e2e_entry_value QuietUninstallString)
+  [[ $line =~ ^\"([^\"]+)\"\ (.*)$ ]] || fail "QuietUninstallString is '$line'"
+  read -ra switches <<<"${BASH_REMATCH[2]}"
+  setup_exe=$(e2e_unix_path "${BASH_REMATCH[1]}") setup_name=${BASH_REMATCH[1]##*\\}
+  e2e_run_silent "$1" "${switches[@]}"
 }
 
 # e2e_check_shortcut DIR TARGET: DIR\e2e.lnk points at TARGET\bin\probe.exe.

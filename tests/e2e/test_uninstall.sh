@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# An application's life with [product]: version 1 installs silently into a folder with a blank
+# given by /D= and enters itself among the installed programs with every value; version 2,
+# started with /S alone, goes to the registered folder, removes the file and folder it no
+# longer has and keeps a user's file; the entry's QuietUninstallString, run as Windows runs
+# it, runs [uninstall] once and removes files, folders, shortcut, registry values, their empty
+# key and the entry, parks itself for deletion at the next restart, and leaves the folder only
+# for the user's file.
+# shellcheck source=tests/e2e/lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_begin uninstall
+id="E2E.App.$$" key="HKEY_CURRENT_USER\\Software\\$scratch_name"
+e2e_product "$id"
+e2e_on_exit e2e_forget_install
+dir="$scratch/Some Dir" win="$scratch_win\\Some Dir"
+build_version() { # VERSION
+  {
+    e2e_locale "Uninstall E2E" "$scratch_win\\default"
+    printf '[product]\nId=%s\nName=Lifecycle App\nVersion=%s\nPublisher=E2E Tests\n' "$id" "$1"
+    printf 'Url=https://example.org/e2e\nIcon=bin\\probe.exe\n[register]\n%s\\App\\Level=DWORD:7\n' "$key"
+    printf '[shortcuts]\ne2e.lnk=bin\\probe.exe;Probe of the e2e test\n'
+    e2e_logging uninstall "uninstall ran"
+  } >"$scratch/setup.txt"
+  e2e_build
+}
+mkdir -p "$scratch/tree/bin" "$scratch/tree/docs" "$scratch/tree/old"
+printf 'readme\r\n' >"$scratch/tree/readme.txt"
+head -c 5000 /dev/urandom >"$scratch/tree/docs/notes.bin"
+printf 'dropped by version 2\r\n' >"$scratch/tree/old/gone.txt"
+cp "$SETUP_WIN_PROBE" "$scratch/tree/bin/probe.exe"
+build_version 1.0
+
+note "version 1, /D= with a blank"
+# Wine quotes an argument that holds a blank: as two words it makes the line a user types.
+e2e_run_silent 0 /S "/D=$scratch_win\\Some" Dir
+for file in readme.txt docs/notes.bin old/gone.txt bin/probe.exe; do
+  cmp -s "$scratch/tree/$file" "$dir/$file" || fail "$file is missing or differs"
+done
+bytes=$(find "$scratch/tree" "$dir/uninstall.exe" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
+entry=$(e2e_entry)
+grep -q '^SetupLocale REG_SZ' <<<"$entry" || fail "no SetupLocale value"
+expect_eq "entry" "$(LC_ALL=C sort <<EOF
+DisplayIcon REG_SZ $win\\bin\\probe.exe
+DisplayName REG_SZ Lifecycle App
+DisplayVersion REG_SZ 1.0
+EstimatedSize REG_DWORD $(printf '0x%x' $(((bytes + 1023) / 1024)))
+InstallDate REG_SZ $(date +%Y%m%d)
+InstallLocation REG_SZ $win
+NoModify REG_DWORD 0x1
+NoRepair REG_DWORD 0x1
+Publisher REG_SZ E2E Tests
+QuietUninstallString REG_SZ "$win\\uninstall.exe" /S
+URLInfoAbout REG_SZ https://example.org/e2e
+UninstallString REG_SZ "$win\\uninstall.exe"
+EOF
+)" "$(grep -v '^SetupLocale ' <<<"$entry" | LC_ALL=C sort)"
+
+note "version 2 into the registered folder"
+printf 'mine\r\n' >"$dir/user.txt"
+"$wine_run" --64 reg add "$key" /v Mine /d kept /f >/dev/null 2>&1 || fail "reg add failed"
+rm -r "$scratch/tree/old"
+printf 'new in version 2\r\n' >"$scratch/tree/docs/new.txt"
+build_version 2.0
+e2e_run_silent 0 /S
+cmp -s "$scratch/tree/docs/new.txt" "$dir/docs/new.txt" || fail "version 2 did not go to the registered folder"
+[ ! -e "$dir/old" ] || fail "what version 2 dropped is left: $(find "$dir/old")"
+[ ! -e "$scratch/default" ] || fail "version 2 went to the script's folder"
+expect_eq "user's file" mine "$(text_of "$dir/user.txt")"
+version=$(e2e_entry_value DisplayVersion) values=$(e2e_registry | LC_ALL=C sort)
+expect_eq "DisplayVersion" 2.0 "$version"
+expect_eq "registry values" "App\\Level REG_DWORD 0x7
+Mine REG_SZ kept" "$values"
+e2e_check_shortcut "$win" "$win"
+
+note "the quiet uninstall"
+cp "$dir/uninstall.exe" "$scratch/uninstaller.copy"
+e2e_quiet_uninstall 0
+# It moved itself to the temporary folder, whose next restart deletes it.
+mapfile -t parked < <(e2e_temp_files "$drive_c/users" tmp -exec cmp -s {} "$scratch/uninstaller.copy" \; -print)
+[ ${#parked[@]} = 1 ] || fail "not one parked uninstaller but ${#parked[@]}: ${parked[*]}"
+e2e_on_exit "rm -f '${parked[0]}'"
+pending=$("$wine_run" --64 reg query "HKLM\\System\\CurrentControlSet\\Control\\Session Manager" \
+  /v PendingFileRenameOperations | tr -d '\r')
+grep -qF "${parked[0]##*/}" <<<"$pending" || fail "no deletion pending for ${parked[0]##*/}: $pending"
+expect_eq "left in the folder" user.txt "$(ls -A "$dir")"
+expect_log "uninstall ran"
+entry=$(e2e_entry) values=$(e2e_registry)
+expect_eq "entry" "" "$entry"
+expect_eq "registry values" "Mine REG_SZ kept" "$values"
+echo "PASS"
