@@ -171,3 +171,12 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   }
   return out;
 }
+
+std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
+  size_t size = 0;
+  for (std::u16string_view part : parts) size += part.size();
+  std::u16string text;
+  text.reserve(size);
+  for (std::u16string_view part : parts) text.append(part);
+  return text;
+}

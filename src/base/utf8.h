@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -61,3 +62,7 @@ std::string WideToUtf8(std::u16string_view in);
 // sequence, and a lone surrogate U+FFFD, so that no unit can vanish and leave
 // "." or ".." behind (the form of file names on POSIX systems).
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// The parts one after the other: one allocation, and at each caller one
+// call instead of a chain of temporaries (the stub's size counts).
+std::u16string Concat(std::initializer_list<std::u16string_view> parts);

@@ -33,10 +33,19 @@ SetupCommand ParseSetupCommand(std::u16string_view tail) {
       break;
     }
     size_t end = at;
+    if (tail.substr(at, 5) == u"/LOG=" && at + 5 < tail.size() && tail[at + 5] == u'"') {
+      end = tail.find(u'"', at + 6);
+      if (end == std::u16string_view::npos) end = tail.size();
+      command.logFile = std::u16string(tail.substr(at + 6, end - at - 6));
+      at = end + 1;
+      continue;
+    }
     while (end < tail.size() && !IsBlank(tail[end])) ++end;
     const std::u16string_view word = tail.substr(at, end - at);
     if (word == u"/S") {
       command.silent = true;
+    } else if (word.substr(0, 5) == u"/LOG=") {
+      command.logFile = std::u16string(word.substr(5));
     } else if (word == u"/?") {
       command.kind = CommandKind::kHelp;
     } else if (command.kind != CommandKind::kHelp) {
@@ -53,6 +62,7 @@ std::u16string SwitchesHelpText() {
   return u"Switches:\n\n"
          u"/S\tinstall (or remove) silently, without a window\n"
          u"/D=FOLDER\tthe folder to install into; last on the line, without quotes\n"
+         u"/LOG=FILE\ta log of what is done (a FILE with blanks in quotes)\n"
          u"/?\tthis list\n\n"
          u"A folder alone installs there silently.";
 }

@@ -1,7 +1,8 @@
 // The setup's and the uninstaller's command line. A tail that starts with
 // "/" is switches, as the peers take them: /S (silent), /D=FOLDER (the
 // target; last on the line, blanks allowed, no quotes) and /? (the list of
-// switches); any other switch is refused. Every other tail keeps its old
+// switches), /LOG=FILE (an install log; a FILE with blanks in double
+// quotes); any other switch is refused. Every other tail keeps its old
 // meaning: a folder to install into silently.
 #pragma once
 
@@ -21,6 +22,7 @@ struct SetupCommand {
   CommandKind kind = CommandKind::kWindow;
   bool silent = false;
   std::u16string folder;   // kFolder, or /D= (empty when not given)
+  std::u16string logFile;  // /LOG= (empty when not given)
   std::u16string refused;  // kRefused: the switch
 };
 

@@ -26,7 +26,8 @@ void AppendList(std::u16string& text, const char16_t* heading, const FileList& l
   text += heading;
   for (const std::u16string& path : list.shown) text.append(u"\n    ").append(path);
   if (list.count > list.shown.size()) {
-    text += u"\n    and " + Utf8ToWide(std::to_string(list.count - list.shown.size())) + u" more";
+    text += Concat(
+        {u"\n    and ", Utf8ToWide(std::to_string(list.count - list.shown.size())), u" more"});
   }
 }
 

@@ -15,8 +15,8 @@ void SpaceNeed::Add(uint64_t newBytes, uint64_t oldBytes) {
 }
 
 std::u16string FormatByteCount(uint64_t bytes) {
-  static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
-  if (bytes < 1024) return Utf8ToWide(std::to_string(bytes) + " bytes");
+  static constexpr const char16_t* kUnits[] = {u"KB", u"MB", u"GB", u"TB"};
+  if (bytes < 1024) return Concat({Utf8ToWide(std::to_string(bytes)), u" bytes"});
   int unit = 0;
   uint64_t scale = 1024;
   while (unit < 3 && bytes / scale >= 1024) {
@@ -25,14 +25,12 @@ std::u16string FormatByteCount(uint64_t bytes) {
   }
   // Tenths of the unit, rounded up.
   const uint64_t tenths = bytes / scale * 10 + ((bytes % scale) * 10 + scale - 1) / scale;
-  return Utf8ToWide(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " +
-                    kUnits[unit]);
+  return Concat({Utf8ToWide(std::to_string(tenths / 10)), u".",
+                 Utf8ToWide(std::to_string(tenths % 10)), u" ", kUnits[unit]});
 }
 
 std::u16string NotEnoughSpaceText(std::u16string_view folder, uint64_t needed, uint64_t free) {
-  std::u16string text = u"There is not enough free space for the installation in ";
-  text.append(folder);
-  text += u": it needs " + FormatByteCount(needed) + u" and " + FormatByteCount(free) +
-          u" are free. Please choose another folder.";
-  return text;
+  return Concat({u"There is not enough free space for the installation in ", folder, u": it needs ",
+                 FormatByteCount(needed), u" and ", FormatByteCount(free),
+                 u" are free. Please choose another folder."});
 }

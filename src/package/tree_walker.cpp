@@ -212,6 +212,7 @@ struct ExtractingVisitor {
     out.reset();
     if (!placed) return Failed(EXTRACT_WRITE_FAILED, path, entry);
     stats.bytesWritten += counted.bytes;
+    if (options.observer != nullptr) options.observer->OnWritten(path);
     if (!timeSet && IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
     return true;
   }

@@ -77,6 +77,8 @@ class ExtractObserver {
   // EXTRACT_INDEX_CUT_SHORT).
   virtual void OnIssue(ExtractIssue issue, std::u16string_view parent, std::string_view name,
                        bool isDirectory) = 0;
+  // A file put in place whole; `path` relative.
+  virtual void OnWritten(std::u16string_view /*path*/) {}
 };
 
 struct ExtractStats {

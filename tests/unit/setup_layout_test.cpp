@@ -98,6 +98,12 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
         Narrow(command.kind == CommandKind::kRefused ? command.refused : command.folder);
     EXPECT_EQ(text, expected) << Narrow(tail);
   }
+  // /LOG= takes one word, or a quoted path with blanks; /D= still comes last.
+  EXPECT_EQ(Narrow(ParseSetupCommand(u"/S /LOG=C:\\a.log /D=C:\\x").logFile), "C:\\a.log");
+  const SetupCommand quoted = ParseSetupCommand(u"/LOG=\"C:\\my logs\\a.log\" /S /D=C:\\x y");
+  EXPECT_EQ(Narrow(quoted.logFile), "C:\\my logs\\a.log");
+  EXPECT_TRUE(quoted.silent);
+  EXPECT_EQ(Narrow(quoted.folder), "C:\\x y");
 }
 
 TEST(InstallTargetTest, FoldersWithinFolders) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/utf8.h"
 #include "installer/install_space.h"
 #include "package/tree_walker.h"
 #include "platform/win32/wide_text.h"
@@ -41,7 +42,7 @@ class SpaceVisitor final : public TreeVisitor {
   // The plain file a tree file replaces; a link or folder is not replaced.
   uint64_t ExistingBytes(std::u16string_view path) const {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    const std::u16string full = LongPathForm(target_ + u"\\" + std::u16string(path));
+    const std::u16string full = LongPathForm(Concat({target_, u"\\", path}));
     if (!GetFileAttributesExW(AsWide(full), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
       return 0;

@@ -38,8 +38,9 @@ constexpr char16_t kTargetUnusable[] =
     u"The target directory cannot be used. Please choose another one.";
 
 std::u16string NotYoursText(const std::u16string& folder) {
-  return u"You may not write to " + folder +
-         u", which belongs to every user of this computer. Please choose a folder of your own.";
+  return Concat({u"You may not write to ", folder,
+                 u", which belongs to every user of this computer. Please choose a folder of your "
+                 u"own."});
 }
 
 std::u16string WindowText(HWND window) {
@@ -119,7 +120,8 @@ void SetupApp::DoInstall() {
   const bool upgrade =
       product_.Usable() && ReadPreviousRecord(context.targetDir, product_.id, &previous);
   ExtractStats stats;
-  InstallProblems problems(hwnd, texts.title, silent_);
+  context.Note(Concat({u"target: ", context.targetDir, upgrade ? u" (an upgrade)" : u""}));
+  InstallProblems problems(hwnd, texts.title, silent_, context.log);
   if (std::unique_ptr<TreeOutput> output = OpenTreeOutput(context.targetDir.c_str(), &problems)) {
     ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
     ExtractOptions options;
@@ -189,6 +191,7 @@ bool SetupApp::EnterTarget() {
 }
 
 void SetupApp::RefuseTarget(const std::u16string& why) {
+  context.Note(Concat({u"target refused: ", why}));
   if (silent_) {
     // Nobody can choose again: end without a window. Later timer ticks
     // find the install started and only ask the loop to end.
@@ -221,7 +224,7 @@ bool SetupApp::IsMachineFolder(const std::u16string& folder) const {
 bool SetupApp::MayWriteTarget() const {
   if (IsMachineFolder(context.targetDir)) return false;
   const std::u16string probe =
-      LongPathForm(context.targetDir + u"\\" + TemporaryFileName(GetCurrentProcessId()));
+      LongPathForm(Concat({context.targetDir, u"\\", TemporaryFileName(GetCurrentProcessId())}));
   const HANDLE file = CreateFileW(AsWide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
@@ -268,7 +271,7 @@ void SetupApp::RemoveWhatIsGone(const PackageTree& previous) {
 // uninstaller (a setup built with [product]).
 void SetupApp::RegisterInstall(const ExtractStats& stats) {
   const std::u16string uninstaller =
-      LongPathForm(context.targetDir + u"\\" + Utf8ToWide(UNINSTALLER_NAME));
+      LongPathForm(Concat({context.targetDir, u"\\", Utf8ToWide(UNINSTALLER_NAME)}));
   const DWORD attributes = GetFileAttributesW(AsWide(uninstaller));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
   RegisterProduct(product_, context.targetDir, context.localeName, stats.bytesWritten);

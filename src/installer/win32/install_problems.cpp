@@ -20,14 +20,22 @@ bool InstallProblems::RetryReplace(std::u16string_view relativePath, const char1
 
 void InstallProblems::ReplacedAtRestart(std::u16string_view relativePath) {
   atRestart_.Add(relativePath);
+  if (log_ != nullptr)
+    log_->Note(Concat({u"file ", relativePath, u": in use, replaced at the next restart"}));
 }
 
-void InstallProblems::OnIssue(ExtractIssue, std::u16string_view parent, std::string_view name,
+void InstallProblems::OnWritten(std::u16string_view path) {
+  if (log_ != nullptr) log_->Note(Concat({u"file ", path}));
+}
+
+void InstallProblems::OnIssue(ExtractIssue issue, std::u16string_view parent, std::string_view name,
                               bool) {
   std::u16string path(parent);
   if (!path.empty() && !name.empty()) path.push_back(u'\\');
   path += name.empty() ? u"(the rest of the package's files)" : Utf8ToWide(name);
   notWritten_.Add(path);
+  if (log_ != nullptr)
+    log_->Note(Concat({u"file ", path, u": ", Utf8ToWide(DescribeExtractIssue(issue))}));
 }
 
 void InstallProblems::ShowSummary() const {

@@ -12,6 +12,7 @@
 #include "installer/install_report.h"
 #include "package/tree_walker.h"
 #include "platform/tree_output.h"
+#include "script/win32/script_actions.h"
 
 // A message box while the install runs, from the window whose timer starts
 // the install: that timer is stopped first and a quit request it made is
@@ -21,13 +22,14 @@ int ShowInstallBox(HWND owner, const std::u16string& text, const std::u16string&
 
 class InstallProblems final : public ReplaceHandler, public ExtractObserver {
  public:
-  InstallProblems(HWND owner, const std::u16string& caption, bool silent)
-      : owner_(owner), caption_(caption), silent_(silent) {}
+  InstallProblems(HWND owner, const std::u16string& caption, bool silent, ActionLog* log)
+      : owner_(owner), caption_(caption), silent_(silent), log_(log) {}
 
   bool RetryReplace(std::u16string_view relativePath, const char16_t* reason) override;
   void ReplacedAtRestart(std::u16string_view relativePath) override;
   void OnIssue(ExtractIssue issue, std::u16string_view parent, std::string_view name,
                bool isDirectory) override;
+  void OnWritten(std::u16string_view path) override;
 
   // The list of the files left out or put off, when there are any.
   void ShowSummary() const;
@@ -37,6 +39,7 @@ class InstallProblems final : public ReplaceHandler, public ExtractObserver {
   HWND owner_;
   const std::u16string& caption_;
   bool silent_;
+  ActionLog* log_;  // null without /LOG=
   FileList notWritten_;
   FileList atRestart_;
 };

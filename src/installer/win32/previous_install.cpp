@@ -12,7 +12,7 @@
 #include "script/product_section.h"
 
 bool ReadPreviousRecord(const std::u16string& folder, std::string_view id, PackageTree* record) {
-  const std::u16string path = LongPathForm(folder + u"\\" + Utf8ToWide(UNINSTALLER_NAME));
+  const std::u16string path = LongPathForm(Concat({folder, u"\\", Utf8ToWide(UNINSTALLER_NAME)}));
   const DWORD attributes = GetFileAttributesW(AsWide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {

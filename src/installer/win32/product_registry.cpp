@@ -63,20 +63,21 @@ bool RegisterProduct(const Product& product, const std::u16string& folder,
     return false;
   }
   const RegistryKey key(opened);
-  const std::u16string uninstaller = u"\"" + folder + u"\\" + Utf8ToWide(UNINSTALLER_NAME) + u"\"";
+  const std::u16string uninstaller =
+      Concat({u"\"", folder, u"\\", Utf8ToWide(UNINSTALLER_NAME), u"\""});
   SetText(key.Get(), L"DisplayName", Utf8ToWide(product.name.empty() ? product.id : product.name));
   SetTextIfGiven(key.Get(), L"DisplayVersion", product.version);
   SetTextIfGiven(key.Get(), L"Publisher", product.publisher);
   SetTextIfGiven(key.Get(), L"URLInfoAbout", product.url);
   SetText(key.Get(), L"DisplayIcon",
           product.icon.empty() ? uninstaller.substr(1, uninstaller.size() - 2)
-                               : folder + u"\\" + Utf8ToWide(product.icon));
+                               : Concat({folder, u"\\", Utf8ToWide(product.icon)}));
   SetText(key.Get(), L"InstallLocation", folder);
   SetText(key.Get(), L"InstallDate", Today());
   const uint64_t kibibytes = (installedBytes + 1023) / 1024;
   SetNumber(key.Get(), L"EstimatedSize", kibibytes > MAXDWORD ? MAXDWORD : DWORD(kibibytes));
   SetText(key.Get(), L"UninstallString", uninstaller);
-  SetText(key.Get(), L"QuietUninstallString", uninstaller + u" /S");
+  SetText(key.Get(), L"QuietUninstallString", Concat({uninstaller, u" /S"}));
   SetNumber(key.Get(), L"NoModify", 1);
   SetNumber(key.Get(), L"NoRepair", 1);
   SetText(key.Get(), L"SetupLocale", Utf8ToWide(localeName.text));

@@ -45,8 +45,9 @@ int SetupApp::InitInstance() {
 
   wchar_t path[kModulePathUnits];
   GetModulePath(path);
+  OpenLog(AsU16(path));
   packageFile = OpenPackageFile(AsU16(path));
-  if (!packageFile) return SETUP_EXIT_FAILED;
+  if (!packageFile) return Fail(u"package: its file cannot be read", SETUP_EXIT_FAILED);
   package.stubPath = AsU16(path);
   switch (ReadPackageFrom(*packageFile, &package)) {
     case PACKAGE_VERIFIED:
@@ -60,14 +61,15 @@ int SetupApp::InitInstance() {
       if (boxes) {
         MessageBoxW(hwnd, L"This file is corrupted", L"Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
       }
-      return SETUP_EXIT_FAILED;
+      return Fail(u"package: damaged", SETUP_EXIT_FAILED);
     case PACKAGE_UNREADABLE:
-      return SETUP_EXIT_FAILED;
+      return Fail(u"package: its file cannot be read", SETUP_EXIT_FAILED);
   }
-  if (hwnd == nullptr) return SETUP_EXIT_FAILED;  // the toolkit has said why
+  if (hwnd == nullptr) return Fail(u"the window cannot be made", SETUP_EXIT_FAILED);
   context.script = ScriptText{package.script.bytes, package.script.length};
   if (command_.kind == CommandKind::kHelp || command_.kind == CommandKind::kRefused) {
-    return AnswerCommand();
+    const int answer = AnswerCommand();
+    return answer == 0 ? 0 : Fail(Concat({u"switch refused: ", command_.refused}), answer);
   }
   if (package.treeMethod == TREE_METHOD_RECORD) return RunUninstall();
 
@@ -78,6 +80,10 @@ int SetupApp::InitInstance() {
   product_.scope = plain.scope;
   context.perUser = product_.Usable() && product_.PerUser();
   context.folders = ReadFolderValues(context.perUser);
+  context.Note(Concat({u"locale variant: ",
+                       context.localeName.text.empty() ? std::u16string(u"(the plain sections)")
+                                                       : Utf8ToWide(context.localeName.text),
+                       context.perUser ? u"; scope: user" : u"; scope: machine"}));
   SetWindowTextW(TargetEdit.hwnd, AsWide(DefaultTarget()));
   LoadBackgroundPicture();
   LayOut();
@@ -104,8 +110,8 @@ std::u16string SetupApp::DefaultTarget() const {
     return ExpandFolderVariables(texts.targetDir, context.folders);
   }
   if (context.perUser && texts.targetDir.empty()) {
-    return context.folders[FOLDER_LOCAL_APP_DATA] + u"\\Programs\\" +
-           Utf8ToWide(product_.name.empty() ? product_.id : product_.name);
+    return Concat({context.folders[FOLDER_LOCAL_APP_DATA], u"\\Programs\\",
+                   Utf8ToWide(product_.name.empty() ? product_.id : product_.name)});
   }
   return texts.targetDir;
 }
@@ -120,13 +126,31 @@ int SetupApp::AnswerCommand() {
   }
   if (!silent_) {
     const std::u16string text =
-        u"Unknown switch: " + command_.refused + u"\n\n" + SwitchesHelpText();
+        Concat({u"Unknown switch: ", command_.refused, u"\n\n", SwitchesHelpText()});
     MessageBoxW(hwnd, AsWide(text), L"Setup", MB_OK | MB_ICONWARNING);
   }
   return SETUP_EXIT_TARGET_UNUSABLE;
 }
 
+// With /LOG=, the log, and what this program is and was told.
+void SetupApp::OpenLog(const std::u16string& self) {
+  if (command_.logFile.empty() || !log_.Open(command_.logFile)) return;
+  context.log = &log_;
+  // The version is the one of CMakeLists.txt.
+  log_.Note(
+      Concat({u"setup ", Utf8ToWide(SETUP_VERSION),
+              sizeof(void*) == 8 ? u" (64-bit): " : u" (32-bit): ", self, u" ", AsU16(g_cmdLine)}));
+}
+
+// An end before the message loop: logged, then the exit code.
+int SetupApp::Fail(const std::u16string& why, int exitCode) {
+  log_.Note(why);
+  log_.Close(exitCode);
+  return exitCode;
+}
+
 int SetupApp::ExitInstance() {
+  log_.Close(exitCode_);
   package.script = SetupScript();
   if (PictureBitmap != nullptr) {
     DeleteObject(PictureBitmap);

@@ -14,6 +14,7 @@
 #include "app/win32/app_base.h"
 #include "installer/command_line.h"
 #include "installer/locale_texts.h"
+#include "installer/win32/install_log.h"
 #include "package/package_reader.h"
 #include "package/tree_walker.h"
 #include "platform/input_file.h"
@@ -81,6 +82,8 @@ class SetupApp : public FrameWindow, public AppBase {
   void LayOut();
   void StartSilently();
   int AnswerCommand();
+  void OpenLog(const std::u16string& self);
+  int Fail(const std::u16string& why, int exitCode);
   std::u16string DefaultTarget() const;
   void RemoveWhatIsGone(const PackageTree& previous);
   void RegisterInstall(const ExtractStats& stats);
@@ -103,6 +106,7 @@ class SetupApp : public FrameWindow, public AppBase {
   void RunSections();
 
   SetupCommand command_;
+  InstallLog log_;     // open with /LOG=
   Product product_;    // [product] of the locale variant in use
   unsigned dpi_ = 96;  // the window's: what the layout, font and picture are scaled for
   bool silent_ = false;

@@ -2,39 +2,41 @@
 
 #include <windows.h>
 
-#include <set>
-
+#include "base/utf8.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
 
 namespace {
 
 // Whether every folder from the install folder down to `relative` is a real
-// folder (no link or junction): answered once per folder.
+// folder (no link or junction). The files of one folder come one after the
+// other, so the last folder answered is remembered.
 class FolderChain {
  public:
   explicit FolderChain(const std::u16string& root) : root_(root) {}
 
   bool IsPlain(std::u16string_view relative) {
-    size_t end = 0;
-    while (end < relative.size()) {
+    if (checked_ && relative == last_) return lastPlain_;
+    checked_ = true;
+    last_ = relative;
+    lastPlain_ = true;
+    for (size_t end = 0; end < relative.size() && lastPlain_;) {
       end = relative.find(u'\\', end + 1);
       if (end == std::u16string_view::npos) end = relative.size();
-      const std::u16string prefix(relative.substr(0, end));
-      if (plain_.count(prefix) != 0) continue;
-      const DWORD attributes = GetFileAttributesW(AsWide(LongPathForm(root_ + u"\\" + prefix)));
-      if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return false;
-      }
-      plain_.insert(prefix);
+      const std::u16string prefix = Concat({root_, u"\\", relative.substr(0, end)});
+      const DWORD attributes = GetFileAttributesW(AsWide(LongPathForm(prefix)));
+      lastPlain_ = attributes != INVALID_FILE_ATTRIBUTES &&
+                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
     }
-    return true;
+    return lastPlain_;
   }
 
  private:
   const std::u16string& root_;
-  std::set<std::u16string> plain_;
+  std::u16string last_;
+  bool checked_ = false;
+  bool lastPlain_ = false;
 };
 
 std::u16string_view ParentOf(std::u16string_view path) {
@@ -68,7 +70,7 @@ void RemovePlannedFiles(const std::u16string& folder, const RemovalPlan& plan, F
       progress->OnPercent(static_cast<int>(done * 99 / plan.files.size()));
     }
     if (!chain.IsPlain(ParentOf(path))) continue;
-    const std::u16string full = LongPathForm(folder + u"\\" + path);
+    const std::u16string full = LongPathForm(Concat({folder, u"\\", path}));
     const DWORD attributes = GetFileAttributesW(AsWide(full));
     if (attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
@@ -85,6 +87,6 @@ void RemovePlannedFiles(const std::u16string& folder, const RemovalPlan& plan, F
   }
   for (const std::u16string& path : plan.folders) {
     if (!chain.IsPlain(path)) continue;
-    RemoveDirectoryW(AsWide(LongPathForm(folder + u"\\" + path)));
+    RemoveDirectoryW(AsWide(LongPathForm(Concat({folder, u"\\", path}))));
   }
 }

@@ -65,6 +65,7 @@ int SetupApp::RunUninstall() {
     UpdateWindow(hwnd);
   }
 
+  context.Note(Concat({u"uninstall: ", folder}));
   SetCurrentDirectoryW(AsWide(DirectoryForm(folder)));
   WriteBatchSection(context, UninstallRunSection());
   FileList stuck;
@@ -77,7 +78,7 @@ int SetupApp::RunUninstall() {
         &stuck, silent_ ? nullptr : &progress);
   }
   // The batch file the install left, when [uninstall] did not replace it.
-  const std::u16string batch = LongPathForm(folder + u"\\uninstall.bat");
+  const std::u16string batch = LongPathForm(Concat({folder, u"\\uninstall.bat"}));
   if (IsPlainFile(batch)) DeleteFileW(AsWide(batch));
   UndoShortcutsSection(context);
   UndoRegisterSection(context);
@@ -85,6 +86,7 @@ int SetupApp::RunUninstall() {
   ShowWindow(hwnd, SW_HIDE);
   RemoveSelf(folder);
 
+  for (const std::u16string& path : stuck.shown) context.Note(Concat({u"could not remove ", path}));
   exitCode_ = stuck.count == 0 ? SETUP_EXIT_DONE : SETUP_EXIT_INCOMPLETE;
   if (!silent_ && stuck.count != 0) {
     FileList none;

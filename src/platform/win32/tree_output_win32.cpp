@@ -11,10 +11,11 @@
 // leaves every old file as it was.
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
-#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/entry_time.h"
 #include "platform/buffered_output_file.h"
@@ -113,7 +114,7 @@ class Win32TreeOutput final : public TreeOutput {
   DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override {
     const std::u16string path = Join(relativePath);
     if (CreateDirectoryW(AsWide(path), nullptr)) {
-      known_.emplace(relativePath);
+      known_.emplace_back(relativePath);
       return DirectoryOutcome::kMade;
     }
     // The attributes of the name itself: a link or junction is not followed
@@ -124,7 +125,10 @@ class Win32TreeOutput final : public TreeOutput {
     }
     const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (link && !relativePath.empty()) return DirectoryOutcome::kLink;
-    if (known_.emplace(relativePath).second) RemoveLeftovers(path);
+    if (std::find(known_.begin(), known_.end(), relativePath) == known_.end()) {
+      known_.emplace_back(relativePath);
+      RemoveLeftovers(path);
+    }
     return relativePath.empty() ? DirectoryOutcome::kFailed : DirectoryOutcome::kExisting;
   }
 
@@ -255,8 +259,9 @@ class Win32TreeOutput final : public TreeOutput {
   std::u16string root_;
   ReplaceHandler* replace_;
   uint32_t serial_;
-  // Folders made or cleared of leftovers already: both walks pass them.
-  std::set<std::u16string> known_;
+  // Folders made or cleared of leftovers already: both walks pass them (a
+  // list: a set's code would cost the stub more than the search costs).
+  std::vector<std::u16string> known_;
 };
 
 int64_t Win32OutputFile::WriteSome(const void* data, size_t size) {

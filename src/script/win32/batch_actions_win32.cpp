@@ -143,7 +143,8 @@ FolderValues ReadFolderValues(bool perUser) {
   return values;
 }
 
-BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory) {
+BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory,
+                         uint32_t* exitCode) {
   const std::u16string folder = DirectoryForm(directory);
   SetCurrentDirectoryW(AsWide(folder));
   const std::u16string interpreter = InterpreterPath();
@@ -167,24 +168,67 @@ BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& d
   // cmd.exe has gone, one more poll lets a deletion in flight land.
   const std::u16string path = PathIn(directory, fileName);
   bool interpreterEnded = false;
+  BatchRun run = BatchRun::kFinished;
   for (;;) {
     Sleep(kPollMilliseconds);
-    if (!FileExists(path)) return BatchRun::kFinished;
-    if (interpreterEnded) return BatchRun::kLeftBehind;
+    if (!FileExists(path)) break;
+    if (interpreterEnded) {
+      run = BatchRun::kLeftBehind;
+      break;
+    }
     interpreterEnded = process && WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
   }
+  // Only asked for the log: the end of the file is the signal, and the
+  // interpreter is given a moment to end behind it.
+  DWORD code = 0;
+  if (exitCode != nullptr && process && WaitForSingleObject(process.Get(), 1000) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.Get(), &code)) {
+    *exitCode = code;
+  }
+  return run;
 }
+
+namespace {
+
+const char16_t* DescribeBatchRun(BatchRun run) {
+  switch (run) {
+    case BatchRun::kAbsent:
+      return u"absent";
+    case BatchRun::kNotWritten:
+      return u"could not be written";
+    case BatchRun::kWritten:
+      return u"written";
+    case BatchRun::kFinished:
+      return u"ran";
+    case BatchRun::kLeftBehind:
+      return u"ran and was left behind";
+    case BatchRun::kNotStarted:
+      break;
+  }
+  return u"could not be started";
+}
+
+}  // namespace
 
 BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSection& section) {
   uint8_t* body = FindSection(context.script, context.localeName, section.sectionName);
   if (body == nullptr) return BatchRun::kAbsent;
   const std::string bytes =
       ComposeBatchFile(context.script, body, section, ReadShellFolders(context.perUser), WideToOem);
+  BatchRun run = BatchRun::kWritten;
+  uint32_t exitCode = UINT32_MAX;
   if (!WriteWholeFile(PathIn(context.targetDir, section.fileName), bytes)) {
-    return BatchRun::kNotWritten;
+    run = BatchRun::kNotWritten;
+  } else if (section.runAndWait) {
+    run = RunBatchAndWait(section.fileName, context.targetDir,
+                          context.log != nullptr ? &exitCode : nullptr);
   }
-  if (!section.runAndWait) return BatchRun::kWritten;
-  return RunBatchAndWait(section.fileName, context.targetDir);
+  if (context.log != nullptr) {
+    context.Note(Concat({u"batch ", section.fileName, u": ", DescribeBatchRun(run),
+                         exitCode != UINT32_MAX ? u", exit code " : u"",
+                         exitCode != UINT32_MAX ? Utf8ToWide(std::to_string(exitCode)) : u""}));
+  }
+  return run;
 }
 
 BatchRun DoPrepareSection(const ScriptActionContext& context) {

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "base/utf8.h"
 #include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
 #include "script/registry_line.h"
@@ -43,18 +44,30 @@ bool SetRegistryLine(std::string_view line, uint32_t view) {
          ERROR_SUCCESS;
 }
 
+namespace {
+
+void SetSectionValues(const ScriptActionContext& context, const char* section, uint32_t view) {
+  WalkBody(context.script, FindSection(context.script, context.localeName, section),
+           [&](char* line, size_t length) {
+             const std::string_view text(line, length);
+             const bool set = SetRegistryLine(text, view);
+             if (context.log != nullptr && !text.empty()) {
+               context.Note(Concat(
+                   {Utf8ToWide(section), u" ", Utf8ToWide(text), set ? u": set" : u": not set"}));
+             }
+           });
+}
+
+}  // namespace
+
 void DoRegisterSection(const ScriptActionContext& context) {
-  WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
-           [](char* line, size_t length) { SetRegistryLine(std::string_view(line, length)); });
+  SetSectionValues(context, "register", 0);
 }
 
 // The 64-bit view on 64-bit Windows, where a 64-bit application reads; on
 // 32-bit Windows the flag is ignored and this is [register] again.
 void DoRegister64Section(const ScriptActionContext& context) {
-  WalkBody(context.script, FindSection(context.script, context.localeName, "register64"),
-           [](char* line, size_t length) {
-             SetRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY);
-           });
+  SetSectionValues(context, "register64", KEY_WOW64_64KEY);
 }
 
 bool RemoveRegistryLine(std::string_view line, uint32_t view) {

@@ -13,6 +13,14 @@
 #include "script/locale_name.h"
 #include "script/setup_script.h"
 
+// Told what the actions did, for the install log.
+class ActionLog {
+ public:
+  virtual ~ActionLog() = default;
+  // One line of the log, without its line end.
+  virtual void Note(std::u16string_view line) = 0;
+};
+
 // What the actions read of the installer: its script (lines are ended in
 // place as they are read), the locale name the variants are chosen by, and
 // the install folder without a trailing backslash ("D:" for a drive root).
@@ -22,6 +30,10 @@ struct ScriptActionContext {
   std::u16string targetDir;
   bool perUser = false;  // the per-user scope: the user's folders, not the machine's
   FolderValues folders;  // what %NAME% stands for in link paths
+  ActionLog* log = nullptr;  // with /LOG=: told of each batch, value and shortcut
+  void Note(std::u16string_view line) const {
+    if (log != nullptr) log->Note(line);
+  }
 };
 
 // [register]: each line's value is written under its key (created if
@@ -76,7 +88,9 @@ BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSectio
 // Runs `fileName` in `directory` with a hidden cmd.exe and returns once the
 // file is gone (kFinished) or once cmd.exe has ended and the file is still
 // there one poll later (kLeftBehind).
-BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory);
+// `exitCode`, when given, receives cmd.exe's exit code once it has ended.
+BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory,
+                         uint32_t* exitCode = nullptr);
 
 // True on 64-bit Windows: under WOW64 for the 32-bit stub, always for a
 // 64-bit build.

@@ -3,6 +3,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "base/utf8.h"
 #include "base/win32/com_handles.h"
 #include "platform/win32/wide_text.h"
 #include "script/shortcut_line.h"
@@ -55,9 +56,13 @@ bool ReadShortcut(std::string_view line, const ScriptActionContext& context, Sho
 
 void MakeShortcutLine(std::string_view line, const ScriptActionContext& context) {
   ShortcutLine shortcut;
-  if (!ReadShortcut(line, context, &shortcut)) return;
-  CreateShortcut(shortcut.linkPath, shortcut.targetPath, shortcut.workingDirectory,
-                 shortcut.description);
+  if (!ReadShortcut(line, context, &shortcut)) {
+    if (!line.empty()) context.Note(Concat({u"shortcut ", Utf8ToWide(line), u": skipped"}));
+    return;
+  }
+  const bool made = CreateShortcut(shortcut.linkPath, shortcut.targetPath,
+                                   shortcut.workingDirectory, shortcut.description);
+  context.Note(Concat({u"shortcut ", shortcut.linkPath, made ? u": made" : u": not made"}));
 }
 
 void DoShortcutsSection(const ScriptActionContext& context) {
