@@ -7,6 +7,7 @@
 #include "builder/script_lint_lines.h"
 #include "builder/tree_rules.h"
 #include "package/package_format.h"
+#include "script/folder_variables.h"
 #include "script/product_section.h"
 
 namespace {
@@ -26,9 +27,9 @@ struct Section {
   std::vector<Line> body;
 };
 
-constexpr std::string_view kKnownSections[] = {"locale", "register", "shortcuts", "prepare",
-                                               "bin_32", "bin_64",   "install",   "uninstall",
-                                               "run",    "product"};
+constexpr std::string_view kKnownSections[] = {"locale",    "register", "register64", "shortcuts",
+                                               "prepare",   "bin_32",   "bin_64",     "install",
+                                               "uninstall", "run",      "product"};
 // [locale] lines 1 to 4 go through a 1024-unit buffer, lines 5 to 7 into
 // 120-unit members.
 constexpr size_t kWorkingUnits = 1023;
@@ -63,9 +64,11 @@ class Linter {
   void LintProductSection(const Section& section);
   void LintProductLine(size_t line, const ProductLine& parsed);
   void LintBody(const Section& section);
+  void LintFolderNames(size_t line, std::string_view text);
 
   const TreeFileNames* treeFiles_;
   bool hasPlainProduct_ = false;
+  bool perUser_ = false;  // the plain [product] says Scope=user
   std::vector<Section> sections_;
   std::vector<LintFinding> findings_;
 };
@@ -290,6 +293,7 @@ void Linter::LintLocaleSection(const Section& section) {
       }
     }
   }
+  if (body.size() >= 3) LintFolderNames(body[2].number, body[2].text);
   if (body.size() >= kPictureLine) LintPicture(body[kPictureLine - 1]);
   if (body.size() > kPictureLine) {
     Report(body[kPictureLine].number, LintSeverity::kWarning,
@@ -308,6 +312,9 @@ void Linter::LintProductLine(size_t line, const ProductLine& parsed) {
   // folder it is built from.
   if (parsed.key == ProductKey::kIcon && !value.empty() && value != UNINSTALLER_NAME) {
     LintTreePath(line, "the icon", value);
+  }
+  if (parsed.key == ProductKey::kScope && !IsPerUserScope(value) && ToLower(value) != "machine") {
+    Report(line, LintSeverity::kError, "Scope is \"user\" or \"machine\", not \"" + value + "\"");
   }
 }
 
@@ -372,14 +379,30 @@ void Linter::LintProductSection(const Section& section) {
   }
 }
 
+// %NAME% folders the setup does not know stay as written, '%' and all.
+void Linter::LintFolderNames(size_t line, std::string_view text) {
+  for (const std::string& name : UnknownFolderVariables(text)) {
+    Report(line, LintSeverity::kWarning,
+           name +
+               " names no folder the setup knows (names are exact, case included): it "
+               "stays as written");
+  }
+}
+
 void Linter::LintBody(const Section& section) {
   const std::string& base = section.base;
   for (const Line& line : section.body) {
     const LintReport report = ReporterFor(line.number);
-    if (base == "register") {
+    if (base == "register" || base == "register64") {
       LintRegisterLine(line.text, report);
+      // A per-user setup runs without administrator rights: HKLM refuses it.
+      if (perUser_ && line.text.rfind("HKEY_LOCAL_MACHINE\\", 0) == 0) {
+        Report(line.number, LintSeverity::kError,
+               "a per-user setup (Scope=user) cannot write under HKEY_LOCAL_MACHINE");
+      }
     } else if (base == "shortcuts") {
       LintShortcutLine(line.text, report);
+      LintFolderNames(line.number, line.text.substr(0, line.text.find('=')));
     } else if (base == "run") {
       LintRunLine(line.text, report);
     } else if (base == "prepare" || base == "bin_32" || base == "bin_64" || base == "install") {
@@ -400,6 +423,8 @@ std::vector<LintFinding> Linter::Run(std::string_view script) {
   for (const Section& section : sections_) {
     hasPlainProduct_ = hasPlainProduct_ || (section.base == "product" && !section.isVariant);
   }
+  std::string copy(script);
+  perUser_ = ReadPlainProduct(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()).PerUser();
   for (const Section& section : sections_) {
     if (section.base == "locale") {
       LintLocaleSection(section);

@@ -113,6 +113,9 @@ enum TreeMethod : uint8_t {
 
 // The uninstaller's name in the install folder, and in the setup's tree.
 inline constexpr char UNINSTALLER_NAME[] = "uninstall.exe";
+// The per-user stub (a manifest that asks for no elevation) beside the
+// machine's, for a [product] of Scope=user.
+inline constexpr char USER_STUB_NAME[] = "setup-stub-user.exe";
 
 // The per-file method with a deflated index is today's flag value 1 and a
 // stored one 0: packages built without asking for solid data are unchanged.

@@ -129,6 +129,13 @@ TEST(ScriptLintTest, EachProblemIsOneFindingOnItsLine) {
       {kLocale + "[locale.de]\na\nb\nc\nd\ne\nf\n[product.de]\nId=Ex\nName=Ex\n", 16, W,
        "without a plain [product]"},
       {kProduct, 9, E, "the tree holds \"uninstall.exe\"", {"pic\\logo.png", "uninstall.exe"}},
+      {kProduct + "Scope=users\n", 12, E, "Scope is \"user\" or \"machine\""},
+      {kProduct + "Scope=User\n[register]\nHKEY_LOCAL_MACHINE\\Software\\Ex\\v=1\n", 14, E,
+       "cannot write under HKEY_LOCAL_MACHINE"},
+      {kProduct + "[register64]\nHKEY_LOCAL_MACHINE\\Software\\Ex\\v=DWORD:zz\n", 13, E, "DWORD"},
+      {"[locale]\na\nb\n%ProgramFiles%\\%Vendor%\\App\nd\ne\nf\n", 4, W,
+       "%Vendor% names no folder"},
+      {kLocale + "[shortcuts]\n%programs%\\Ex.lnk=bin\\app.exe\n", 10, W, "%programs% names no"},
       // Windows' names: upper case, and a folder of that name.
       {kProduct, 9, E, "UNINSTALL.EXE\\x", {"pic\\logo.png", "UNINSTALL.EXE\\x"}},
   };

@@ -313,6 +313,15 @@ PY
     expect_err 0 "uninstall.exe: an uninstaller" mk extract out/uninstall.exe record
     contains err.txt "nothing to extract"
     [ ! -e record ] || fail "extracting the uninstaller made something"
+    # Scope=user takes the per-user stub beside the given one, or --user-stub.
+    { cat stub.exe; printf 'user'; } | head -c 310272 >setup-stub-user.exe
+    printf 'Scope=user\n' >>script.txt
+    expect 0 build user.exe --quiet
+    cmp -s -n 310272 user.exe setup-stub-user.exe || fail "Scope=user did not take the user stub"
+    mv setup-stub-user.exe other.exe
+    expect_err 1 "setup-stub-user.exe" build user.exe --quiet
+    expect 0 build user.exe --quiet --user-stub other.exe
+    sed -i '/^Scope=user$/d' script.txt
     rm setup.exe
     : >tree/UNINSTALL.exe
     expect_err 1 "mksetup: UNINSTALL.exe: the name is taken" build setup.exe

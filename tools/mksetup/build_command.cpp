@@ -15,6 +15,7 @@
 #include "display.h"
 #include "native_fs.h"
 #include "progress_bar.h"
+#include "script/product_section.h"
 #include "sign_command.h"
 #include "temporary_file.h"
 #include "tree_scan.h"
@@ -114,9 +115,23 @@ std::string MakeUninstaller(const BuildOptions& options, std::string_view stub,
   return ReadInput(file->path(), "uninstaller");
 }
 
+// The stub for the script: a [product] of Scope=user takes the per-user
+// stub, given by --user-stub or found beside the machine's under its own
+// name, so that a build from either pair of stubs works the same way.
+std::string StubPathFor(const BuildOptions& options, std::string_view script) {
+  const std::string machine = options.stub.empty() ? DefaultStubPath() : options.stub;
+  std::string copy(script);
+  if (!ReadPlainProduct(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()).PerUser()) {
+    return machine;
+  }
+  if (!options.userStub.empty()) return options.userStub;
+  const size_t cut = machine.find_last_of("/\\");
+  return (cut == std::string::npos ? std::string() : machine.substr(0, cut + 1)) + USER_STUB_NAME;
+}
+
 WriterResult Build(const BuildOptions& options) {
-  const std::string stub = ReadStub(options.stub.empty() ? DefaultStubPath() : options.stub);
   const std::string script = ReadScript(options.script);
+  const std::string stub = ReadStub(StubPathFor(options, script));
   ScannedTree tree = ScanTree(options.tree, options.followLinks);
   ValidateTree(tree.root);
 
@@ -178,6 +193,9 @@ void setup_build(CLI::App& app) {
   command->add_option("--tree", options->tree, "The folder to install")->required();
   command->add_option("-o,--output", options->output, "The setup program to write")->required();
   command->add_option("--stub", options->stub, "The stub (default: setup-stub.exe beside mksetup)");
+  command->add_option("--user-stub", options->userStub,
+                      "The per-user stub, for a [product] of Scope=user (default: "
+                      "setup-stub-user.exe beside the stub)");
   command
       ->add_option("--method", options->method,
                    "deflate (each file on its own; the default) or lzma2 (one solid stream, "

@@ -10,6 +10,7 @@ struct BuildOptions {
   std::string tree;
   std::string output;
   std::string stub;                // empty: setup-stub.exe beside the mksetup executable
+  std::string userStub;            // empty: setup-stub-user.exe beside the stub
   std::string method = "deflate";  // or "lzma2"
   int level = 0;                   // 0: the writer's default for the method
   uint64_t blockSize = 0;          // lzma2 only; 0: the writer's default
