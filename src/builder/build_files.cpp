@@ -2,6 +2,22 @@
 
 #include <cerrno>
 #include <cstring>
+#include <tuple>
+
+bool IsLaterTime(const EntryTime& a, const EntryTime& b) {
+  return std::tie(a.year, a.month, a.day, a.hour, a.minute, a.second, a.hundredths) >
+         std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second, b.hundredths);
+}
+
+void ClampFileTimes(TreeEntry& root, const EntryTime& latest) {
+  for (TreeEntry& child : root.children) {
+    if (child.isDirectory) {
+      ClampFileTimes(child, latest);
+    } else if (IsLaterTime(child.time, latest)) {
+      child.time = latest;
+    }
+  }
+}
 
 ScannedFile::ScannedFile(ContentSource& source, const std::string& path, uint64_t size)
     : reader_(source.Open(path)), path_(path), size_(size) {}

@@ -35,6 +35,14 @@ struct TreeEntry {
   std::vector<TreeEntry> children;  // directories only
 };
 
+// True when `a` is a later instant than `b`.
+bool IsLaterTime(const EntryTime& a, const EntryTime& b);
+
+// Gives every file of `root` whose time is later than `latest` that time
+// instead, so that a tree built again later, or a copy of it, gives the same
+// package (SOURCE_DATE_EPOCH).
+void ClampFileTimes(TreeEntry& root, const EntryTime& latest);
+
 // A file of the tree and its path in it ('/'-separated).
 struct TreeFile {
   const TreeEntry* entry;

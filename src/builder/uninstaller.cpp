@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 
 #include "builder/tree_rules.h"
 #include "script/product_section.h"
@@ -19,16 +18,11 @@ constexpr EntryTime kNoFilesTime{1980, 1, 1, 0, 0, 0, 0};
 // size does not depend on what it records.
 constexpr int kDeflatedRounds = 8;
 
-bool IsLater(const EntryTime& a, const EntryTime& b) {
-  return std::tie(a.year, a.month, a.day, a.hour, a.minute, a.second, a.hundredths) >
-         std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second, b.hundredths);
-}
-
 void FindNewest(const TreeEntry& directory, const EntryTime** newest) {
   for (const TreeEntry& child : directory.children) {
     if (child.isDirectory) {
       FindNewest(child, newest);
-    } else if (*newest == nullptr || IsLater(child.time, **newest)) {
+    } else if (*newest == nullptr || IsLaterTime(child.time, **newest)) {
       *newest = &child.time;
     }
   }

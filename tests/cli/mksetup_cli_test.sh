@@ -24,7 +24,7 @@ no_output() { [ ! -e setup.exe ] || fail "an output was left behind"; }
 # A fake stub: only the MZ header pointing at a PE signature, zero-padded.
 { printf 'MZ'; head -c 58 /dev/zero; printf '\x40\x00\x00\x00PE\x00\x00'; } >stub.exe
 truncate -s 310272 stub.exe
-printf '[Setup]\nTitle=CLI test\n' >script.txt
+printf '[locale]\nCLI test\nPrompt\nC:\\cli\nStart\nBusy\nCopying\n' >script.txt
 printf 'hello\n' >tree/sub/a.txt
 : >tree/e.txt
 head -c 20000 /dev/urandom >tree/noise.bin
@@ -74,7 +74,9 @@ fixed_tree_of() { diff -r fixed "$1" >/dev/null || fail "the tree of $2 differs"
 
 case "$case_name" in
   build_then_verify)
-    expect_err 0 "mksetup: built setup.exe: 4 files" build setup.exe
+    expect 0 build setup.exe
+    grep -qxE 'mksetup: built setup.exe: 4 files, package 0.0 MB from 0.0 MB of files \([0-9.]+ %\), setup 0.3 MB, [0-9.]+ s' err.txt ||
+      fail "the summary is '$(cat err.txt)'"
     grep -q $'\r' err.txt && fail "a progress bar where no terminal is"
     expect 0 mk verify setup.exe
     [ "$(cat out.txt)" = "$(printf 'OK\nunsigned')" ] || fail "verify printed '$(cat out.txt)'"
@@ -104,6 +106,21 @@ case "$case_name" in
     expect 0 build shared.exe --quiet
     expect 0 build apart.exe --quiet --no-dedup
     [ $(($(stat -c %s apart.exe) - $(stat -c %s shared.exe))) -ge 20000 ] || fail "the twin is not shared"
+    mk list --json shared.exe >shared.json && mk list --json apart.exe >apart.json
+    python3 -c 'import json; s, a = (json.load(open(f + ".json")) for f in ("shared", "apart"))
+twin = [e for e in a["entries"] if e["path"] == "twin.bin"][0]
+assert s["storedBytes"] + twin["storedSize"] == a["storedBytes"], (s["storedBytes"], a["storedBytes"])' ||
+      fail "list counts the shared copy twice"
+    # SOURCE_DATE_EPOCH: later times become it, in the uninstaller's record too, so a copy of
+    # the tree with other times builds alike.
+    printf '[product]\nId=Ex.App\nName=Ex\n' >>script.txt
+    cp -r tree copy && find copy -exec touch -d '2035-01-01 00:00:00' {} +
+    SOURCE_DATE_EPOCH=1700000000 expect 0 build dated.exe --quiet
+    SOURCE_DATE_EPOCH=1700000000 expect 0 mk build --quiet --script script.txt --tree copy -o copy.exe --stub stub.exe
+    cmp -s dated.exe copy.exe || fail "SOURCE_DATE_EPOCH left the file times apart"
+    expect 0 mk list dated.exe
+    [ "$(grep -c ' 2023-11-14 22:13:20.00 ' out.txt)" = 6 ] || fail "not every time is the epoch: $(cat out.txt)"
+    SOURCE_DATE_EPOCH=1e9 expect_err 1 'SOURCE_DATE_EPOCH is "1e9"' build dated.exe
     ;;
   build_digest_is_fixed)
     # Same inputs, same bytes, release after release: a change here is a change of the
@@ -190,6 +207,8 @@ assert l["signed"] and l["signatures"] == 2, l' out.txt || fail "list --json: $(
     no_output
     left=$(find . -mindepth 1 -maxdepth 1 ! -name '*.txt' ! -name stub.exe ! -name tree)
     [ -z "$left" ] || fail "temporaries left behind: $left"
+    expect 1 build out/setup.exe
+    [ "$(cat err.txt)" = "mksetup: folder out/ does not exist" ] || fail "said '$(cat err.txt)'"
     ;;
   wrong_stub_size)
     truncate -s 310271 stub.exe
@@ -251,16 +270,28 @@ TABLE
   check)
     mkdir -p tree/pic && : >tree/pic/logo.png
     lint() { printf "[locale]%s\nT\nP\nC:\\\\x\nS\nB\nF\n%b" "$1" "$2" >lint.txt; } # HEAD REST
+    # build CODE [OPTION...]: build prints check's findings (less its summary), refuses errors,
+    # and warnings too with --strict.
+    built_as_checked() {
+      mk check --script lint.txt --tree tree >check.txt
+      rm -f lint.exe
+      expect "$1" mk build --quiet --script lint.txt --tree tree -o lint.exe --stub stub.exe "${@:2}"
+      diff <(sed '$d' check.txt) <(grep -v '^mksetup: ' err.txt) >/dev/null || fail "build's findings differ"
+      [ "$1" = 0 ] || { contains err.txt "mksetup: lint.txt: $(tail -1 check.txt)"; [ ! -e lint.exe ]; } ||
+        fail "a refused build wrote lint.exe"
+    }
     lint "" 'pic\\logo.png\n[run]\nsub\\a.txt\n'
     expect 0 mk check --script lint.txt --tree tree
     [ "$(cat out.txt)" = "OK" ] || fail "a clean script printed '$(cat out.txt)'"
     [ -s err.txt ] && fail "a clean script wrote to stderr"
+    built_as_checked 0
     lint "" 'sub/a.png\n[register]\nHKLM\\S\\N=1\n[run.de]\n'
     expect 1 mk check --script lint.txt --tree tree
     contains out.txt "lint.txt:8: error: the picture \"sub/a.png\" is not in the tree"
     contains out.txt "lint.txt:10: error: unknown root key \"HKLM\""
     contains out.txt "lint.txt:11: warning: [run.de] is never read"
     contains out.txt "2 errors, 1 warning"
+    built_as_checked 1
     printf '[run]\napp.exe\n' >lint.txt
     expect 1 mk check --script lint.txt
     contains out.txt "lint.txt: error: no plain [locale] section"
@@ -269,6 +300,8 @@ TABLE
     contains out.txt "lint.txt:1: warning: text behind the bracket"
     contains out.txt "lint.txt:9: warning: \"exit\" ends the batch before its closing del line"
     contains out.txt "0 errors, 2 warnings"
+    built_as_checked 0
+    built_as_checked 1 --strict
     # [product]: an Id, the icon in the tree, and the uninstaller's name left free.
     lint "" '[product]\nName=Ex\nIcon=sub\\b.ico\n'
     : >tree/uninstall.exe
@@ -306,8 +339,8 @@ want.update({"sub": None, "sub/empty": None, "uninstall.exe": int(sys.argv[2])})
 assert sizes == want, sizes
 PY
     # Its time is the newest file's; without files, a fixed one.
-    mkdir bare
-    expect 0 mk build --quiet --script script.txt --tree bare --stub stub.exe -o bare.exe
+    mkdir bare && sed '/^Icon=/d' script.txt >bare.txt
+    expect 0 mk build --quiet --script bare.txt --tree bare --stub stub.exe -o bare.exe
     expect 0 mk list --json bare.exe
     contains out.txt '"time": "1980-01-01T00:00:00.00Z"'
     expect_err 0 "uninstall.exe: an uninstaller" mk extract out/uninstall.exe record
@@ -361,14 +394,14 @@ PY
   list_table)
     expect 0 build setup.exe --quiet
     expect 0 mk list setup.exe
-    contains out.txt "Title=CLI test"
+    contains out.txt "C:\\cli"
     contains out.txt "sub/empty/"
     grep -qE '^ +6 +6 +stored +[0-9-]+ [0-9:.]+ +sub/a.txt$' out.txt || fail "no row for sub/a.txt"
     grep -qE '^ +23893 +[0-9]+ +deflate .*numbers.txt$' out.txt || fail "no row for numbers.txt"
     contains out.txt "4 files, 43899 bytes"
     # A script that would drive a terminal: exact when redirected, escaped on a tty, C1
     # controls included (U+00A0 is none).
-    printf 'T=\033]0;owned\007\302\237\302\240\n' >script.txt
+    printf '[locale]\nT=\033]0;owned\007\302\237\302\240\nP\nC:\\x\nS\nB\nF\n' >script.txt
     expect 0 build esc.exe --quiet
     expect 0 mk list esc.exe
     contains out.txt "$(printf 'T=\033]0;owned\007\302\237\302\240')"
@@ -383,7 +416,7 @@ PY
     python3 - out.txt <<'PY' || fail "the JSON listing is wrong"
 import json, sys
 listing = json.load(open(sys.argv[1]))
-assert listing["script"] == "[Setup]\nTitle=CLI test\n", listing["script"]
+assert listing["script"] == open("script.txt").read(), listing["script"]
 entries = {e["path"]: e for e in listing["entries"]}
 assert entries["sub"]["type"] == "directory"
 assert entries["sub/a.txt"]["size"] == 6 and not entries["sub/a.txt"]["compressed"]

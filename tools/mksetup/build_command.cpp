@@ -2,17 +2,23 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "builder/package_writer.h"
+#include "builder/script_lint.h"
 #include "builder/tree_rules.h"
 #include "builder/uninstaller.h"
 #include "command_input.h"
 #include "display.h"
+#include "lint_output.h"
 #include "native_fs.h"
 #include "progress_bar.h"
 #include "script/product_section.h"
@@ -75,14 +81,34 @@ std::string ReadScript(const std::string& path) {
   return script;
 }
 
-void PrintSummary(const BuildOptions& options, const WriterResult& result, double seconds) {
+constexpr char kBuildNotes[] =
+    "Before writing anything, build lints the script against the tree as\n"
+    "'mksetup check --tree' does and prints the findings to stderr in check's form\n"
+    "(FILE:LINE: error|warning: MESSAGE): errors refuse the build, warnings only\n"
+    "with --strict.\n"
+    "Environment: SOURCE_DATE_EPOCH=SECONDS (since 1970-01-01 UTC), as reproducible\n"
+    "builds set it: a file time later than it is stored as it, in the uninstaller's\n"
+    "record too.\n"
+    "Exit code: 0 built; 1 refused or failed (nothing is left behind); 2 a usage error.";
+
+struct Built {
+  WriterResult writer;
+  uint64_t setupBytes = 0;  // as written, signature included
+};
+
+void PrintSummary(const BuildOptions& options, const Built& built, double seconds) {
+  const WriterResult& result = built.writer;
+  // Every setup carries the same stub: the ratio is the package's alone.
+  const uint64_t packageBytes = result.outputBytes - STUB_SIZE;
   const double ratio = result.inputBytes == 0 ? 0.0
-                                              : 100.0 * static_cast<double>(result.outputBytes) /
+                                              : 100.0 * static_cast<double>(packageBytes) /
                                                     static_cast<double>(result.inputBytes);
-  std::fprintf(stderr, "mksetup: built %s: %llu files, %s in, %s out (%.1f %%), %.2f s\n",
+  std::fprintf(stderr,
+               "mksetup: built %s: %llu files, package %s from %s of files (%.1f %%), setup %s, "
+               "%.2f s\n",
                DisplayPath(options.output).c_str(), static_cast<unsigned long long>(result.files),
-               FormatMegabytes(result.inputBytes).c_str(),
-               FormatMegabytes(result.outputBytes).c_str(), ratio, seconds);
+               FormatMegabytes(packageBytes).c_str(), FormatMegabytes(result.inputBytes).c_str(),
+               ratio, FormatMegabytes(built.setupBytes).c_str(), seconds);
   // Past 2 GiB a file position no longer fits a signed 32-bit number.
   if (result.outputBytes >= LARGE_SETUP_BYTES) {
     std::fprintf(stderr,
@@ -90,6 +116,55 @@ void PrintSummary(const BuildOptions& options, const WriterResult& result, doubl
                  "reads 64-bit file positions; a stub with 32-bit positions cannot install it\n",
                  DisplayPath(options.output).c_str());
   }
+}
+
+// Checked first: a missing folder would otherwise surface as a temporary
+// file that cannot be created.
+void RequireOutputFolder(const std::string& output) {
+  const std::string folder = FolderPart(output);
+  if (!folder.empty() && !IsNativeFolder(folder)) {
+    throw InputError{"", "folder " + DisplayPath(folder) + " does not exist"};
+  }
+}
+
+// SOURCE_DATE_EPOCH as reproducible builds define it: decimal seconds since
+// 1970 UTC. Empty counts as unset.
+std::optional<EntryTime> LatestFileTime(const std::string& epoch) {
+  if (epoch.empty()) return std::nullopt;
+  int64_t seconds = 0;
+  const char* end = epoch.data() + epoch.size();
+  const auto [stop, error] = std::from_chars(epoch.data(), end, seconds);
+  EntryTime latest;
+  if (error != std::errc() || stop != end || seconds < 0 ||
+      !EntryTimeFromUnix(seconds, 0, &latest)) {
+    throw InputError{"", "SOURCE_DATE_EPOCH is \"" + DisplayPath(epoch) +
+                             "\", not a number of seconds since 1970-01-01 UTC"};
+  }
+  return latest;
+}
+
+// What check says about the script, said before anything is written.
+void LintBeforeWriting(const BuildOptions& options, std::string_view script,
+                       const TreeEntry& root) {
+  const TreeFileNames files = TreeFileNamesOf(root);
+  const LintCounts counts =
+      PrintFindings(std::cerr, DisplayPath(options.script), LintScript(script, &files));
+  if (counts.errors != 0) {
+    throw InputError{options.script, DescribeCounts(counts) + ": nothing built"};
+  }
+  if (options.strict && counts.warnings != 0) {
+    throw InputError{options.script, DescribeCounts(counts) +
+                                         ", and --strict refuses warnings: "
+                                         "nothing built"};
+  }
+}
+
+// Where a signing tool wrote the setup, its size is the file's.
+uint64_t SetupSize(const std::string& path, uint64_t unsignedSize) {
+  std::string error;
+  const std::unique_ptr<InputFile> file = OpenPackageFile(path, &error);
+  const int64_t size = file ? file->Size() : -1;
+  return size < 0 ? unsignedSize : static_cast<uint64_t>(size);
 }
 
 // Signing failures name the file signed.
@@ -129,12 +204,7 @@ std::string StubPathFor(const BuildOptions& options, std::string_view script) {
   return (cut == std::string::npos ? std::string() : machine.substr(0, cut + 1)) + USER_STUB_NAME;
 }
 
-WriterResult Build(const BuildOptions& options) {
-  const std::string script = ReadScript(options.script);
-  const std::string stub = ReadStub(StubPathFor(options, script));
-  ScannedTree tree = ScanTree(options.tree, options.followLinks);
-  ValidateTree(tree.root);
-
+WriterOptions WriterOptionsFor(const BuildOptions& options) {
   WriterOptions writerOptions;
   if (options.method == "lzma2") {
     writerOptions.method = TREE_METHOD_SOLID_LZMA2;
@@ -158,29 +228,48 @@ WriterResult Build(const BuildOptions& options) {
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   writerOptions.store = options.store;
   writerOptions.shareIdenticalFiles = !options.noDedup;
+  return writerOptions;
+}
+
+Built Build(const BuildOptions& options) {
+  RequireOutputFolder(options.output);
+  const std::optional<EntryTime> latestTime = LatestFileTime(options.sourceDateEpoch);
+  const WriterOptions writerOptions = WriterOptionsFor(options);
+  const std::string script = ReadScript(options.script);
+  const std::string stub = ReadStub(StubPathFor(options, script));
+  ScannedTree tree = ScanTree(options.tree, options.followLinks);
+  ValidateTree(tree.root);
+  const bool withUninstaller = WantsUninstaller(script);
+  if (withUninstaller) RefuseUninstallerName(tree.root);
+  LintBeforeWriting(options, script, tree.root);
+  if (latestTime) ClampFileTimes(tree.root, *latestTime);
 
   TreeContentSource treeSource(options.tree, options.followLinks);
-  std::unique_ptr<UninstallerSource> withUninstaller;
-  if (WantsUninstaller(script)) {
-    RefuseUninstallerName(tree.root);
+  std::unique_ptr<UninstallerSource> uninstallerSource;
+  if (withUninstaller) {
     std::string uninstaller = MakeUninstaller(options, stub, script, tree.root, writerOptions);
     tree.root = WithUninstaller(tree.root, uninstaller.size());
-    withUninstaller = std::make_unique<UninstallerSource>(treeSource, std::move(uninstaller));
+    uninstallerSource = std::make_unique<UninstallerSource>(treeSource, std::move(uninstaller));
   }
   ContentSource& source =
-      withUninstaller ? *withUninstaller : static_cast<ContentSource&>(treeSource);
+      uninstallerSource ? *uninstallerSource : static_cast<ContentSource&>(treeSource);
 
   auto output = std::make_unique<TemporaryFile>(options.output, "tmp");
   TemporaryFile spool(options.output, "spool");
   spool.Unlink();
   ProgressBar bar(!options.quiet);
-  const WriterResult result =
+  Built built;
+  built.writer =
       WritePackage(stub, script, tree.root, source, spool.file(), output->file(), writerOptions,
                    [&bar](const WriterProgress& progress) { bar.Update(progress); });
   bar.Finish();
-  if (!options.signCommand.empty()) output = Sign(options, std::move(output), options.output);
+  built.setupBytes = built.writer.outputBytes;
+  if (!options.signCommand.empty()) {
+    output = Sign(options, std::move(output), options.output);
+    built.setupBytes = SetupSize(output->path(), built.setupBytes);
+  }
   output->CommitAs(options.output);
-  return result;
+  return built;
 }
 
 }  // namespace
@@ -218,6 +307,8 @@ void setup_build(CLI::App& app) {
   command->add_flag("--follow-links", options->followLinks,
                     "Store what symbolic links point at (links must stay inside the tree)");
   command->add_flag("-q,--quiet", options->quiet, "No progress bar and no summary");
+  command->add_flag("--strict", options->strict,
+                    "Refuse to build when check finds warnings, not only errors");
   command
       ->add_option("--sign-command", options->signCommand,
                    "Sign the setup, and first its uninstaller, with this command line (run by "
@@ -231,7 +322,9 @@ void setup_build(CLI::App& app) {
           },
           ""))
       ->type_name("CMD");
+  command->footer(kBuildNotes);
   command->callback([options] {
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) options->sourceDateEpoch = epoch;
     if (const int code = run_build(*options); code != 0) throw CLI::RuntimeError(code);
   });
 }
@@ -239,9 +332,9 @@ void setup_build(CLI::App& app) {
 int run_build(const BuildOptions& options) {
   const auto start = std::chrono::steady_clock::now();
   try {
-    const WriterResult result = Build(options);
+    const Built built = Build(options);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (!options.quiet) PrintSummary(options, result, elapsed.count());
+    if (!options.quiet) PrintSummary(options, built, elapsed.count());
     return 0;
   } catch (const InputError& error) {
     PrintError(DisplayPath(error.subject), error.message);

@@ -19,6 +19,10 @@ struct BuildOptions {
   bool noDedup = false;      // store files with identical contents once each
   bool followLinks = false;  // store what symbolic links point at
   bool quiet = false;
+  bool strict = false;  // the linter's warnings refuse the build, as its errors do
+  // SOURCE_DATE_EPOCH's value: no stored file time is later; empty: the
+  // files' own times.
+  std::string sourceDateEpoch;
   // Signs the uninstaller and the setup (sign_command.h); empty: nothing is.
   std::string signCommand;
 };

@@ -8,6 +8,7 @@
 #include "builder/tree_rules.h"
 #include "command_input.h"
 #include "display.h"
+#include "lint_output.h"
 #include "native_fs.h"
 #include "tree_scan.h"
 
@@ -21,32 +22,8 @@ constexpr char kDescription[] =
     "Exit code: 0 without errors (warnings alone included), 1 with errors,\n"
     "2 when the script or the tree cannot be read.";
 
-// Paths as the setup looks them up: components joined by backslashes.
-void CollectFiles(const TreeEntry& directory, const std::string& prefix, TreeFileNames* names) {
-  for (const TreeEntry& child : directory.children) {
-    const std::string path = prefix.empty() ? child.name : prefix + "\\" + child.name;
-    if (child.isDirectory) {
-      CollectFiles(child, path, names);
-    } else {
-      names->insert(path);
-    }
-  }
-}
-
-void PrintFinding(const std::string& subject, const LintFinding& finding) {
-  std::cout << subject;
-  if (finding.line != 0) std::cout << ':' << finding.line;
-  std::cout << (finding.severity == LintSeverity::kError ? ": error: " : ": warning: ")
-            << finding.message << '\n';
-}
-
-void PrintSummary(size_t errors, size_t warnings) {
-  if (errors == 0 && warnings == 0) {
-    std::cout << "OK\n";
-    return;
-  }
-  std::cout << errors << (errors == 1 ? " error, " : " errors, ") << warnings
-            << (warnings == 1 ? " warning\n" : " warnings\n");
+void PrintSummary(const LintCounts& counts) {
+  std::cout << (counts.errors == 0 && counts.warnings == 0 ? "OK" : DescribeCounts(counts)) << '\n';
 }
 
 }  // namespace
@@ -75,7 +52,7 @@ int run_check(const CheckOptions& options) {
   }
   TreeFileNames files;
   const TreeFileNames* lookUp = nullptr;
-  size_t errors = 0;
+  size_t treeErrors = 0;
   if (!options.tree.empty()) {
     if (!IsNativeFolder(options.tree)) {
       PrintError(DisplayPath(options.tree), "cannot read the tree: not a folder");
@@ -84,7 +61,7 @@ int run_check(const CheckOptions& options) {
     try {
       ScannedTree tree = ScanTree(options.tree, options.followLinks);
       ValidateTree(tree.root);
-      CollectFiles(tree.root, "", &files);
+      files = TreeFileNamesOf(tree.root);
       lookUp = &files;
     } catch (const PackageError& error) {
       // The build would refuse this tree; the script is still checked, but
@@ -92,15 +69,11 @@ int run_check(const CheckOptions& options) {
       const std::string where =
           error.path().empty() ? options.tree : options.tree + "/" + error.path();
       std::cout << DisplayPath(where) << ": error: " << error.what() << '\n';
-      ++errors;
+      ++treeErrors;
     }
   }
-  const std::vector<LintFinding> findings = LintScript(script, lookUp);
-  size_t warnings = 0;
-  for (const LintFinding& finding : findings) {
-    PrintFinding(subject, finding);
-    ++(finding.severity == LintSeverity::kError ? errors : warnings);
-  }
-  PrintSummary(errors, warnings);
-  return errors == 0 ? CHECK_CLEAN : CHECK_ERRORS;
+  LintCounts counts = PrintFindings(std::cout, subject, LintScript(script, lookUp));
+  counts.errors += treeErrors;
+  PrintSummary(counts);
+  return counts.errors == 0 ? CHECK_CLEAN : CHECK_ERRORS;
 }

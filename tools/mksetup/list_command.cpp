@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/utf8.h"
@@ -95,7 +97,10 @@ class ListingVisitor final : public TreeVisitor {
       listing_.bytes += entry.storedSize;
     } else {
       ++listing_.files;
-      listing_.stored += entry.storedSize;
+      // Identical files share one stored copy: it counts once.
+      if (storedCopies_.insert({entry.offset, entry.storedSize}).second) {
+        listing_.stored += entry.storedSize;
+      }
       CountingSink sink;
       const CopyResult result = CopyEntryData(file_, tree_, entry, sink, buffers_);
       item.size = sink.bytes;
@@ -112,7 +117,8 @@ class ListingVisitor final : public TreeVisitor {
   Listing& listing_;
   CopyBuffers buffers_;
   std::vector<std::string> folders_;  // the open folders' paths, outermost first
-  size_t skippedDepth_ = 0;           // the depth of the last skipped entry
+  std::set<std::pair<uint32_t, uint32_t>> storedCopies_;  // offset and stored size
+  size_t skippedDepth_ = 0;                               // the depth of the last skipped entry
 };
 
 const char* MethodName(const PackageTree& tree) {

@@ -25,6 +25,10 @@ bool IsTerminal(std::FILE* stream);
 std::FILE* OpenNativeFile(const std::string& path, const char* mode);
 bool IsNativeFolder(const std::string& path);
 
+// The folder part of `path` as given, up to and with its last separator
+// ("out/"); empty for a bare file name.
+std::string FolderPart(const std::string& path);
+
 // The folder holding the running mksetup; empty when it cannot be told.
 std::string ExecutableFolder();
 

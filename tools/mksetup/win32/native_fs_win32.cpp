@@ -59,6 +59,12 @@ bool IsNativeFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Either slash separates; "C:" alone names the current folder of a drive.
+std::string FolderPart(const std::string& path) {
+  const size_t cut = path.find_last_of("/\\:");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 std::string ExecutableFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
