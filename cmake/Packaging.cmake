@@ -20,6 +20,7 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   install(TARGETS mksetup RUNTIME DESTINATION .)
   install(FILES ${SETUP_SHIPPED_STUBS} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME mksetup-${PROJECT_VERSION}-win64)
 else()
@@ -27,6 +28,9 @@ else()
   install(TARGETS mksetup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${SETUP_SHIPPED_STUBS} DESTINATION ${CMAKE_INSTALL_DATADIR}/mksetup)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup)
+  # Debian keeps a package's examples among its documentation.
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup/examples)
   # Debian keeps manual pages compressed; -n keeps the bytes reproducible.
   set(man_page ${CMAKE_BINARY_DIR}/mksetup.1.gz)
   add_custom_command(OUTPUT ${man_page}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One case of the mksetup command-line tests: mksetup_cli_test.sh CASE MKSETUP SCRATCH
 set -uo pipefail
-case_name="$1" mksetup="$2"
+case_name="$1" mksetup="$2" here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$3" && mkdir -p "$3/tree/sub/empty" && cd "$3" || exit 1
 
 fail() {
@@ -471,6 +471,29 @@ assert sizes == [65536, 65536, l["bytes"] - 131072], sizes' out.txt || fail "sol
     contains err.txt "1 entries skipped"
     [ -z "$(ls -A elsewhere)" ] || fail "written through the link: $(ls -A elsewhere)"
     cmp -s tree/noise.bin out/noise.bin || fail "the other files are missing"
+    ;;
+  man_page)
+    # The options of each command's --help (the top level's too) are those of its synopsis line
+    # and of its section in mksetup(1): neither can gain one the other lacks.
+    page=$here/../../tools/mksetup/mksetup.1
+    [ -z "$(groff -man -ww -z "$page" 2>&1)" ] || fail "groff: $(groff -man -ww -z "$page" 2>&1)"
+    sed 's/\\-/-/g' "$page" >page.txt
+    long_options() { grep -oE -- '--[a-z][a-z0-9-]+' | grep -vx -- --help | sort -u; }
+    expect 0 mk --help
+    for command in $(sed -n '/^Subcommands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' out.txt) ''; do
+      synopsis=$command section="SS \"mksetup $command\""
+      [ -n "$command" ] || synopsis=--version section="SH OPTIONS"
+      # shellcheck disable=SC2086 # no word for the top level
+      mk $command --help | sed -nE '/^Options:/,/^$/s/^  (-[a-zA-Z],)?(--[a-z0-9-]+).*/\2/p' |
+        long_options >help.txt
+      sed -n '/^\.SH SYNOPSIS/,/^\.SH /p' page.txt | sed -nE "/^\.B mksetup $synopsis( |\$)/,/^\.br/p" |
+        long_options >synopsis.txt
+      sed -n "/^\.$section/,/^\.S[SH] /p" page.txt | grep -A1 '^\.TP' | long_options >section.txt
+      for part in synopsis section; do
+        diff help.txt $part.txt >/dev/null ||
+          fail "mksetup $command: --help and the $part differ: $(diff help.txt $part.txt | tr '\n' ' ')"
+      done
+    done
     ;;
   same_bytes_as_native)
     # Run as mksetup.exe under Wine, which shows dot files as hidden.

@@ -41,6 +41,11 @@ else
 fi
 for f in $files; do [ -f "$top/$f" ] || fail "$(basename "$package") lacks $f"; done
 cmp -s "$stub" "$installed_stub" || fail "the packaged stub is not the shipped one"
+# The demo, whole: under examples/ (in the .deb among the documentation).
+examples="$top/share/doc/mksetup/examples"
+[ -d "$examples" ] || examples="$top/examples"
+diff -r "$(dirname "$0")/../../examples" "$examples" >/dev/null ||
+  fail "$(basename "$package") lacks examples/ as the source has it"
 
 cd "$scratch"
 [ "$("${mksetup[@]}" --version)" = "mksetup $version" ] || fail "--version does not say $version"
@@ -50,4 +55,7 @@ printf '[locale]\nPackage test\nInstall?\nC:\\Test\nStart\nBusy\nFile\n' >script
   fail "the installed mksetup did not build"
 "${mksetup[@]}" verify setup.exe >verify.txt || fail "the setup does not verify"
 head -n1 verify.txt | grep -qx OK || fail "verify did not say OK"
+demo=${examples#"$scratch"/}/demo # relative: Wine knows the current folder
+"${mksetup[@]}" build --quiet --script "$demo/setup.txt" --tree "$demo/files" -o demo.exe ||
+  fail "the installed mksetup did not build the packaged demo"
 echo "ok ($(basename "$package"), $(stat -c %s "$package") bytes)"
