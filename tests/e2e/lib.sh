@@ -114,6 +114,14 @@ e2e_pids() {
 # + .EXT) in DIR and below.
 e2e_temp_files() { find "$1" -regextype posix-extended -regex ".*/~setup[0-9a-f]{8}\.$2" "${@:3}"; }
 
+# e2e_install_log FILE: the lines of a /LOG= file without their CRs, the time of a closing
+# "exit code N after S.S s" as T; fails unless every line ends in CRLF.
+e2e_install_log() {
+  [ -s "$1" ] || fail "no log at $1"
+  [ "$(grep -c $'\r$' "$1")" = "$(grep -c '' "$1")" ] || fail "a line of $1 does not end in CRLF"
+  text_of "$1" | sed -E '$s/^(exit code [0-9]+ after )[0-9]+\.[0-9] s$/\1T s/'
+}
+
 # --- building -------------------------------------------------------------
 
 # e2e_picture FILE W H: a PNG of four colours (red top left, green top right, blue bottom left,

@@ -16,6 +16,8 @@
 //                           first failed write: "wrote", the count and GetLastError
 //   lock PATH MS            holds PATH open, sharing nothing, for MS: "locked" once it has it
 //   hold MS                 keeps a hidden window on Wine's desktop (see Hold)
+//   exec LINE               runs the command line LINE as it stands (Wine would quote each
+//                           argument anew) and exits with the program's exit code
 //   record=FILE [ARGS...]   appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
 //   /c ...                  a copy planted as cmd.exe: the same into planted.log
 #include <windows.h>
@@ -314,6 +316,23 @@ int Lock(const wchar_t* path, DWORD ms) {
   return 0;
 }
 
+// A line a user types, quotes inside words and all, reaches the program unchanged.
+int Exec(std::wstring line) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!Report("start", CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process))) {
+    return 255;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 255;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -357,6 +376,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"post" && argc >= 4) return PostTrigger(arg, argv[3], argc >= 5 ? argv[4] : nullptr);
   if (mode == L"lnk" && argc == 3) return PrintShortcut(argv[2]);
   if (mode == L"hold" && argc == 3) return Hold(ms);
+  if (mode == L"exec" && argc == 3) return Exec(arg);
   if (mode == L"swap" && argc == 4) return Swap(arg, argv[3]);
   if (mode == L"fill" && argc == 4) return Fill(argv[2], _wcstoui64(argv[3], nullptr, 10));
   if (mode == L"lock" && argc == 4) return Lock(argv[2], ms);
