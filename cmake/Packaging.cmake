@@ -10,6 +10,33 @@ set(SETUP_SHIPPED_STUB "${CMAKE_SOURCE_DIR}/build/bin/setup-stub.exe" CACHE FILE
 get_filename_component(stub_dir ${SETUP_SHIPPED_STUB} DIRECTORY)
 set(SETUP_SHIPPED_STUBS ${SETUP_SHIPPED_STUB} ${stub_dir}/setup-stub-user.exe)
 
+# The setup script's reference has one source, docs/mksetup-script.md: README's section "The
+# setup script" is the same text (docs/sync-readme.py writes it, a test compares them), and
+# pandoc makes it the manual page mksetup-script(5).
+find_program(SETUP_PANDOC pandoc)
+if(NOT SETUP_PANDOC)
+  message(FATAL_ERROR "pandoc makes the manual page mksetup-script(5): run scripts/setup.sh")
+endif()
+set(script_reference ${CMAKE_SOURCE_DIR}/docs/mksetup-script.md)
+set(script_page ${CMAKE_BINARY_DIR}/mksetup-script.5)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/mksetup-script-head.man CONTENT
+  ".SH NAME\nmksetup-script \\- the script of a setup program made by mksetup\n.SH DESCRIPTION\n")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/mksetup-script-tail.man CONTENT
+  ".SH SEE ALSO\n.BR mksetup (1)\n")
+# Markdown as GitHub shows it: no smart quotes, TeX or sub- and superscripts. The source's
+# headings are level 3, under README's level-2 heading: here they are the page's sections.
+add_custom_command(OUTPUT ${script_page}
+  COMMAND ${SETUP_PANDOC} --from=markdown-smart-raw_tex-tex_math_dollars-subscript-superscript
+          --to=man --standalone --shift-heading-level-by=-2 --metadata=title=MKSETUP-SCRIPT
+          --metadata=section=5 "--metadata=footer=mksetup ${PROJECT_VERSION}"
+          "--metadata=header=File Formats Manual"
+          --include-before-body=${CMAKE_BINARY_DIR}/mksetup-script-head.man
+          --include-after-body=${CMAKE_BINARY_DIR}/mksetup-script-tail.man
+          --output=${script_page} ${script_reference}
+  DEPENDS ${script_reference} ${CMAKE_BINARY_DIR}/mksetup-script-head.man
+          ${CMAKE_BINARY_DIR}/mksetup-script-tail.man
+  VERBATIM)
+
 set(CPACK_PACKAGE_NAME mksetup)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The setup project")
@@ -21,6 +48,8 @@ if(WIN32)
   install(TARGETS mksetup RUNTIME DESTINATION .)
   install(FILES ${SETUP_SHIPPED_STUBS} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION examples)
+  install(FILES ${script_page} DESTINATION man/man5)
+  add_custom_target(mksetup_man ALL DEPENDS ${script_page})
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME mksetup-${PROJECT_VERSION}-win64)
 else()
@@ -36,8 +65,12 @@ else()
   add_custom_command(OUTPUT ${man_page}
     COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/tools/mksetup/mksetup.1 > ${man_page}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/mksetup/mksetup.1)
-  add_custom_target(mksetup_man ALL DEPENDS ${man_page})
+  add_custom_command(OUTPUT ${script_page}.gz
+    COMMAND gzip -9n -c ${script_page} > ${script_page}.gz
+    DEPENDS ${script_page})
+  add_custom_target(mksetup_man ALL DEPENDS ${man_page} ${script_page}.gz)
   install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${script_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 
   set(CPACK_GENERATOR DEB)
   execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE deb_arch
@@ -47,4 +80,6 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION devel)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
+# Whoever builds mksetup for a package builds its manual pages too (scripts/package.sh).
+add_dependencies(mksetup mksetup_man)
 include(CPack)

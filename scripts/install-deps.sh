@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
   libjpeg62-turbo-dev libdeflate-dev liblzma-dev libcli11-dev nsis openssl osslsigncode time locales python3
+  pandoc  # the manual page mksetup-script(5), from docs/mksetup-script.md
 )
 
 has_deb_src() {
