@@ -37,6 +37,22 @@ add_custom_command(OUTPUT ${script_page}
           ${CMAKE_BINARY_DIR}/mksetup-script-tail.man
   VERBATIM)
 
+# find_package(mksetup): the config file finds mksetup and the stubs from its own place, so the
+# same files serve the .deb, the zip and any `cmake --install` prefix.
+include(CMakePackageConfigHelpers)
+function(setup_cmake_package config_dir program stub_dir)
+  string(REGEX REPLACE "[^/]+" ".." MKSETUP_UP "${config_dir}")
+  set(MKSETUP_PROGRAM ${program})
+  set(MKSETUP_STUB_DIR ${stub_dir})
+  set(out ${CMAKE_BINARY_DIR}/cmake-package)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/mksetupConfig.cmake.in ${out}/mksetupConfig.cmake @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/mksetupCPack.cmake.in ${out}/mksetupCPack.cmake @ONLY)
+  write_basic_package_version_file(${out}/mksetupConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+  install(FILES ${out}/mksetupConfig.cmake ${out}/mksetupConfigVersion.cmake
+                ${out}/mksetupCPack.cmake DESTINATION ${config_dir})
+endfunction()
+
 set(CPACK_PACKAGE_NAME mksetup)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The setup project")
@@ -50,6 +66,7 @@ if(WIN32)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION examples)
   install(FILES ${script_page} DESTINATION man/man5)
   add_custom_target(mksetup_man ALL DEPENDS ${script_page})
+  setup_cmake_package(cmake mksetup.exe .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME mksetup-${PROJECT_VERSION}-win64)
 else()
@@ -71,6 +88,9 @@ else()
   add_custom_target(mksetup_man ALL DEPENDS ${man_page} ${script_page}.gz)
   install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${script_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+  # share/mksetup/cmake: beside the stubs, where find_package looks under each prefix.
+  setup_cmake_package(${CMAKE_INSTALL_DATADIR}/mksetup/cmake ${CMAKE_INSTALL_BINDIR}/mksetup
+                      ${CMAKE_INSTALL_DATADIR}/mksetup)
 
   set(CPACK_GENERATOR DEB)
   execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE deb_arch

@@ -27,14 +27,15 @@ if [ ${#debs[@]} = 1 ]; then
   dpkg -x "$package" "$scratch/root"
   top="$scratch/root/usr"
   files="bin/mksetup share/mksetup/setup-stub.exe share/mksetup/setup-stub-user.exe share/man/man1/mksetup.1.gz share/doc/mksetup/README.md
-         share/man/man5/mksetup-script.5.gz"
+         share/man/man5/mksetup-script.5.gz share/mksetup/cmake/mksetupConfig.cmake"
   mksetup=("$top/bin/mksetup")
   installed_stub="$top/share/mksetup/setup-stub.exe"
 elif [ ${#zips[@]} = 1 ]; then
   package="${zips[0]}"
   python3 -m zipfile -e "$package" "$scratch/root"
   top="$scratch/root/mksetup-$version-win64"
-  files="mksetup.exe setup-stub.exe setup-stub-user.exe README.md man/man5/mksetup-script.5"
+  files="mksetup.exe setup-stub.exe setup-stub-user.exe README.md man/man5/mksetup-script.5
+         cmake/mksetupConfig.cmake"
   mksetup=("${runner[@]}" "$top/mksetup.exe")
   installed_stub="$top/setup-stub.exe"
 else

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# cmake_package_test.sh ROOT SCRATCH: mksetup's CMake package, from the .deb as mksetup_package
+# unpacks it into ROOT, builds this folder's project: a setup from mksetup_add_setup (again when
+# its script changes, not otherwise) and one from cpack -G External; both verify. Exits 77
+# (skipped) when no package is unpacked there.
+set -euo pipefail
+root="$1" scratch="$2"
+fail() { echo "FAIL (cmake package): $*" >&2; exit 1; }
+if [ ! -f "$root/usr/share/mksetup/cmake/mksetupConfig.cmake" ]; then
+  echo "skipped: no mksetup package unpacked in $root"
+  exit 77
+fi
+rm -rf "$scratch"
+mkdir -p "$scratch/src"
+cp "$(dirname "$0")"/{CMakeLists.txt,readme.txt,setup.txt} "$scratch/src/"
+cd "$scratch"
+run() { "$@" >log.txt 2>&1 || { cat log.txt >&2; fail "$*"; }; }
+verifies() { "$root/usr/bin/mksetup" verify "$1" | head -n1 | grep -qx OK || fail "$1 does not verify"; }
+
+run cmake -S src -B build -DCMAKE_PREFIX_PATH="$root/usr"
+run cmake --build build
+verifies build/viewer-setup.exe
+"$root/usr/bin/mksetup" list build/viewer-setup.exe | grep -q ' lzma2 ' || fail "METHOD was not passed"
+run cmake --build build
+! grep -q "Building the setup program" log.txt || fail "built again though nothing changed"
+touch -d '+2 seconds' src/setup.txt
+run cmake --build build
+grep -q "Building the setup program" log.txt || fail "not built again after the script changed"
+
+(cd build && run cpack -G External)
+verifies build/example_viewer-2.1.0-Linux.exe
+echo "ok (mksetup_add_setup and cpack -G External)"
