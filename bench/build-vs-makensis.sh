@@ -3,13 +3,14 @@
 # in one run and prints time and size ratios. --lzma2 compares our solid
 # method (--method lzma2) with NSIS's `SetCompressor /SOLID lzma` instead.
 #
-#   bench/build-vs-makensis.sh [--quick] [--lzma2] [--levels "6 7 9"] [-- extra mksetup build options]
+#   bench/build-vs-makensis.sh [--quick|--smoke] [--lzma2] [--levels "6 7 9"] [-- extra mksetup build options]
 #
 # Payload P1: wine's i386 PE DLLs plus /usr/include, staged once under
 # build/bench-build/ by hard links. --quick uses /usr/include alone. Entries a
 # Windows tree cannot hold faithfully (symbolic links, names equal but for
 # letter case) are dropped while staging, so both builders get the same files.
 # --levels builds once per level and reports each against the one makensis run.
+# --smoke only shows that the benchmark works (bench/payload.sh).
 set -euo pipefail
 export LC_ALL=C
 
@@ -22,19 +23,19 @@ lzma2=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) quick=1 ;;
+    --smoke) export BENCH_SMOKE=1 ;;
     --lzma2) lzma2=1 ;;
     --levels) levels="$2"; shift ;;
     --) shift; extra=("$@"); break ;;
-    *) echo "usage: $0 [--quick] [--lzma2] [--levels \"N ...\"] [-- mksetup build options]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick|--smoke] [--lzma2] [--levels \"N ...\"] [-- mksetup build options]" >&2; exit 2 ;;
   esac
   shift
 done
 
-command -v makensis >/dev/null || { echo "makensis not found (Debian package nsis)" >&2; exit 2; }
-[ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
-
 # shellcheck source=bench/payload.sh
 . "$root/bench/payload.sh"
+command -v makensis >/dev/null || bench_missing "makensis not found (Debian package nsis)"
+[ -x "$mksetup" ] || bench_missing "$mksetup not built (cmake --build --preset native)"
 stage_payload "$quick"
 out="$work/out"
 method=()
@@ -49,8 +50,8 @@ mkdir -p "$out"
 
 # The real stub: every command that reads a setup back wants a Windows program.
 stub="${STUB:-$root/build/bin/setup-stub.exe}"
-[ -f "$stub" ] || { echo "$stub not built (cmake --build --preset win32)" >&2; exit 2; }
-printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
+[ -f "$stub" ] || bench_missing "$stub not built (cmake --build --preset win32)"
+printf '[locale]\nBenchmark\nInstalling\nC:\\bench\\default\nStart\nBusy\nCopying\n' >"$out/setup.ini"
 # shellcheck disable=SC2016 # $PROGRAMFILES is NSIS's, not ours
 write_peer_nsi "$out/peer.nsi" "$out/peer.exe" '$PROGRAMFILES\Benchmark' "SilentInstall silent"
 
@@ -91,8 +92,8 @@ for level in ${levels:-default}; do
     --tree "$payload" -o "$out/setup.exe" "${method[@]}" "${level_option[@]}" "${extra[@]}"
   size=$(stat -c %s "$out/setup.exe")
   "$mksetup" verify "$out/setup.exe" >/dev/null
-  time_ratio=$(printf '%.3f' "$(echo "scale=4; $seconds / $nsis_seconds" | bc)")
-  size_ratio=$(printf '%.3f' "$(echo "scale=4; $size / $nsis_size" | bc)")
+  time_ratio=$(bench_ratio "$seconds" "$nsis_seconds")
+  size_ratio=$(bench_ratio "$size" "$nsis_size")
   [ "$level" = default ] || printf 'level %s: ' "$level"
   echo "mksetup build: $seconds s, $(megabytes "$out/setup.exe") MB;" \
     "makensis: $nsis_seconds s, $(megabytes "$out/peer.exe") MB;" \

@@ -3,13 +3,14 @@
 # `tar -czf` archive of the same tree) in one run and prints the time ratio
 # and the peak memory of both.
 #
-#   bench/extract-vs-tar.sh [--quick] [--runs N]
+#   bench/extract-vs-tar.sh [--quick|--smoke] [--runs N]
 #
 # Payload P1 (wine's i386 PE DLLs plus /usr/include), staged under
 # build/bench-build/ by bench/payload.sh; --quick uses
 # /usr/include alone. The setup program and the archive are made once and
 # kept. Each extraction goes into an empty folder after a sync, and the best
-# of N runs (default 3) counts for each side.
+# of N runs (default 3) counts for each side. --smoke only shows that the
+# benchmark works (bench/payload.sh), in one run.
 set -euo pipefail
 export LC_ALL=C
 
@@ -20,17 +21,19 @@ runs=3
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) quick=1 ;;
+    --smoke) export BENCH_SMOKE=1; runs=1 ;;
     --runs) runs="$2"; shift ;;
-    *) echo "usage: $0 [--quick] [--runs N]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick|--smoke] [--runs N]" >&2; exit 2 ;;
   esac
   shift
 done
 
-[ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
-[ -x /usr/bin/time ] || { echo "/usr/bin/time not found (Debian package time)" >&2; exit 2; }
-
 # shellcheck source=bench/payload.sh
 . "$root/bench/payload.sh"
+[ -x "$mksetup" ] || bench_missing "$mksetup not built (cmake --build --preset native)"
+[ -x /usr/bin/time ] || bench_missing "/usr/bin/time not found (Debian package time)"
+stub="${STUB:-$root/build/bin/setup-stub.exe}"
+[ -f "$stub" ] || bench_missing "$stub not built (cmake --build --preset win32)"
 stage_payload "$quick"
 out="$work/extract"
 mkdir -p "$out"
@@ -39,8 +42,8 @@ setup="$out/setup.exe"
 archive="$out/payload.tar.gz"
 if [ ! -f "$setup" ] || [ "$setup" -ot "$mksetup" ]; then
   # The real stub: extract reads only setups that are Windows programs.
-  cp "${STUB:-$root/build/bin/setup-stub.exe}" "$out/stub.exe"
-  printf '[Setup]\nTitle=Benchmark\n' >"$out/setup.ini"
+  cp "$stub" "$out/stub.exe"
+  printf '[locale]\nBenchmark\nInstalling\nC:\\bench\\default\nStart\nBusy\nCopying\n' >"$out/setup.ini"
   "$mksetup" build --quiet --stub "$out/stub.exe" --script "$out/setup.ini" --tree "$payload" \
     -o "$setup"
 fi
@@ -76,7 +79,7 @@ rm -rf "$out/target"
 best() { sort -n "$out/$1.runs" | head -1; }
 read -r tar_seconds tar_kb <<<"$(best tar)"
 read -r our_seconds our_kb <<<"$(best mksetup)"
-ratio=$(printf '%.3f' "$(echo "scale=4; $our_seconds / $tar_seconds" | bc)")
+ratio=$(bench_ratio "$our_seconds" "$tar_seconds")
 echo "mksetup extract: $our_seconds s; tar -xzf: $tar_seconds s;" \
   "time ratio $ratio (target <= 1.00), best of $runs"
 echo "  peak memory: mksetup extract $((our_kb / 1024)) MB, tar -xzf $((tar_kb / 1024)) MB"

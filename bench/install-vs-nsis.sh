@@ -4,10 +4,11 @@
 # prints both times, their ratio and both peak memories. --lzma2 compares a
 # setup built with --method lzma2 with NSIS's `SetCompressor /SOLID lzma`.
 #
-#   bench/install-vs-nsis.sh [--quick] [--lzma2]
+#   bench/install-vs-nsis.sh [--quick|--smoke] [--lzma2]
 #
 # Payload P1 (bench/payload.sh): wine's i386 PE DLLs plus /usr/include;
-# --quick uses /usr/include alone. Like is compared with like: where this
+# --quick uses /usr/include alone; --smoke only shows that the benchmark
+# works (bench/payload.sh). Like is compared with like: where this
 # machine runs 32-bit programs natively, the shipped 32-bit stub
 # (build/bin) against NSIS's x86-unicode stub; elsewhere 32-bit Wine runs
 # only under qemu, some 100 times slower, and the stub's 64-bit twin
@@ -34,28 +35,15 @@ lzma2=0
 for arg in "$@"; do
   case "$arg" in
     --quick) quick=1 ;;
+    --smoke) export BENCH_SMOKE=1 ;;
     --lzma2) lzma2=1 ;;
-    *) echo "usage: $0 [--quick] [--lzma2]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick|--smoke] [--lzma2]" >&2; exit 2 ;;
   esac
 done
 
-command -v makensis >/dev/null || { echo "makensis not found (Debian package nsis)" >&2; exit 2; }
-[ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
-[ -x /usr/bin/time ] || { echo "/usr/bin/time not found (Debian package time)" >&2; exit 2; }
-
-if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  stub="${STUB64:-$root/build/win64/bin/setup-stub.exe}"
-  nsis_target=amd64-unicode
-  pair="64-bit: our stub's x86-64 twin vs NSIS amd64-unicode (32-bit programs do not run natively here)"
-else
-  stub="${STUB32:-$root/build/bin/setup-stub.exe}"
-  nsis_target=x86-unicode
-  pair="32-bit: our shipped i686 stub vs NSIS x86-unicode"
-fi
-[ -f "$stub" ] || { echo "$stub not built" >&2; exit 2; }
-
 # shellcheck source=bench/payload.sh
 . "$root/bench/payload.sh"
+choose_wine_pair
 stage_payload "$quick"
 out="$work/install"
 method=()
@@ -131,9 +119,10 @@ install() {
   # execs Wine's loader, which runs the Windows program in the same process.
   sleep 0.5
   child=$(pgrep -P "$timer" | head -1 || true)
-  cmdline=$(tr '\0' ' ' 2>/dev/null <"/proc/$child/cmdline" || true)
+  # A short run may be over by now (no child: not /proc/cmdline, the kernel's).
+  cmdline=$(tr '\0' ' ' 2>/dev/null <"/proc/${child:-none}/cmdline" || true)
   case "$cmdline" in
-    *"$(basename "$1")"*) ;;
+    "" | *"$(basename "$1")"*) ;;
     *) echo "warning: the measured process of $label runs '$cmdline', not $(basename "$1")" >&2 ;;
   esac
   code=0
@@ -144,8 +133,8 @@ install() {
   got_files=$(find "$drive_c/bench/$folder" -type f | wc -l)
   got_bytes=$(bytes_of "$drive_c/bench/$folder")
   if [ "$got_files" != "$files" ] || [ "$got_bytes" != "$bytes" ]; then
-    echo "warning: $label installed $got_files files, $got_bytes bytes" \
-      "(payload: $files files, $bytes bytes)" >&2
+    bench_warn "$label installed $got_files files, $got_bytes bytes" \
+      "(payload: $files files, $bytes bytes)"
   fi
   rm -rf "${drive_c:?}/bench/$folder"
 }
@@ -159,8 +148,9 @@ ours_seconds=$seconds ours_peak=$peak ours_code=$code
 install nsis nsis "$out/peer.exe" /S '/D=C:\bench\nsis'
 nsis_seconds=$seconds nsis_peak=$peak nsis_code=$code
 
-ratio=$(printf '%.3f' "$(echo "scale=4; $ours_seconds / $nsis_seconds" | bc)")
+ratio=$(bench_ratio "$ours_seconds" "$nsis_seconds")
 echo "setup.exe (ours): $ours_seconds s, exit code $ours_code;" \
   "NSIS: $nsis_seconds s, exit code $nsis_code; time ratio $ratio (target <= $target)"
 echo "  of ours, 3 s are fixed waits: the 2 s start timer of a silent install, the 1 s pause at the end"
 echo "  peak memory: ours $ours_peak MB, NSIS $nsis_peak MB (a Wine process doing nothing: $baseline MB)"
+[ "$ours_code$nsis_code" = 00 ] || bench_warn "an install ended with an exit code other than 0"

@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Sourced by the benchmarks: stages a reference payload by hard links under
-# build/bench-build/NAME/payload, once. The caller sets $root (the checkout).
+# $BENCH_DIR/NAME/payload (default build/bench-build), once. The caller sets
+# $root (the checkout).
 #
 #   stage_payload QUICK   sets $name, $work and $payload
 #
@@ -8,9 +9,17 @@
 # alone. Symbolic links are dropped (the builder refuses them), and of names
 # equal but for case only the first in byte order is kept (Windows could not
 # hold both).
+#
+# A smoke run (a benchmark's --smoke, which exports BENCH_SMOKE=1) only shows
+# that the benchmark still works, in seconds: its payload is some hundred
+# headers whose names clash in letter case, and what keeps a benchmark from
+# running here (a peer, Wine, the stub) skips it with ctest's 77.
 stage_payload() {
   local quick=$1 sources
-  if [ "$quick" = 1 ]; then
+  if [ "${BENCH_SMOKE:-0}" = 1 ]; then
+    name=smoke
+    sources=(/usr/include/linux/netfilter /usr/include/zlib.h)
+  elif [ "$quick" = 1 ]; then
     name=quick
     sources=(/usr/include)
   else
@@ -18,7 +27,7 @@ stage_payload() {
     sources=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/include)
   fi
   # shellcheck disable=SC2154 # $root is the caller's
-  work="$root/build/bench-build/$name"
+  work="${BENCH_DIR:-$root/build/bench-build}/$name"
   payload="$work/payload"
   [ -e "$work/.staged" ] && return
   rm -rf "$work"
@@ -50,4 +59,52 @@ write_peer_nsi() {
     echo "  File /r \"$payload/*\""
     echo "SectionEnd"
   } >"$file"
+}
+
+# bench_missing WHY: this machine lacks what the benchmark needs; a smoke run
+# counts as skipped.
+bench_missing() {
+  echo "$*" >&2
+  [ "${BENCH_SMOKE:-0}" = 1 ] && exit 77
+  exit 2
+}
+
+# bench_warn WHY: a measurement went wrong; a smoke run, which is there to
+# catch exactly that, fails.
+bench_warn() {
+  echo "warning: $*" >&2
+  [ "${BENCH_SMOKE:-0}" != 1 ] || exit 1
+}
+
+# bench_ratio A B: A / B to three places; "-" when B is 0 (a smoke run's
+# tiny payload can take less than the clock's hundredth of a second).
+bench_ratio() {
+  if [ "$(echo "$2 > 0" | bc)" = 1 ]; then
+    printf '%.3f' "$(echo "scale=4; $1 / $2" | bc)"
+  else
+    printf '%s' -
+  fi
+}
+
+# choose_wine_pair: checks what a benchmark under Wine needs and sets $stub,
+# $nsis_target and $pair, like against like as bench/install-vs-nsis.sh
+# explains. The caller sets $root and $mksetup.
+# shellcheck disable=SC2034 # the variables set are the caller's
+choose_wine_pair() {
+  command -v makensis >/dev/null || bench_missing "makensis not found (Debian package nsis)"
+  # shellcheck disable=SC2154 # $mksetup is the caller's
+  [ -x "$mksetup" ] || bench_missing "$mksetup not built (cmake --build --preset native)"
+  [ -x /usr/bin/time ] || bench_missing "/usr/bin/time not found (Debian package time)"
+  command -v wine >/dev/null || bench_missing "wine not found (Debian package wine)"
+  command -v Xvfb >/dev/null || bench_missing "Xvfb not found (Debian package xvfb)"
+  if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    stub="${STUB64:-$root/build/win64/bin/setup-stub.exe}"
+    nsis_target=amd64-unicode
+    pair="64-bit: our stub's x86-64 twin vs NSIS amd64-unicode (32-bit programs do not run natively here)"
+  else
+    stub="${STUB32:-$root/build/bin/setup-stub.exe}"
+    nsis_target=x86-unicode
+    pair="32-bit: our shipped i686 stub vs NSIS x86-unicode"
+  fi
+  [ -f "$stub" ] || bench_missing "$stub not built"
 }

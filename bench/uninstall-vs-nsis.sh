@@ -5,9 +5,10 @@
 # and does `RMDir /r $INSTDIR`), in one prefix, and prints both times, their
 # ratio and both peak memories.
 #
-#   bench/uninstall-vs-nsis.sh [--quick] [--runs N]
+#   bench/uninstall-vs-nsis.sh [--quick|--smoke] [--runs N]
 #
-# Payload P1 (bench/payload.sh), --quick /usr/include alone, and the pair of
+# Payload P1 (bench/payload.sh), --quick /usr/include alone (--smoke: one run
+# that only shows that the benchmark works), and the pair of
 # stubs as in bench/install-vs-nsis.sh (the "pair:" line says which). Both
 # installs are silent and not timed. NSIS's uninstaller normally copies itself
 # to the temporary folder, starts the copy and exits at once; it is run as
@@ -38,29 +39,16 @@ runs=3
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) quick=1 ;;
+    --smoke) export BENCH_SMOKE=1; runs=1 ;;
     --runs) runs="$2"; shift ;;
-    *) echo "usage: $0 [--quick] [--runs N]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick|--smoke] [--runs N]" >&2; exit 2 ;;
   esac
   shift
 done
 
-command -v makensis >/dev/null || { echo "makensis not found (Debian package nsis)" >&2; exit 2; }
-[ -x "$mksetup" ] || { echo "$mksetup not built (cmake --build --preset native)" >&2; exit 2; }
-[ -x /usr/bin/time ] || { echo "/usr/bin/time not found (Debian package time)" >&2; exit 2; }
-
-if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  stub="${STUB64:-$root/build/win64/bin/setup-stub.exe}"
-  nsis_target=amd64-unicode
-  pair="64-bit: our stub's x86-64 twin vs NSIS amd64-unicode (32-bit programs do not run natively here)"
-else
-  stub="${STUB32:-$root/build/bin/setup-stub.exe}"
-  nsis_target=x86-unicode
-  pair="32-bit: our shipped i686 stub vs NSIS x86-unicode"
-fi
-[ -f "$stub" ] || { echo "$stub not built" >&2; exit 2; }
-
 # shellcheck source=bench/payload.sh
 . "$root/bench/payload.sh"
+choose_wine_pair
 stage_payload "$quick"
 out="$work/uninstall"
 mkdir -p "$out/small"
@@ -177,13 +165,13 @@ for ((i = 1; i <= runs; i++)); do
   for side in "${order[@]}"; do
     if [ "$side" = ours ]; then
       uninstall ours ours /S
-      [ -z "$left" ] || echo "warning: our uninstaller left $left" >&2
+      [ -z "$left" ] || bench_warn "our uninstaller left $left"
       ours_times+=("$seconds")
       [ "$peak" -le "$ours_peak" ] || ours_peak=$peak
       [ "$code" = 0 ] || ours_code=$code
     else
       uninstall nsis nsis /S '_?=C:\bench\nsis'
-      [ "$left" = "nsis nsis/uninstall.exe " ] || echo "warning: NSIS's uninstaller left $left" >&2
+      [ "$left" = "nsis nsis/uninstall.exe " ] || bench_warn "NSIS's uninstaller left $left"
       nsis_times+=("$seconds")
       [ "$peak" -le "$nsis_peak" ] || nsis_peak=$peak
       [ "$code" = 0 ] || nsis_code=$code
@@ -197,9 +185,10 @@ install small "$out/small.exe"
 uninstall small small /S
 small_seconds=$seconds small_code=$code
 
-ratio=$(printf '%.3f' "$(echo "scale=4; $ours_seconds / $nsis_seconds" | bc)")
+ratio=$(bench_ratio "$ours_seconds" "$nsis_seconds")
 echo "uninstall.exe (ours): $ours_seconds s, exit code $ours_code;" \
   "NSIS: $nsis_seconds s, exit code $nsis_code; time ratio $ratio (target <= 1.0)"
 echo "  every run: ours ${ours_times[*]} s; NSIS ${nsis_times[*]} s"
 echo "  of ours, the fixed part (a tree of one file): $small_seconds s, exit code $small_code"
 echo "  peak memory: ours $ours_peak MB, NSIS $nsis_peak MB"
+[ "$ours_code$nsis_code$small_code" = 000 ] || bench_warn "an uninstall ended with an exit code other than 0"
