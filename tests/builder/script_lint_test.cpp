@@ -188,8 +188,9 @@ TEST(ScriptLintTest, WhatTheSetupTakesAsWrittenHasNoFindings) {
           "NAME=Beispiel\nIcon=uninstall.exe\n",
   };
   for (const std::string& script : scripts) EXPECT_EQ(Describe(script), "") << script;
-  // Without a tree, only the picture's extension is checked.
+  // Without a tree, only the picture's extension is checked, and no icon.
   EXPECT_TRUE(LintScript(kSix + "pic\\other.jpg\n", nullptr).empty());
+  EXPECT_TRUE(LintScript(kProduct + "Icon=app.ico\n", nullptr).empty());
 }
 
 TEST(ScriptLintTest, SeveralFindingsInLineOrder) {

@@ -330,6 +330,7 @@ TABLE
 import json, os, sys
 listing = json.load(open(sys.argv[1]))
 assert listing["method"] == "record" and listing["storedBytes"] == 0
+assert all(e.get("storedSize", 0) == 0 for e in listing["entries"])
 assert listing["script"] == open("script.txt").read()
 assert listing["product"] == {"id": "Ex.App", "name": "Ex", "version": "1.2", "publisher": "Ex Inc.",
                               "url": "https://ex.com", "icon": "sub\\a.txt"}, listing["product"]
@@ -338,6 +339,8 @@ want = {p: os.path.getsize("tree/" + p) for p in ["sub/a.txt", "e.txt", "noise.b
 want.update({"sub": None, "sub/empty": None, "uninstall.exe": int(sys.argv[2])})
 assert sizes == want, sizes
 PY
+    expect 0 mk list out/uninstall.exe
+    contains out.txt "; method record: an uninstaller"
     # Its time is the newest file's; without files, a fixed one.
     mkdir bare && sed '/^Icon=/d' script.txt >bare.txt
     expect 0 mk build --quiet --script bare.txt --tree bare --stub stub.exe -o bare.exe
