@@ -48,12 +48,14 @@ SetupCommand ParseSetupCommand(std::u16string_view tail) {
       command.logFile = std::u16string(word.substr(5));
     } else if (word == u"/?") {
       command.kind = CommandKind::kHelp;
-    } else if (command.kind != CommandKind::kHelp) {
-      command.kind = CommandKind::kRefused;
+    } else if (command.refused.empty()) {
+      // The rest is still read: a /S or /LOG= behind it holds for the refusal.
       command.refused = std::u16string(word);
-      return command;
     }
     at = end;
+  }
+  if (!command.refused.empty() && command.kind != CommandKind::kHelp) {
+    command.kind = CommandKind::kRefused;
   }
   return command;
 }

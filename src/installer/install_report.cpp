@@ -39,3 +39,10 @@ std::u16string SummaryText(const FileList& notWritten, const FileList& atRestart
   AppendList(text, u"These files will be replaced when Windows restarts:", atRestart);
   return text;
 }
+
+std::u16string RemovalSummaryText(const FileList& notRemoved) {
+  std::u16string text;
+  AppendList(text, u"These files could not be removed:", notRemoved);
+  text += u"\n\nClose the programs that use them and uninstall again to finish.";
+  return text;
+}

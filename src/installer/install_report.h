@@ -21,3 +21,6 @@ std::u16string RetryText(std::u16string_view path, std::u16string_view reason);
 // The summary at the end of an install that left files out or put off their
 // replacement to a restart; empty when there is nothing to say.
 std::u16string SummaryText(const FileList& notWritten, const FileList& atRestart);
+
+// The uninstaller's summary when files stayed: they, and how to finish.
+std::u16string RemovalSummaryText(const FileList& notRemoved);

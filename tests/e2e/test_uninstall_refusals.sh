@@ -3,7 +3,8 @@
 # exit 2 before anything is made; a damaged setup with /S exits 1 and shows nothing; a setup
 # without [product] leaves no uninstaller and no entry. The uninstaller asks with the product's
 # question and caption, refuses a second start meanwhile, and "No" leaves everything (exit 2);
-# a silent uninstall that cannot remove a file held open leaves it and exits 3.
+# a silent uninstall that cannot remove a file held open leaves it, itself and the entry (exit
+# 3), and a second one, the file free, finishes.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin refusals
@@ -68,5 +69,11 @@ lock_pid=$!
 e2e_poll 100 grep -qs '^locked' "$artifacts/lock.txt" || fail "cannot hold the file: $(cat "$artifacts/lock.txt")"
 e2e_quiet_uninstall 3
 { kill "$lock_pid" && wait "$lock_pid"; } 2>/dev/null || true
-expect_eq "left in the folder" "docs docs/held.txt" "$(cd "$scratch/app" && find . -mindepth 1 | sed 's|^\./||' | sort | xargs)"
+left() { (cd "$scratch/app" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | sort | xargs); }
+expect_eq "left in the folder" "docs docs/held.txt uninstall.exe" "$(left)"
+expect_eq "entry kept to finish with" "Refused App" "$(e2e_entry_value DisplayName)"
+note "uninstalling again, the file free"
+e2e_quiet_uninstall 0
+expect_eq "left in the folder" "" "$(left)"
+expect_eq "entry" "" "$(e2e_entry_value DisplayName)"
 echo "PASS"

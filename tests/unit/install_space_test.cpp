@@ -83,6 +83,9 @@ TEST(InstallSpaceTest, SummaryNamesTheFirstFewAndCountsTheRest) {
             std::string::npos)
       << text;
   EXPECT_EQ(text.find("f8"), std::string::npos);
+  EXPECT_EQ(Narrow(RemovalSummaryText(later)),
+            "These files could not be removed:\n    bin\\app.exe\n\nClose the programs that use "
+            "them and uninstall again to finish.");
 }
 
 std::u16string AsciiUpper(std::u16string_view path) {

@@ -86,6 +86,8 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
       {u"/s", "R 0 /s"},
       {u"/S /X", "R 1 /X"},
       {u"/S folder", "R 1 folder"},
+      {u"/X /S folder /D=C:\\a", "R 1 /X"},  // silent all the same
+      {u"/X /?", "H 0 "},
       {u"/?", "H 0 "},
       {u"/S /? /X", "H 1 "},
   };

@@ -100,6 +100,7 @@ void SetupApp::DoInstall() {
   ShowProgressMode();
   PumpWindowMessages(hwnd);
   if (!EnterTarget()) {
+    LeaveTarget();  // without the parents made before the last one failed
     RefuseTarget(kTargetUnusable);
     return;
   }
@@ -180,10 +181,10 @@ void SetupApp::ShowChoiceMode() {
 // parent and made current. False when there is nothing usable to install
 // into: every later step would otherwise work in whatever folder is current.
 bool SetupApp::EnterTarget() {
-  context.targetDir = TargetFromField(FullTargetPath(WindowText(TargetEdit.hwnd)));
-  if (context.targetDir.empty()) return false;
   previousDirectory_ = CurrentDirectory();
   madeFolders_.clear();
+  context.targetDir = TargetFromField(FullTargetPath(WindowText(TargetEdit.hwnd)));
+  if (context.targetDir.empty()) return false;
   // Folders of the machine are not the user's: refused before any is made.
   if (context.perUser && IsMachineFolder(context.targetDir)) return true;
   madeFolders_ = MakeFolderChain(context.targetDir);

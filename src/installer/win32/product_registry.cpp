@@ -30,8 +30,11 @@ HKEY RootOf(const Product& product) {
   return product.PerUser() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
-// A text value of the entry, at most `units` long; empty when missing.
-std::u16string ReadText(const Product& product, const wchar_t* name, DWORD units) {
+// A text value of the entry, at most `units` long; empty when missing, and
+// then *found (when given) is false.
+std::u16string ReadText(const Product& product, const wchar_t* name, DWORD units,
+                        bool* found = nullptr) {
+  if (found != nullptr) *found = false;
   if (!product.Usable()) return {};
   std::u16string text(units + 1, u'\0');
   DWORD bytes = units * sizeof(wchar_t);
@@ -39,6 +42,7 @@ std::u16string ReadText(const Product& product, const wchar_t* name, DWORD units
                    text.data(), &bytes) != ERROR_SUCCESS) {
     return {};
   }
+  if (found != nullptr) *found = true;
   text.resize(std::char_traits<char16_t>::length(text.c_str()));
   return text;
 }
@@ -89,8 +93,10 @@ std::u16string RegisteredLocation(const Product& product) {
 }
 
 bool RegisteredLocale(const Product& product, LocaleName* localeName) {
-  const std::u16string text = ReadText(product, L"SetupLocale", 32);
-  if (text.empty()) return false;
+  // Empty is a choice too: the plain sections.
+  bool found = false;
+  const std::u16string text = ReadText(product, L"SetupLocale", 32, &found);
+  if (!found) return false;
   *localeName = LocaleName{WideToUtf8(text)};
   return true;
 }

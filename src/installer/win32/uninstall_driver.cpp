@@ -82,15 +82,18 @@ int SetupApp::RunUninstall() {
   if (IsPlainFile(batch)) DeleteFileW(AsWide(batch));
   UndoShortcutsSection(context);
   UndoRegisterSection(context);
-  UnregisterProduct(plain);
   ShowWindow(hwnd, SW_HIDE);
-  RemoveSelf(folder);
-
   for (const std::u16string& path : stuck.shown) context.Note(Concat({u"could not remove ", path}));
-  exitCode_ = stuck.count == 0 ? SETUP_EXIT_DONE : SETUP_EXIT_INCOMPLETE;
-  if (!silent_ && stuck.count != 0) {
-    FileList none;
-    ShowInstallBox(hwnd, SummaryText(stuck, none), caption, MB_OK | MB_ICONWARNING);
+  if (stuck.count == 0) {
+    UnregisterProduct(plain);
+    RemoveSelf(folder);
+    exitCode_ = SETUP_EXIT_DONE;
+  } else {
+    // The entry and this program stay, so that the user can finish the
+    // removal once the files are free.
+    context.Note(u"the uninstaller and its entry stay");
+    exitCode_ = SETUP_EXIT_INCOMPLETE;
+    if (!silent_) ShowInstallBox(hwnd, RemovalSummaryText(stuck), caption, MB_OK | MB_ICONWARNING);
   }
   PostQuitMessage(0);
   return 0;
