@@ -26,7 +26,6 @@ export LC_ALL=C
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mksetup="${MKSETUP:-$root/build/bin/mksetup}"
-fixture="$root/tests/win/wine-fixture.sh"
 run="$root/tests/win/wine-run.sh"
 export SETUP_WINE_ROOT="${BENCH_WINE_ROOT:-$root/build/bench-install}"
 export SETUP_WINE_DISPLAY=1
@@ -68,42 +67,8 @@ echo "payload $name: $files files, $((bytes / 1000000)) MB; $(nproc) cores"
 echo "pair: $pair"
 "$mksetup" build --quiet --stub "$out/stub.exe" --script "$out/setup.txt" --tree "$payload" \
   -o "$out/ours.exe" "${method[@]}"
-# makensis takes minutes on P1: its output is kept while script and payload
-# stay the same.
-if [ -f "$out/peer.exe" ] && [ -f "$out/peer.nsi.built" ] && cmp -s "$out/peer.nsi" "$out/peer.nsi.built" &&
-  [ "$out/peer.exe" -nt "$work/.staged" ]; then
-  echo "NSIS setup: reusing $out/peer.exe"
-else
-  makensis -V2 "$out/peer.nsi" >"$out/makensis.log"
-  cp "$out/peer.nsi" "$out/peer.nsi.built"
-fi
-
-mkdir -p "$SETUP_WINE_ROOT"
-"$fixture" setup >"$out/fixture.log" 2>&1 || { cat "$out/fixture.log" >&2; exit 1; }
-holder=""
-finish() {
-  if [ -n "$holder" ]; then
-    kill "$holder" 2>/dev/null || true
-    wait "$holder" 2>/dev/null || true
-  fi
-  "$fixture" cleanup >/dev/null 2>&1 || true
-}
-trap finish EXIT
-# Wine closes its desktop a few seconds after its last user and restarting
-# it takes some ten seconds; a program that keeps a window open holds it,
-# so that neither install pays for it.
-"$run" --64 notepad </dev/null >/dev/null 2>&1 &
-holder=$!
-if command -v xdotool >/dev/null; then
-  DISPLAY=":$(cat "$SETUP_WINE_ROOT/xvfb.display")" timeout 60 \
-    xdotool search --sync --onlyvisible --name Notepad >/dev/null ||
-    echo "warning: the desktop holder did not show; the first install may pay for the desktop" >&2
-else
-  sleep 15
-fi
-drive_c="$SETUP_WINE_ROOT/wineprefix/drive_c"
-mkdir -p "$drive_c/bench"
-"$run" --64 cmd /c exit 0 </dev/null >/dev/null 2>&1
+make_peer_setup
+start_wine_desktop
 cat "$out/ours.exe" "$out/peer.exe" >/dev/null
 
 # install LABEL FOLDER PROGRAM ARGS...: wall seconds, peak memory (MB) and

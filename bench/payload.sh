@@ -108,3 +108,50 @@ choose_wine_pair() {
   fi
   [ -f "$stub" ] || bench_missing "$stub not built"
 }
+
+# make_peer_setup: makensis on $out/peer.nsi, which writes $out/peer.exe;
+# makensis takes minutes on P1, so its output is kept while script and
+# payload stay the same.
+make_peer_setup() {
+  # shellcheck disable=SC2154 # $out and $work are the caller's
+  if [ -f "$out/peer.exe" ] && [ -f "$out/peer.nsi.built" ] && cmp -s "$out/peer.nsi" "$out/peer.nsi.built" &&
+    [ "$out/peer.exe" -nt "$work/.staged" ]; then
+    echo "NSIS setup: reusing $out/peer.exe"
+  else
+    makensis -V2 "$out/peer.nsi" >"$out/makensis.log"
+    cp "$out/peer.nsi" "$out/peer.nsi.built"
+  fi
+}
+
+# start_wine_desktop: the prefix of $SETUP_WINE_ROOT with its server and
+# display, stopped again when the script exits; sets $drive_c. Wine closes its
+# desktop a few seconds after its last user and restarting it takes some ten
+# seconds: a program that keeps a window open holds it, so that no measured
+# run pays for it. The caller sets $root.
+start_wine_desktop() {
+  bench_fixture="$root/tests/win/wine-fixture.sh" bench_run="$root/tests/win/wine-run.sh"
+  mkdir -p "$SETUP_WINE_ROOT"
+  "$bench_fixture" setup >"$out/fixture.log" 2>&1 || { cat "$out/fixture.log" >&2; exit 1; }
+  bench_holder=""
+  trap stop_wine_desktop EXIT
+  "$bench_run" --64 notepad </dev/null >/dev/null 2>&1 &
+  bench_holder=$!
+  if command -v xdotool >/dev/null; then
+    DISPLAY=":$(cat "$SETUP_WINE_ROOT/xvfb.display")" timeout 60 \
+      xdotool search --sync --onlyvisible --name Notepad >/dev/null ||
+      echo "warning: the desktop holder did not show; the first run may pay for the desktop" >&2
+  else
+    sleep 15
+  fi
+  drive_c="$SETUP_WINE_ROOT/wineprefix/drive_c"
+  mkdir -p "$drive_c/bench"
+  "$bench_run" --64 cmd /c exit 0 </dev/null >/dev/null 2>&1
+}
+
+stop_wine_desktop() {
+  if [ -n "$bench_holder" ]; then
+    kill "$bench_holder" 2>/dev/null || true
+    wait "$bench_holder" 2>/dev/null || true
+  fi
+  "$bench_fixture" cleanup >/dev/null 2>&1 || true
+}

@@ -30,7 +30,6 @@ export LC_ALL=C
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mksetup="${MKSETUP:-$root/build/bin/mksetup}"
-fixture="$root/tests/win/wine-fixture.sh"
 run="$root/tests/win/wine-run.sh"
 export SETUP_WINE_ROOT="${BENCH_WINE_ROOT:-$root/build/bench-uninstall}"
 export SETUP_WINE_DISPLAY=1
@@ -77,42 +76,8 @@ echo "pair: $pair"
 "$mksetup" build --quiet --stub "$out/stub.exe" --script "$out/setup.txt" --tree "$payload" -o "$out/ours.exe"
 printf 'small\r\n' >"$out/small/readme.txt"
 "$mksetup" build --quiet --stub "$out/stub.exe" --script "$out/setup.txt" --tree "$out/small" -o "$out/small.exe"
-# makensis takes minutes on P1: its output is kept while script and payload
-# stay the same.
-if [ -f "$out/peer.exe" ] && [ -f "$out/peer.nsi.built" ] && cmp -s "$out/peer.nsi" "$out/peer.nsi.built" &&
-  [ "$out/peer.exe" -nt "$work/.staged" ]; then
-  echo "NSIS setup: reusing $out/peer.exe"
-else
-  makensis -V2 "$out/peer.nsi" >"$out/makensis.log"
-  cp "$out/peer.nsi" "$out/peer.nsi.built"
-fi
-
-mkdir -p "$SETUP_WINE_ROOT"
-"$fixture" setup >"$out/fixture.log" 2>&1 || { cat "$out/fixture.log" >&2; exit 1; }
-holder=""
-finish() {
-  if [ -n "$holder" ]; then
-    kill "$holder" 2>/dev/null || true
-    wait "$holder" 2>/dev/null || true
-  fi
-  "$fixture" cleanup >/dev/null 2>&1 || true
-}
-trap finish EXIT
-# Wine closes its desktop a few seconds after its last user and restarting
-# it takes some ten seconds; a program that keeps a window open holds it,
-# so that no run pays for it.
-"$run" --64 notepad </dev/null >/dev/null 2>&1 &
-holder=$!
-if command -v xdotool >/dev/null; then
-  DISPLAY=":$(cat "$SETUP_WINE_ROOT/xvfb.display")" timeout 60 \
-    xdotool search --sync --onlyvisible --name Notepad >/dev/null ||
-    echo "warning: the desktop holder did not show; the first run may pay for the desktop" >&2
-else
-  sleep 15
-fi
-drive_c="$SETUP_WINE_ROOT/wineprefix/drive_c"
-mkdir -p "$drive_c/bench"
-"$run" --64 cmd /c exit 0 </dev/null >/dev/null 2>&1
+make_peer_setup
+start_wine_desktop
 
 # install FOLDER SETUP: a silent install into C:\bench\FOLDER, which must
 # hold the payload and an uninstaller afterwards.

@@ -28,8 +28,8 @@ struct ScriptActionContext {
   ScriptText script;
   LocaleName localeName;
   std::u16string targetDir;
-  bool perUser = false;  // the per-user scope: the user's folders, not the machine's
-  FolderValues folders;  // what %NAME% stands for in link paths
+  bool perUser = false;      // the per-user scope: the user's folders, not the machine's
+  FolderValues folders;      // what %NAME% stands for in link paths
   ActionLog* log = nullptr;  // with /LOG=: told of each batch, value and shortcut
   void Note(std::u16string_view line) const {
     if (log != nullptr) log->Note(line);
