@@ -171,6 +171,7 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
     EXPECT_EQ(read(target / name), "new") << name;
   }
   EXPECT_EQ(read(dir / "outside.txt"), "outside");
+  output.reset();  // its folder of temporary files goes with it
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(target)) {
     names.push_back(entry.path().filename().string());

@@ -3,21 +3,25 @@
 // the plain calls' limit. The names were checked before they got here, so no
 // component is "..", a device or a stream name.
 //
-// Each file is written to a new file under a temporary name beside its
-// place (CREATE_NEW: an existing name is never opened) and renamed over the
-// old one when it is whole. The stub runs elevated in folders that others
+// Each file is written to a new file under a temporary name (CREATE_NEW: an
+// existing name is never opened) and renamed over the old one when it is
+// whole. The temporary files go to one folder of their own at the root, made
+// for this extraction and removed after it: Wine looks for a missing name by
+// reading the whole folder, so a temporary name beside each file would cost
+// a second read of a large folder per file. Where that folder cannot be made,
+// they go beside their files. The stub runs elevated in folders that others
 // may write to: a link planted at a file's name is refused, a hard link
 // keeps its other name's data, and a setup killed or a disk filled midway
 // leaves every old file as it was.
 #include <windows.h>
 
-#include <algorithm>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/entry_time.h"
+#include "base/utf8.h"
 #include "platform/buffered_output_file.h"
 #include "platform/temporary_name.h"
 #include "platform/tree_output.h"
@@ -74,13 +78,14 @@ class Win32OutputFile final : public BufferedOutputFile {
   static constexpr DWORD kBufferSize = 64 * 1024;
 
   Win32OutputFile(Win32TreeOutput& owner, HANDLE handle, std::u16string temporary,
-                  std::u16string target, std::u16string_view relativePath)
+                  std::u16string target, std::u16string_view relativePath, DWORD targetAttributes)
       : BufferedOutputFile(kBufferSize),
         owner_(owner),
         handle_(handle),
         temporary_(std::move(temporary)),
         target_(std::move(target)),
-        relativePath_(relativePath) {}
+        relativePath_(relativePath),
+        targetAttributes_(targetAttributes) {}
   ~Win32OutputFile() override { Discard(); }
 
  private:
@@ -104,6 +109,7 @@ class Win32OutputFile final : public BufferedOutputFile {
   std::u16string temporary_;
   std::u16string target_;
   std::u16string relativePath_;
+  DWORD targetAttributes_;
 };
 
 class Win32TreeOutput final : public TreeOutput {
@@ -111,10 +117,16 @@ class Win32TreeOutput final : public TreeOutput {
   Win32TreeOutput(const char16_t* root, ReplaceHandler* replace)
       : root_(root), replace_(replace), serial_((GetCurrentProcessId() << 16) ^ GetTickCount()) {}
 
+  ~Win32TreeOutput() override {
+    if (staging_ == INVALID_HANDLE_VALUE) return;
+    CloseHandle(staging_);
+    RemoveDirectoryW(AsWide(stagingPath_));  // empty unless a file could not be deleted
+  }
+
   DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override {
     const std::u16string path = Join(relativePath);
     if (CreateDirectoryW(AsWide(path), nullptr)) {
-      known_.emplace_back(relativePath);
+      known_.push_back({std::u16string(relativePath), true});
       return DirectoryOutcome::kMade;
     }
     // The attributes of the name itself: a link or junction is not followed
@@ -125,8 +137,8 @@ class Win32TreeOutput final : public TreeOutput {
     }
     const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (link && !relativePath.empty()) return DirectoryOutcome::kLink;
-    if (std::find(known_.begin(), known_.end(), relativePath) == known_.end()) {
-      known_.emplace_back(relativePath);
+    if (Find(relativePath) == nullptr) {
+      known_.push_back({std::u16string(relativePath), false});
       RemoveLeftovers(path);
     }
     return relativePath.empty() ? DirectoryOutcome::kFailed : DirectoryOutcome::kExisting;
@@ -136,7 +148,15 @@ class Win32TreeOutput final : public TreeOutput {
                                            CreateRefusal* why) override {
     CreateRefusal refusal = CreateRefusal::kFailed;
     const std::u16string target = Join(relativePath);
-    const DWORD attributes = GetFileAttributesW(AsWide(target));
+    // In a folder this extraction made, nothing of an earlier install can be
+    // in the way; a name planted there since is replaced by the rename, never
+    // written through. Each look costs Wine a scan of the folder.
+    const size_t slash = relativePath.rfind(u'\\');
+    const KnownFolder* folderSeen =
+        Find(relativePath.substr(0, slash == std::u16string_view::npos ? 0 : slash));
+    const DWORD attributes = folderSeen != nullptr && folderSeen->made
+                                 ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesW(AsWide(target));
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) refusal = CreateRefusal::kLink;
       if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
@@ -144,15 +164,16 @@ class Win32TreeOutput final : public TreeOutput {
         return nullptr;
       }
     }
-    const std::u16string_view folder = FolderOf(target);
+    const std::u16string& staging = StagingFolder();
+    const std::u16string_view folder = staging.empty() ? FolderOf(target) : staging;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       std::u16string temporary(folder);
       temporary += TemporaryFileName(serial_++);
       HANDLE handle = CreateFileW(AsWide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
       if (handle != INVALID_HANDLE_VALUE) {
-        auto* file =
-            new (std::nothrow) Win32OutputFile(*this, handle, temporary, target, relativePath);
+        auto* file = new (std::nothrow)
+            Win32OutputFile(*this, handle, temporary, target, relativePath, attributes);
         if (file == nullptr) {
           CloseHandle(handle);
           DeleteFileW(AsWide(temporary));
@@ -179,14 +200,15 @@ class Win32TreeOutput final : public TreeOutput {
     if (IsDiskFullError(error)) NoteDiskFull();
   }
 
-  // Renames the whole file over its place. A name in use is the handler's
-  // to decide on: tried again, or replaced at the next restart.
+  // Renames the whole file over its place. `attributes` are the target's
+  // when its file was opened; a failed rename looks again and tries once
+  // more before it counts. A name in use is the handler's to decide on:
+  // tried again, or replaced at the next restart.
   bool PutInPlace(const std::u16string& temporary, const std::u16string& target,
-                  std::u16string_view relativePath) {
-    for (;;) {
+                  std::u16string_view relativePath, DWORD attributes) {
+    for (bool looked = false;;) {
       // A read-only file of an earlier install is replaced like any other;
       // it keeps its attribute should the rename fail.
-      const DWORD attributes = GetFileAttributesW(AsWide(target));
       const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES &&
                             (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
                             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
@@ -197,6 +219,11 @@ class Win32TreeOutput final : public TreeOutput {
       }
       const DWORD error = GetLastError();
       if (readOnly) SetFileAttributesW(AsWide(target), attributes);
+      attributes = GetFileAttributesW(AsWide(target));
+      if (!looked) {
+        looked = true;
+        continue;
+      }
       NoteError(error);
       if (!IsInUseError(error) || replace_ == nullptr) break;
       if (replace_->RetryReplace(relativePath, SystemMessage(error).c_str())) continue;
@@ -236,10 +263,36 @@ class Win32TreeOutput final : public TreeOutput {
     return false;
   }
 
+  // The folder for this extraction's temporary files, with a trailing
+  // separator; made at the first file, empty when it cannot be. Held open
+  // without delete sharing, so that nobody renames or replaces it meanwhile.
+  const std::u16string& StagingFolder() {
+    if (stagingTried_) return stagingPath_;
+    stagingTried_ = true;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::u16string path = Join(TemporaryFileName(serial_++));
+      if (!CreateDirectoryW(AsWide(path), nullptr)) {
+        if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+        break;
+      }
+      staging_ = CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      if (staging_ == INVALID_HANDLE_VALUE) {
+        RemoveDirectoryW(AsWide(path));
+        break;
+      }
+      stagingPath_ = std::move(path);
+      break;
+    }
+    if (!stagingPath_.empty()) stagingPath_.push_back(u'\\');
+    return stagingPath_;
+  }
+
   // What a setup killed while it wrote left in `folder`: only plain files
-  // under the extraction's own temporary names. A file that another running
-  // extraction still writes is open without sharing and stays.
-  static void RemoveLeftovers(const std::u16string& folder) {
+  // under the extraction's own temporary names, and folders of such files
+  // under those names. A file or folder that another running extraction
+  // still uses is open without delete sharing and stays.
+  static void RemoveLeftovers(const std::u16string& folder, bool inStaging = false) {
     const std::u16string pattern = folder + u"\\~setup*.tmp";
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileExW(AsWide(pattern), FindExInfoBasic, &found,
@@ -247,10 +300,16 @@ class Win32TreeOutput final : public TreeOutput {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
       const std::u16string_view name(reinterpret_cast<const char16_t*>(found.cFileName));
-      if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-              0 &&
-          IsTemporaryFileName(name)) {
-        DeleteFileW(AsWide(folder + u"\\" + std::u16string(name)));
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+          !IsTemporaryFileName(name)) {
+        continue;
+      }
+      const std::u16string path = Concat({folder, u"\\", name});
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        DeleteFileW(AsWide(path));
+      } else if (!inStaging) {
+        RemoveLeftovers(path, true);
+        RemoveDirectoryW(AsWide(path));
       }
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -259,9 +318,31 @@ class Win32TreeOutput final : public TreeOutput {
   std::u16string root_;
   ReplaceHandler* replace_;
   uint32_t serial_;
+  HANDLE staging_ = INVALID_HANDLE_VALUE;
+  std::u16string stagingPath_;
+  bool stagingTried_ = false;
+  struct KnownFolder {
+    std::u16string path;
+    bool made;  // by this extraction, else found and cleared of leftovers
+  };
+
+  // The folder's entry, the last one looked up first: files come after
+  // their folder.
+  const KnownFolder* Find(std::u16string_view relativePath) {
+    if (last_ < known_.size() && known_[last_].path == relativePath) return &known_[last_];
+    for (size_t i = 0; i < known_.size(); ++i) {
+      if (known_[i].path == relativePath) {
+        last_ = i;
+        return &known_[i];
+      }
+    }
+    return nullptr;
+  }
+
   // Folders made or cleared of leftovers already: both walks pass them (a
   // list: a set's code would cost the stub more than the search costs).
-  std::vector<std::u16string> known_;
+  std::vector<KnownFolder> known_;
+  size_t last_ = 0;
 };
 
 int64_t Win32OutputFile::WriteSome(const void* data, size_t size) {
@@ -274,7 +355,9 @@ int64_t Win32OutputFile::WriteSome(const void* data, size_t size) {
   return done;
 }
 
-bool Win32OutputFile::CommitRaw() { return owner_.PutInPlace(temporary_, target_, relativePath_); }
+bool Win32OutputFile::CommitRaw() {
+  return owner_.PutInPlace(temporary_, target_, relativePath_, targetAttributes_);
+}
 
 }  // namespace
 
