@@ -9,8 +9,9 @@
 //
 // Every platform keeps two rules when it writes a file. An existing name is
 // never opened for writing: the new bytes go to a new file under a temporary
-// name (temporary_name.h) in the same folder, which Close puts in place with
-// one rename. So a link planted at the name never receives them, another
+// name (temporary_name.h) on the same volume (in the same folder, or in a
+// folder of the output's own below the root), which Close puts in place
+// with one rename. So a link planted at the name never receives them, another
 // hard-linked name keeps its data, and at any instant the name holds either
 // the whole old file or the whole new one. And nothing is written through a
 // symbolic link, junction or other reparse point below the root.
