@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds static MinGW libpng and libjpeg-turbo for the stub, and libdeflate
+# Builds static MinGW zlib, libpng and libjpeg-turbo for the stub, and libdeflate
 # and liblzma for the Windows mksetup.exe, from Debian's sources (there are no MinGW
 # packages of them), and unpacks the LZMA SDK's C LZMA2 decoder from Debian's
 # 7zip source, which every build compiles itself. libdeflate is the very
@@ -10,7 +10,7 @@
 # the work while the installed libraries match it.
 #
 #   build/deps/src      unpacked sources and their build trees
-#   build/deps/ARCH     include/ and lib/ (libpng.a, libjpeg.a; libdeflate.a
+#   build/deps/ARCH     include/ and lib/ (libz.a, libpng.a, libjpeg.a; libdeflate.a
 #                       and liblzma.a for x86_64)
 #   build/deps/lzma-sdk the LZMA2 decoder's sources (any architecture)
 #
@@ -35,11 +35,10 @@ src="$deps/src"
 prefix="$deps/$arch"
 stamp="$prefix/.stamp"
 toolchain="$root/cmake/mingw-$arch.cmake"
-mingw_zlib=/usr/$arch-w64-mingw32/lib/libz.a
 
 want_stamp="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want_stamp" ] &&
-  [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ] &&
+  [ -f "$prefix/lib/libz.a" ] && [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libjpeg.a" ] &&
   { [ "$arch" != x86_64 ] || [ -f "$prefix/lib/liblzma.a" ]; } &&
   [ -f "$deps/lzma-sdk/Lzma2Dec.c" ]; then
   exit 0
@@ -102,6 +101,22 @@ configure_and_build() {
   }
 }
 
+# Debian's MinGW libz.a carries zlib's CRC tables in the program (9 KB in
+# the 64-bit stub, 5 KB in the 32-bit one); built with DYNAMIC_CRC_TABLE they
+# are computed at their first use into memory the file does not hold (once,
+# with C11 atomics: mksetup.exe's threads share them safely). Without
+# -fdata-sections: MinGW's GCC would put each empty table in a .data section
+# of its own, bytes in the file after all.
+build_zlib() {
+  local dir="$src/zlib" build="$src/zlib-build-$arch"
+  local cflags="${cflags/ -fdata-sections/} -DDYNAMIC_CRC_TABLE"
+  configure_and_build "$dir" "$build" zlibstatic
+  local lib
+  lib="$(find "$build" -maxdepth 1 -name 'lib*.a' | head -n 1)"
+  install -m 644 "$lib" "$prefix/lib/libz.a"
+  install -m 644 "$dir/zlib.h" "$build/zconf.h" "$prefix/include/"
+}
+
 build_jpeg() {
   local dir="$src/libjpeg-turbo" build="$src/libjpeg-turbo-build-$arch"
   # SIMD would cost about 60 KB of stub for speed the installer's pictures
@@ -149,7 +164,7 @@ build_png() {
   configure_and_build "$dir" "$build" png_static \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DDFA_XTRA="$options" \
-    -DZLIB_LIBRARY="$mingw_zlib" -DZLIB_INCLUDE_DIR="/usr/$arch-w64-mingw32/include"
+    -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
   local lib
   lib="$(find "$build" -maxdepth 1 -name 'libpng*.a' | head -n 1)"
   install -m 644 "$lib" "$prefix/lib/libpng.a"
@@ -197,12 +212,8 @@ if [ "$arch" = lzma-sdk ]; then
   exit 0
 fi
 
-if [ ! -f "$mingw_zlib" ]; then
-  echo "build-win-deps: $mingw_zlib is missing; run scripts/install-deps.sh" >&2
-  exit 1
-fi
-
 mkdir -p "$src"
+fetch_source zlib
 fetch_source libjpeg-turbo
 fetch_source libpng1.6
 if [ "$arch" = x86_64 ]; then
@@ -215,6 +226,7 @@ install_lzma_decoder
 rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib"
 start=$SECONDS
+build_zlib
 build_jpeg
 build_png
 if [ "$arch" = x86_64 ]; then
