@@ -106,11 +106,12 @@ configure_and_build() {
 # are computed at their first use into memory the file does not hold (once,
 # with C11 atomics: mksetup.exe's threads share them safely). Without
 # -fdata-sections: MinGW's GCC would put each empty table in a .data section
-# of its own, bytes in the file after all.
+# of its own, bytes in the file after all. -O2 as Debian builds it: inflate
+# is what an install waits for.
 build_zlib() {
   local dir="$src/zlib" build="$src/zlib-build-$arch"
-  local cflags="${cflags/ -fdata-sections/} -DDYNAMIC_CRC_TABLE"
-  configure_and_build "$dir" "$build" zlibstatic
+  local cflags="-O2 -ffunction-sections -fno-asynchronous-unwind-tables -DDYNAMIC_CRC_TABLE"
+  configure_and_build "$dir" "$build" zlibstatic -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG
   local lib
   lib="$(find "$build" -maxdepth 1 -name 'lib*.a' | head -n 1)"
   install -m 644 "$lib" "$prefix/lib/libz.a"
