@@ -326,18 +326,14 @@ TABLE
     expect 0 mk extract --quiet setup.exe out
     expect 0 mk verify out/uninstall.exe
     expect 0 mk list --json out/uninstall.exe
-    python3 - out.txt "$(stat -c %s out/uninstall.exe)" <<'PY' || fail "the record is wrong: $(cat out.txt)"
-import json, os, sys
+    # What the record holds is the builder tests'; here, what list makes of it.
+    python3 - out.txt <<'PY' || fail "the listing is wrong: $(cat out.txt)"
+import json, sys
 listing = json.load(open(sys.argv[1]))
 assert listing["method"] == "record" and listing["storedBytes"] == 0
 assert all(e.get("storedSize", 0) == 0 for e in listing["entries"])
-assert listing["script"] == open("script.txt").read()
 assert listing["product"] == {"id": "Ex.App", "name": "Ex", "version": "1.2", "publisher": "Ex Inc.",
                               "url": "https://ex.com", "icon": "sub\\a.txt"}, listing["product"]
-sizes = {e["path"]: e.get("size") for e in listing["entries"]}
-want = {p: os.path.getsize("tree/" + p) for p in ["sub/a.txt", "e.txt", "noise.bin", "numbers.txt"]}
-want.update({"sub": None, "sub/empty": None, "uninstall.exe": int(sys.argv[2])})
-assert sizes == want, sizes
 PY
     expect 0 mk list out/uninstall.exe
     contains out.txt "; method record: an uninstaller"

@@ -152,10 +152,11 @@ e2e_make_tree() {
   find "$tree" -exec touch -h -d "$E2E_FILE_TIME" {} +
 }
 
-# e2e_build: $scratch/setup.txt + $scratch/tree -> $setup_exe, with the options in $E2E_BUILD.
+# e2e_build: $scratch/setup.txt + $scratch/tree -> $setup_exe, with the options in $E2E_BUILD
+# and the sign command in $E2E_SIGN.
 e2e_build() {
   # shellcheck disable=SC2086 # the options, split on purpose
-  "$SETUP_MKSETUP" build --quiet ${E2E_BUILD:-} --stub "$scratch/stub.exe" \
+  "$SETUP_MKSETUP" build --quiet ${E2E_BUILD:-} ${E2E_SIGN:+--sign-command "$E2E_SIGN"} --stub "$scratch/stub.exe" \
     --script "$scratch/setup.txt" --tree "$scratch/tree" -o "$setup_exe" || fail "mksetup build failed"
 }
 

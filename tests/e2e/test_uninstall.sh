@@ -5,7 +5,9 @@
 # longer has and keeps a user's file; the entry's QuietUninstallString, run as Windows runs
 # it, runs [uninstall] once and removes files, folders, shortcut, registry values, their empty
 # key and the entry, parks itself for deletion at the next restart, and leaves the folder only
-# for the user's file.
+# for the user's file. Where osslsigncode is, version 2 is signed (a certificate made on the
+# spot): the setup and the uninstaller it installs carry signatures osslsigncode accepts, and
+# the signed uninstaller is the one that removes everything.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin uninstall
@@ -60,8 +62,17 @@ printf 'mine\r\n' >"$dir/user.txt"
 "$wine_run" --64 reg add "$key" /v Mine /d kept /f >/dev/null 2>&1 || fail "reg add failed"
 rm -r "$scratch/tree/old"
 printf 'new in version 2\r\n' >"$scratch/tree/docs/new.txt"
+if command -v osslsigncode >/dev/null; then
+  (cd "$scratch" && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem \
+    -days 2 -subj /CN=e2e-uninstall >/dev/null 2>&1) || fail "openssl cannot make a certificate"
+  E2E_SIGN="osslsigncode sign -certs '$scratch/cert.pem' -key '$scratch/key.pem' -in {in} -out {out}"
+fi
 build_version 2.0
 e2e_run_silent 0 /S
+for file in "$setup_exe" "$dir/uninstall.exe"; do
+  [ -z "${E2E_SIGN:-}" ] || osslsigncode verify -CAfile "$scratch/cert.pem" "$file" >/dev/null 2>&1 ||
+    fail "osslsigncode rejects $file"
+done
 cmp -s "$scratch/tree/docs/new.txt" "$dir/docs/new.txt" || fail "version 2 did not go to the registered folder"
 [ ! -e "$dir/old" ] || fail "what version 2 dropped is left: $(find "$dir/old")"
 [ ! -e "$scratch/default" ] || fail "version 2 went to the script's folder"

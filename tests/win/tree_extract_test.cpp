@@ -109,21 +109,10 @@ TEST(TreeExtractTest, WritesAllTimesAndReportsProgressAsMessages) {
   DeleteFileW(setup.c_str());
 }
 
-struct RetryOnce final : ReplaceHandler {
-  HANDLE holder;
-  std::vector<std::u16string> asked;
-  bool RetryReplace(std::u16string_view path, const char16_t*) override {
-    asked.emplace_back(path);
-    CloseHandle(holder);  // the user closed the program
-    return asked.size() == 1;
-  }
-  void ReplacedAtRestart(std::u16string_view) override { ADD_FAILURE() << "put off"; }
-};
-
 // What the Windows output adds to the walk: the package file cannot be
 // renamed or written while it is open; an old file is replaced whole (a
-// read-only one too), its other hard-linked name keeps the old bytes, a file
-// in use is asked about, and a killed extraction's leftovers go.
+// read-only one too), its other hard-linked name keeps the old bytes, and a
+// killed extraction's leftovers go. (A file in use: the end-to-end tests.)
 TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tree_replace_test";
   std::filesystem::remove_all(dir);
@@ -141,10 +130,9 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
   write(dir / "outside.txt", "outside");
   ASSERT_TRUE(
       CreateHardLinkW((target / "hard.txt").c_str(), (dir / "outside.txt").c_str(), nullptr));
-  write(target / "held.txt", "old");
   write(target / "~setup0badf00d.tmp", "left by a killed setup");
   TreeSection tree;
-  for (const char* name : {"readonly.txt", "hard.txt", "held.txt"}) tree.File(name, ToBytes("new"));
+  for (const char* name : {"readonly.txt", "hard.txt"}) tree.File(name, ToBytes("new"));
   const Bytes script = ToBytes("[locale]\n");
   const Bytes package = AssemblePackage(FakeStub(), 0, script, tree.Build());
   const std::filesystem::path setup = dir / "setup.exe";
@@ -158,16 +146,11 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
   EXPECT_EQ(CreateFileW(setup.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                         nullptr),
             INVALID_HANDLE_VALUE);
-  RetryOnce handler;
-  handler.holder = CreateFileW((target / "held.txt").c_str(), GENERIC_READ, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(handler.holder, INVALID_HANDLE_VALUE);
-  std::unique_ptr<TreeOutput> output = OpenTreeOutput(AsU16(target.wstring()), &handler);
+  std::unique_ptr<TreeOutput> output = OpenTreeOutput(AsU16(target.wstring()));
   const ExtractStats stats =
       ExtractTree(*file, SCRIPT_OFFSET + script.size(), *output, ExtractOptions());
   EXPECT_TRUE(stats.Clean());
-  EXPECT_EQ(handler.asked, std::vector<std::u16string>{u"held.txt"});
-  for (const char* name : {"readonly.txt", "hard.txt", "held.txt"}) {
+  for (const char* name : {"readonly.txt", "hard.txt"}) {
     EXPECT_EQ(read(target / name), "new") << name;
   }
   EXPECT_EQ(read(dir / "outside.txt"), "outside");
@@ -177,7 +160,7 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"hard.txt", "held.txt", "readonly.txt"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"hard.txt", "readonly.txt"}));
   file.reset();
   std::filesystem::remove_all(dir);
 }

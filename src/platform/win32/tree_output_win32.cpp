@@ -315,12 +315,6 @@ class Win32TreeOutput final : public TreeOutput {
     FindClose(search);
   }
 
-  std::u16string root_;
-  ReplaceHandler* replace_;
-  uint32_t serial_;
-  HANDLE staging_ = INVALID_HANDLE_VALUE;
-  std::u16string stagingPath_;
-  bool stagingTried_ = false;
   struct KnownFolder {
     std::u16string path;
     bool made;  // by this extraction, else found and cleared of leftovers
@@ -339,6 +333,12 @@ class Win32TreeOutput final : public TreeOutput {
     return nullptr;
   }
 
+  std::u16string root_;
+  ReplaceHandler* replace_;
+  uint32_t serial_;
+  HANDLE staging_ = INVALID_HANDLE_VALUE;
+  std::u16string stagingPath_;
+  bool stagingTried_ = false;
   // Folders made or cleared of leftovers already: both walks pass them (a
   // list: a set's code would cost the stub more than the search costs).
   std::vector<KnownFolder> known_;
