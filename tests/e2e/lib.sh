@@ -194,7 +194,7 @@ e2e_logging() { printf '[%s]\necho %s>>%s\\order.log\n' "$1" "${2:-$1}" "$scratc
 # be made.
 e2e_order_script() {
   local log="$scratch_win\\order.log" key="HKEY_CURRENT_USER\\Software\\$scratch_name"
-  local seen="reg query $key /v Count >nul 2>nul"
+  local seen="\"$probe_win\" seen Software\\$scratch_name Count $log"
   {
     e2e_locale "$1" "$2" 'pic\back.png' "${4:-}" "${5:-}"
     cat <<EOF
@@ -211,8 +211,7 @@ echo bin_64>>$log
 if exist readme.txt echo bin saw the tree>>$log
 if exist uninstall.bat echo bin saw uninstall.bat>>$log
 if exist e2e.lnk echo bin saw the shortcut>>$log
-$seen
-if not errorlevel 1 echo bin saw the registry>>$log
+$seen "bin saw the registry"
 "$probe_win" dump "$1" >$scratch_win\\bin-window.txt
 [uninstall]
 echo uninstall>>$log
@@ -229,8 +228,7 @@ echo install>>$log
 echo install cd=%CD%>>$log
 if exist uninstall.bat echo install saw uninstall.bat>>$log
 if exist e2e.lnk echo install saw the shortcut>>$log
-$seen
-if not errorlevel 1 echo install saw the registry>>$log
+$seen "install saw the registry"
 [run]
 bin\\probe.exe record=$log
 [end]

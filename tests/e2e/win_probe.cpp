@@ -19,6 +19,9 @@
 //   exec LINE               runs the command line LINE as it stands (Wine would quote each
 //                           argument anew) and exits with the program's exit code
 //   record=FILE [ARGS...]   appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
+//   seen KEY NAME FILE TEXT appends the line TEXT to FILE when the value NAME exists under
+//                           HKEY_CURRENT_USER\KEY (a batch's own check would read errorlevel,
+//                           which Wine's cmd resets after a redirected command)
 //   /c ...                  a copy planted as cmd.exe: the same into planted.log
 #include <windows.h>
 // windows.h first: the headers below build on it.
@@ -228,12 +231,8 @@ int PrintShortcut(const wchar_t* path) {
 }
 
 // Appends the whole line with one write, so that concurrent starts do not mix.
-int Record(const std::wstring& path, int argc, wchar_t** argv) {
-  std::string line = "run";
-  for (int i = 0; i < argc; ++i) line += " " + Utf8(argv[i]);
-  wchar_t directory[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, directory);
-  line += " cwd=" + Utf8(directory) + "\r\n";
+int AppendLine(const std::wstring& path, std::string line) {
+  line += "\r\n";
   HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
@@ -241,6 +240,23 @@ int Record(const std::wstring& path, int argc, wchar_t** argv) {
   const BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   CloseHandle(file);
   return ok ? 0 : 1;
+}
+
+int Record(const std::wstring& path, int argc, wchar_t** argv) {
+  std::string line = "run";
+  for (int i = 0; i < argc; ++i) line += " " + Utf8(argv[i]);
+  wchar_t directory[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, directory);
+  return AppendLine(path, line + " cwd=" + Utf8(directory));
+}
+
+// Asks the registry itself (the view of this probe's bitness, as a batch's reg.exe would).
+int Seen(const wchar_t* key, const wchar_t* name, const wchar_t* path, const wchar_t* text) {
+  if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, nullptr, nullptr, nullptr) !=
+      ERROR_SUCCESS) {
+    return 0;
+  }
+  return AppendLine(path, Utf8(text));
 }
 
 // Wine closes its desktop after the last window and is slow to restart it; "ready", or exit 3
@@ -379,6 +395,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"exec" && argc == 3) return Exec(arg);
   if (mode == L"swap" && argc == 4) return Swap(arg, argv[3]);
   if (mode == L"fill" && argc == 4) return Fill(argv[2], _wcstoui64(argv[3], nullptr, 10));
+  if (mode == L"seen" && argc == 6) return Seen(argv[2], argv[3], argv[4], argv[5]);
   if (mode == L"lock" && argc == 4) return Lock(argv[2], ms);
   if (mode == L"sleep" && argc == 3) {
     Sleep(ms);
