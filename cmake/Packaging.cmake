@@ -53,6 +53,9 @@ function(setup_cmake_package config_dir program stub_dir)
                 ${out}/mksetupCPack.cmake DESTINATION ${config_dir})
 endfunction()
 
+# The project's licence, and the third-party code its programs carry with what each asks.
+set(licence_files ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES)
+
 set(CPACK_PACKAGE_NAME mksetup)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The setup project")
@@ -62,7 +65,8 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   install(TARGETS mksetup RUNTIME DESTINATION .)
-  install(FILES ${SETUP_SHIPPED_STUBS} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${SETUP_SHIPPED_STUBS} ${CMAKE_SOURCE_DIR}/README.md ${licence_files}
+          DESTINATION .)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION examples)
   install(FILES ${script_page} DESTINATION man/man5)
   add_custom_target(mksetup_man ALL DEPENDS ${script_page})
@@ -73,7 +77,11 @@ else()
   include(GNUInstallDirs)
   install(TARGETS mksetup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${SETUP_SHIPPED_STUBS} DESTINATION ${CMAKE_INSTALL_DATADIR}/mksetup)
-  install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${licence_files}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup)
+  # Debian's machine-readable form of the same, where Debian looks for a package's licences.
+  install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian-copyright RENAME copyright
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup)
   # Debian keeps a package's examples among its documentation.
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/mksetup/examples)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the packages for users in build/packages: mksetup_<version>_<arch>.deb
-# (mksetup, the stub, the manual page, the README) and
-# mksetup-<version>-win64.zip (mksetup.exe, the stub, the README). Their
-# pieces come from three builds: the stub from win32, mksetup from native,
-# mksetup.exe from win64; each builds only what the packages need.
+# (mksetup, the stub, the manual page, the README, the licence and notices)
+# and mksetup-<version>-win64.zip (mksetup.exe, the stub, the README, the
+# licence and notices). Their pieces come from three builds: the stub from
+# win32, mksetup from native, mksetup.exe from win64; each builds only what
+# the packages need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

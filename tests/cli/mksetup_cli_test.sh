@@ -75,7 +75,7 @@ fixed_tree_of() { diff -r fixed "$1" >/dev/null || fail "the tree of $2 differs"
 case "$case_name" in
   build_then_verify)
     expect 0 build setup.exe
-    grep -qxE 'mksetup: built setup.exe: 4 files, package 0.0 MB from 0.0 MB of files \([0-9.]+ %\), setup 0.3 MB, [0-9.]+ s' err.txt ||
+    grep -qxE 'mksetup: built setup.exe: 4 files, package [0-9]{2}\.[0-9] kB from [0-9]{2}\.[0-9] kB of files \([0-9]{2}\.[0-9] %\), setup 3[0-9]{2}\.[0-9] kB, [0-9.]+ s' err.txt ||
       fail "the summary is '$(cat err.txt)'"
     grep -q $'\r' err.txt && fail "a progress bar where no terminal is"
     expect 0 mk verify setup.exe
@@ -83,6 +83,9 @@ case "$case_name" in
     # shellcheck disable=SC2012 # plain names; a temporary would start with a dot
     files=$(ls -A | tr '\n' ' ')
     [ "$files" = "err.txt out.txt script.txt setup.exe stub.exe tree " ] || fail "unexpected files: $files"
+    # A package larger than its files (one byte) gets no ratio.
+    rm -r tree/* && printf x >tree/x.txt && expect 0 build one.exe
+    grep -qE 'package [0-9]+ bytes from 1 byte of files, setup' err.txt || fail "the summary is '$(cat err.txt)'"
     ;;
   build_is_reproducible)
     expect 0 build one.exe --quiet --jobs 1

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # cmake_package_test.sh ROOT SCRATCH: mksetup's CMake package, from the .deb as mksetup_package
-# unpacks it into ROOT, builds this folder's project: a setup from mksetup_add_setup (again when
-# its script changes, not otherwise) and one from cpack -G External; both verify. Exits 77
-# (skipped) when no package is unpacked there.
+# unpacks it into ROOT, builds this folder's project: setups from mksetup_add_setup in both forms
+# with its options (again when the script changes, not otherwise) and one from cpack -G
+# External, named for Windows; all verify. Exits 77 (skipped) when no package is unpacked there.
 set -euo pipefail
 root="$1" scratch="$2"
 fail() { echo "FAIL (cmake package): $*" >&2; exit 1; }
@@ -17,10 +17,17 @@ cd "$scratch"
 run() { "$@" >log.txt 2>&1 || { cat log.txt >&2; fail "$*"; }; }
 verifies() { "$root/usr/bin/mksetup" verify "$1" | head -n1 | grep -qx OK || fail "$1 does not verify"; }
 
-run cmake -S src -B build -DCMAKE_PREFIX_PATH="$root/usr"
-run cmake --build build
+mkdir stubs
+cp "$root"/usr/share/mksetup/setup-stub*.exe stubs/
+run cmake -S src -B build -DCMAKE_PREFIX_PATH="$root/usr" -DOWN_STUBS="$scratch/stubs"
+run cmake --build build -v
 verifies build/viewer-setup.exe
+verifies build/own-stub-setup.exe
 "$root/usr/bin/mksetup" list build/viewer-setup.exe | grep -q ' lzma2 ' || fail "METHOD was not passed"
+for option in "--level 3" --strict "--stub $scratch/stubs/setup-stub.exe" \
+  "--user-stub $scratch/stubs/setup-stub-user.exe"; do
+  grep -q -- " $option\( \|$\)" log.txt || fail "$option was not passed"
+done
 run cmake --build build
 ! grep -q "Building the setup program" log.txt || fail "built again though nothing changed"
 touch -d '+2 seconds' src/setup.txt
@@ -28,5 +35,5 @@ run cmake --build build
 grep -q "Building the setup program" log.txt || fail "not built again after the script changed"
 
 (cd build && run cpack -G External)
-verifies build/example_viewer-2.1.0-Linux.exe
+verifies build/example_viewer-2.1.0-win32.exe
 echo "ok (mksetup_add_setup and cpack -G External)"

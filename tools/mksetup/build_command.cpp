@@ -96,19 +96,26 @@ struct Built {
   uint64_t setupBytes = 0;  // as written, signature included
 };
 
+// The package's share of its files' size, " (12.3 %)", where it says something: a package no
+// smaller than its files (a small tree, with its script, index and uninstaller) gains nothing.
+std::string RatioNote(uint64_t packageBytes, uint64_t inputBytes) {
+  if (packageBytes >= inputBytes) return "";
+  char text[32];
+  std::snprintf(text, sizeof text, " (%.1f %%)",
+                100.0 * static_cast<double>(packageBytes) / static_cast<double>(inputBytes));
+  return text;
+}
+
 void PrintSummary(const BuildOptions& options, const Built& built, double seconds) {
   const WriterResult& result = built.writer;
   // Every setup carries the same stub: the ratio is the package's alone.
   const uint64_t packageBytes = result.outputBytes - STUB_SIZE;
-  const double ratio = result.inputBytes == 0 ? 0.0
-                                              : 100.0 * static_cast<double>(packageBytes) /
-                                                    static_cast<double>(result.inputBytes);
   std::fprintf(stderr,
-               "mksetup: built %s: %llu files, package %s from %s of files (%.1f %%), setup %s, "
-               "%.2f s\n",
+               "mksetup: built %s: %llu files, package %s from %s of files%s, setup %s, %.2f s\n",
                DisplayPath(options.output).c_str(), static_cast<unsigned long long>(result.files),
-               FormatMegabytes(packageBytes).c_str(), FormatMegabytes(result.inputBytes).c_str(),
-               ratio, FormatMegabytes(built.setupBytes).c_str(), seconds);
+               FormatSize(packageBytes).c_str(), FormatSize(result.inputBytes).c_str(),
+               RatioNote(packageBytes, result.inputBytes).c_str(),
+               FormatSize(built.setupBytes).c_str(), seconds);
   // Past 2 GiB a file position no longer fits a signed 32-bit number.
   if (result.outputBytes >= LARGE_SETUP_BYTES) {
     std::fprintf(stderr,

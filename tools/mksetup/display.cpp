@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 
 #include "base/utf8.h"
 
@@ -40,9 +41,22 @@ std::string DisplayPath(std::string_view path) { return Escape(path, false); }
 
 std::string DisplayText(std::string_view text) { return Escape(text, true); }
 
-std::string FormatMegabytes(uint64_t bytes) {
+std::string FormatSize(uint64_t bytes) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  if (bytes < 1000) {
+    std::snprintf(text, sizeof text, "%u byte%s", static_cast<unsigned>(bytes),
+                  bytes == 1 ? "" : "s");
+    return text;
+  }
+  static constexpr const char* kUnits[] = {"kB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1e3;
+  size_t unit = 0;
+  // 999.95 would print as "1000.0": it is the next unit's 1.0.
+  while (value >= 999.95 && unit + 1 < std::size(kUnits)) {
+    value /= 1e3;
+    ++unit;
+  }
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
   return text;
 }
 

@@ -12,8 +12,9 @@ std::string DisplayPath(std::string_view path);
 // The same for a text of several lines: line feeds and tabs are kept.
 std::string DisplayText(std::string_view text);
 
-// "12.3 MB" (decimal megabytes, as file managers show them).
-std::string FormatMegabytes(uint64_t bytes);
+// "1 byte", "512 bytes", "12.3 kB", "45.6 MB", "7.8 GB": decimal units, as file
+// managers show them, the largest that keeps a whole part.
+std::string FormatSize(uint64_t bytes);
 
 // Prints "mksetup: <subject>: <message>" to stderr; no subject when empty.
 void PrintError(std::string_view subject, std::string_view message);

@@ -34,11 +34,11 @@ void ProgressBar::Draw(const WriterProgress& progress) {
   const int filled = static_cast<int>(fraction * BAR_WIDTH);
   const std::string bar = std::string(static_cast<size_t>(filled), '#') +
                           std::string(static_cast<size_t>(BAR_WIDTH - filled), '.');
-  std::fprintf(
-      stream_, "\r[%s] %3d%%  %llu/%llu files  %s of %s\x1b[K", bar.c_str(),
-      static_cast<int>(fraction * 100), static_cast<unsigned long long>(progress.filesDone),
-      static_cast<unsigned long long>(progress.filesTotal),
-      FormatMegabytes(progress.bytesDone).c_str(), FormatMegabytes(progress.bytesTotal).c_str());
+  std::fprintf(stream_, "\r[%s] %3d%%  %llu/%llu files  %s of %s\x1b[K", bar.c_str(),
+               static_cast<int>(fraction * 100),
+               static_cast<unsigned long long>(progress.filesDone),
+               static_cast<unsigned long long>(progress.filesTotal),
+               FormatSize(progress.bytesDone).c_str(), FormatSize(progress.bytesTotal).c_str());
   std::fflush(stream_);
   drawn_ = true;
 }
