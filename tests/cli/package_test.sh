@@ -63,8 +63,9 @@ fi
 for unpacked in "$source"/build/deps/src/*/.unpacked; do
   name=$(basename "$(dirname "$unpacked")")
   [[ -f $unpacked && $name != *-build-* ]] || continue # a build's copy of the source
-  name="$name $(cat "$unpacked")"
-  grep -qF "source package $name)" "$top/$docs/THIRD-PARTY-NOTICES" || fail "THIRD-PARTY-NOTICES does not name $name"
+  # The upstream version: a Debian security update changes only the revision after it.
+  name="$name $(sed 's/-[^-]*$//' "$unpacked")"
+  grep -qF "source package $name" "$top/$docs/THIRD-PARTY-NOTICES" || fail "THIRD-PARTY-NOTICES does not name $name"
 done
 # The demo, whole: under examples/ (in the .deb among the documentation).
 examples="$top/share/doc/mksetup/examples"
