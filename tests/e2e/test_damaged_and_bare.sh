@@ -23,5 +23,6 @@ e2e_expect_corrupted
 note "bare stub"
 cp "$scratch/stub.exe" "$setup_exe"
 e2e_run_silent 0
-[ "$(echo "$(e2e_elapsed) < 10" | bc)" = 1 ] || fail "a bare stub took $(e2e_elapsed) s to end"
+# Ends without waiting for anything: far below the hang limit even on a loaded machine.
+[ "$(echo "$(e2e_elapsed) < 30" | bc)" = 1 ] || fail "a bare stub took $(e2e_elapsed) s to end"
 echo "PASS"
