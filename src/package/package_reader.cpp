@@ -63,8 +63,10 @@ bool FindSignature(InputFile& file, const uint8_t* head, PeSignatureFields* fiel
          table->offset >= SCRIPT_FLAG_OFFSET;
 }
 
-// Hashes salt, stub and tail; `end` receives where the package ends.
-DigestResult DigestFile(InputFile& file, uint8_t computed[20], uint8_t stored[20], uint64_t* end) {
+// Hashes salt, stub and tail, or only the tail from `afterStub` when that is
+// given; `end` receives where the package ends.
+DigestResult DigestFile(InputFile& file, const Sha1Context* afterStub, uint8_t computed[20],
+                        uint8_t stored[20], uint64_t* end) {
   const int64_t size = file.Size();
   if (size < 0) return DIGEST_UNREADABLE;
   if (size < static_cast<int64_t>(SCRIPT_FLAG_OFFSET)) return DIGEST_TOO_SHORT;
@@ -80,11 +82,16 @@ DigestResult DigestFile(InputFile& file, uint8_t computed[20], uint8_t stored[20
   }
 
   Sha1Context context;
-  Sha1Init(&context);
-  Sha1Update(&context, PACKAGE_SALT, static_cast<int32_t>(PACKAGE_SALT_SIZE));
-  Sha1Update(&context, chunk.bytes, static_cast<int32_t>(kHashChunk));
-  if (!file.Seek(kHashChunk) || !HashBytes(file, &context, chunk.bytes, STUB_SIZE - kHashChunk)) {
-    return DIGEST_UNREADABLE;
+  if (afterStub != nullptr) {
+    context = *afterStub;
+    if (!file.Seek(STUB_SIZE)) return DIGEST_UNREADABLE;
+  } else {
+    Sha1Init(&context);
+    Sha1Update(&context, PACKAGE_SALT, static_cast<int32_t>(PACKAGE_SALT_SIZE));
+    Sha1Update(&context, chunk.bytes, static_cast<int32_t>(kHashChunk));
+    if (!file.Seek(kHashChunk) || !HashBytes(file, &context, chunk.bytes, STUB_SIZE - kHashChunk)) {
+      return DIGEST_UNREADABLE;
+    }
   }
   if (file.Read(stored, PACKAGE_DIGEST_SIZE) != PACKAGE_DIGEST_SIZE) return DIGEST_UNREADABLE;
   if (!HashBytes(file, &context, chunk.bytes, *end - SCRIPT_FLAG_OFFSET)) return DIGEST_UNREADABLE;
@@ -110,7 +117,7 @@ SetupScript& SetupScript::operator=(SetupScript&& other) noexcept {
 
 bool ComputePackageDigest(InputFile& file, uint8_t computed[20], uint8_t stored[20]) {
   uint64_t end = 0;
-  return DigestFile(file, computed, stored, &end) == DIGEST_DONE;
+  return DigestFile(file, nullptr, computed, stored, &end) == DIGEST_DONE;
 }
 
 bool FindPackageSignature(InputFile& file, CertificateTable* table) {
@@ -120,7 +127,7 @@ bool FindPackageSignature(InputFile& file, CertificateTable* table) {
          FindSignature(file, head.bytes, &fields, table);
 }
 
-PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
+PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info, const Sha1Context* afterStub) {
   int64_t size = file.Size();
   if (size < 0) return PACKAGE_UNREADABLE;
   if (size == STUB_SIZE) return PACKAGE_NONE;
@@ -128,7 +135,7 @@ PackageStatus ReadPackageFrom(InputFile& file, PackageInfo* info) {
   uint8_t computed[PACKAGE_DIGEST_SIZE];
   uint8_t stored[PACKAGE_DIGEST_SIZE];
   uint64_t end = 0;
-  switch (DigestFile(file, computed, stored, &end)) {
+  switch (DigestFile(file, afterStub, computed, stored, &end)) {
     case DIGEST_TOO_SHORT:
       return PACKAGE_CORRUPTED;
     case DIGEST_UNREADABLE:

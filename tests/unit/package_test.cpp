@@ -12,6 +12,7 @@
 #include "package/package_format.h"
 #include "package/package_reader.h"
 #include "package/pe_signature.h"
+#include "package/sha1.h"
 #include "test_support.h"
 
 namespace {
@@ -279,6 +280,12 @@ TEST(ReadPackageTest, TheDigestCoversSaltStubAndTailAsOneStream) {
     EXPECT_EQ(Hex(stored, 20), Sha1Hex(whole)) << tail;
     PackageInfo info;
     EXPECT_EQ(ReadBytes(file, &info), PACKAGE_VERIFIED) << tail;
+    // A caller's own state after the salt and the stub is taken as given.
+    Sha1Context afterStub;
+    Sha1Init(&afterStub);
+    EXPECT_EQ(ReadPackageFrom(input, &info, &afterStub), PACKAGE_CORRUPTED) << tail;
+    Sha1UpdateLarge(&afterStub, whole.data(), PACKAGE_SALT_SIZE + STUB_SIZE);
+    EXPECT_EQ(ReadPackageFrom(input, &info, &afterStub), PACKAGE_VERIFIED) << tail;
   }
 }
 
