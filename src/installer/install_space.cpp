@@ -1,17 +1,30 @@
 #include "installer/install_space.h"
 
+#include <algorithm>
+
 #include "base/utf8.h"
 
-uint64_t SpaceNeed::Clusters(uint64_t bytes) const {
+namespace {
+
+// More than any volume holds. Sizes and the running change stop here, so that
+// whatever a volume reports for a file (a sparse one of exabytes on Linux
+// under Wine) the sums stay far inside 64 bits.
+constexpr int64_t kBeyondAnyVolume = int64_t{1} << 60;
+
+}  // namespace
+
+int64_t SpaceNeed::Clusters(uint64_t bytes) const {
+  if (bytes >= uint64_t{kBeyondAnyVolume}) return kBeyondAnyVolume;
+  // Below the cap the rounding cannot wrap: it adds less than one cluster.
   const uint64_t clusters = bytes / cluster_ + (bytes % cluster_ != 0 ? 1 : 0);
-  return clusters * cluster_;
+  return static_cast<int64_t>(std::min(clusters * cluster_, uint64_t{kBeyondAnyVolume}));
 }
 
 void SpaceNeed::Add(uint64_t newBytes, uint64_t oldBytes) {
-  const auto written = static_cast<int64_t>(Clusters(newBytes));
+  const int64_t written = Clusters(newBytes);
   const int64_t atPeak = change_ + written;
   if (atPeak > 0 && static_cast<uint64_t>(atPeak) > peak_) peak_ = static_cast<uint64_t>(atPeak);
-  change_ += written - static_cast<int64_t>(Clusters(oldBytes));
+  change_ = std::clamp(atPeak - Clusters(oldBytes), -kBeyondAnyVolume, kBeyondAnyVolume);
 }
 
 std::u16string FormatByteCount(uint64_t bytes) {

@@ -21,7 +21,8 @@ class SpaceNeed {
   uint64_t Peak() const { return peak_; }
 
  private:
-  uint64_t Clusters(uint64_t bytes) const;
+  // `bytes` rounded up to whole clusters, capped beyond what any volume holds.
+  int64_t Clusters(uint64_t bytes) const;
 
   uint64_t cluster_;
   int64_t change_ = 0;  // what the files so far took (or freed, below zero)

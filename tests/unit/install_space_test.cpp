@@ -33,6 +33,8 @@ const SpaceCase kSpaceCases[] = {
     {"the peak can come early", 1, {{100, 0}, {1, 500}, {50, 0}}, 101},
     {"growing files", 1, {{20, 10}, {20, 10}}, 30},
     {"a volume that gives no cluster counts bytes", 0, {{3, 0}, {4, 1}}, 7},
+    // Sizes no volume holds neither wrap to nothing nor overflow the sums.
+    {"files past any volume", 4096, {{1, ~uint64_t{0}}, {5000, uint64_t{1} << 63}, {2, 0}}, 4096},
 };
 
 TEST(InstallSpaceTest, PeakOfWhatTheInstallTakes) {
