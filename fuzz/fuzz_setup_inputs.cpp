@@ -91,46 +91,39 @@ void CheckWords(uint64_t bytes) {
   }
 }
 
+// Little-endian, zeros past the end.
 template <typename T>
-T Take(const uint8_t*& data) {
-  T value;
-  memcpy(&value, data, sizeof value);
-  data += sizeof value;
+T Take(std::string_view& in) {
+  T value = 0;
+  const size_t taken = std::min(sizeof value, in.size());
+  memcpy(&value, in.data(), taken);
+  in.remove_prefix(taken);
   return value;
 }
 
 // The cluster is sectors times bytes per sector; a file's new size is its
 // stored size, the old one whatever the volume holds. The peak only grows and
 // stays within the new files' clusters.
-void Space(const uint8_t* data, size_t size) {
-  if (size < 8) return;
-  const uint8_t* end = data + size;
-  const uint64_t cluster = uint64_t{Take<uint32_t>(data)} * Take<uint32_t>(data);
+void Space(std::string_view in) {
+  const uint64_t cluster = uint64_t{Take<uint32_t>(in)} * Take<uint32_t>(in);
+  CheckWords(cluster);
   SpaceNeed need(cluster);
   Wide bound = 0;
-  for (uint64_t peak = 0; end - data >= 12; peak = need.Peak()) {
-    const uint32_t written = Take<uint32_t>(data);
-    need.Add(written, Take<uint64_t>(data));
+  for (uint64_t peak = 0; !in.empty(); peak = need.Peak()) {
+    const uint32_t written = Take<uint32_t>(in);
+    need.Add(written, Take<uint64_t>(in));
     bound += Wide{written} + std::max<uint64_t>(cluster, 1);
     if (need.Peak() < peak || need.Peak() > bound) abort();
     CheckWords(need.Peak());
   }
-  NotEnoughSpaceText(u"C:\\App", need.Peak(), cluster);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > 4096) return 0;
-  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-  switch (data[0] % 4) {
-    case 0:
-      return CommandLine(text), 0;
-    case 1:
-      return ProductSection(text), 0;
-    case 2:
-      return FolderNames(text), 0;
-    default:
-      return Space(data + 1, size - 1), 0;
-  }
+  constexpr void (*kReaders[])(std::string_view) = {CommandLine, ProductSection, FolderNames,
+                                                    Space};
+  kReaders[data[0] % 4](std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+  return 0;
 }
