@@ -114,6 +114,25 @@ e2e_pids() {
 # + .EXT) in DIR and below.
 e2e_temp_files() { find "$1" -regextype posix-extended -regex ".*/~setup[0-9a-f]{8}\.$2" "${@:3}"; }
 
+# e2e_swap_folder made|gone FILE FOLDER OUTSIDE: an attack on a folder in use, in the background:
+# once FILE (Windows path) is made or gone, a Windows program renames FOLDER (Windows path)
+# aside, and where Windows lets it a link to OUTSIDE (Unix path) takes the folder's name at once
+# (Wine's programs cannot make one). e2e_swap_done waits for it and fails unless the swap came.
+e2e_swap_folder() {
+  local link
+  link=$(e2e_unix_path "$3")
+  (probe movedir "$1" "$2" "$3" 60000 >"$artifacts/swap.txt"
+    ! grep -q '^move.1' "$artifacts/swap.txt" || ln -s "$4" "$link") &
+  swap_pid=$!
+  sleep 1 # the probe is up before the setup starts
+}
+e2e_swap_done() {
+  wait "$swap_pid" || true
+  grep -q '^move' "$artifacts/swap.txt" || fail "the swap never came: $(cat "$artifacts/swap.txt")"
+}
+# e2e_many DIR N TEXT: N files f0000... in DIR, each holding TEXT and its name.
+e2e_many() { local i; mkdir -p "$1" && for ((i = 0; i < $2; i++)); do printf '%s %04d\n' "$3" $i >"$1/f$(printf %04d $i)"; done; }
+
 # e2e_install_log FILE: the lines of a /LOG= file without their CRs, the time of a closing
 # "exit code N after S.S s" as T; fails unless every line ends in CRLF.
 e2e_install_log() {
