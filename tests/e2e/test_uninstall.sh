@@ -33,7 +33,9 @@ e2e_many "$scratch/tree/old" 400 "version 1"
 e2e_many "$scratch/outside" 400 outside
 cp -r "$scratch/outside" "$scratch/kept"
 key_exists() { "$wine_run" --64 reg query "$1" >/dev/null 2>&1; }
-"$wine_run" --64 reg add "$key\\Pre" /f >/dev/null 2>&1 || fail "reg add failed"
+# An empty key there before (reg.exe gives a key of its own a default value).
+"$wine_run" --64 reg add "$key\\Pre\\Aside" /f >/dev/null 2>&1 || fail "reg add failed"
+"$wine_run" --64 reg delete "$key\\Pre\\Aside" /f >/dev/null 2>&1 || fail "reg delete failed"
 printf 'readme\r\n' >"$scratch/tree/readme.txt"
 head -c 5000 /dev/urandom >"$scratch/tree/docs/notes.bin"
 printf 'dropped by version 2\r\n' >"$scratch/tree/old/gone.txt"
@@ -60,6 +62,7 @@ NoModify REG_DWORD 0x1
 NoRepair REG_DWORD 0x1
 Publisher REG_SZ E2E Tests
 QuietUninstallString REG_SZ "$win\\uninstall.exe" /S
+SetupRecord REG_MULTI_SZ key HKEY_CURRENT_USER\\Software\\$scratch_name\\App\\0key HKEY_CURRENT_USER\\Software\\$scratch_name\\Pre\\Made
 URLInfoAbout REG_SZ https://example.org/e2e
 UninstallString REG_SZ "$win\\uninstall.exe"
 EOF
@@ -78,9 +81,10 @@ fi
 e2e_many "$scratch/tree/many" 400 "version 2"
 build_version 2.0
 e2e_swap_folder gone "$win\\old\\f0000" "$win\\old" "$scratch/outside"
-e2e_run_silent 0 /S
+e2e_run_silent any /S
 e2e_swap_done
 diff -r "$scratch/kept" "$scratch/outside" >/dev/null || fail "deleted through the swapped folder"
+expect_eq "exit code" 0 "$setup_rc"
 for file in "$setup_exe" "$dir/uninstall.exe"; do
   [ -z "${E2E_SIGN:-}" ] || osslsigncode verify -CAfile "$scratch/cert.pem" "$file" >/dev/null 2>&1 ||
     fail "osslsigncode rejects $file"
@@ -99,9 +103,10 @@ e2e_check_shortcut "$win" "$win"
 note "the quiet uninstall"
 cp "$dir/uninstall.exe" "$scratch/uninstaller.copy"
 e2e_swap_folder gone "$win\\many\\f0000" "$win\\many" "$scratch/outside"
-e2e_quiet_uninstall 0
+e2e_quiet_uninstall any
 e2e_swap_done
 diff -r "$scratch/kept" "$scratch/outside" >/dev/null || fail "deleted through the swapped folder"
+expect_eq "exit code" 0 "$setup_rc"
 # It moved itself to the temporary folder, whose next restart deletes it.
 mapfile -t parked < <(e2e_temp_files "$drive_c/users" tmp -exec cmp -s {} "$scratch/uninstaller.copy" \; -print)
 [ ${#parked[@]} = 1 ] || fail "not one parked uninstaller but ${#parked[@]}: ${parked[*]}"
