@@ -1,8 +1,5 @@
 #include <windows.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "base/utf8.h"
 #include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
@@ -107,29 +104,31 @@ bool RemoveRegistryLine(std::string_view line, uint32_t view) {
 }
 
 void RemoveRecordedKeys(const InstallRecord& record) {
-  std::vector<RecordedKey> keys;
-  for (const std::u16string& line : record) {
-    RecordedKey key;
-    if (ReadRecordedKey(line, &key)) keys.push_back(std::move(key));
-  }
-  // A key's path is longer than its parent's: children go first.
-  std::sort(keys.begin(), keys.end(), [](const RecordedKey& a, const RecordedKey& b) {
-    return a.path.size() > b.path.size();
-  });
-  for (const RecordedKey& key : keys) {
-    const uint32_t view = key.view64 ? KEY_WOW64_64KEY : 0;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(RootKey(key.root), AsWide(key.path), 0, KEY_READ | view, &opened) !=
-        ERROR_SUCCESS) {
-      continue;
+  // Lines stand in the order their keys were made, parents first: from the
+  // last one back, children go before their parents. Another pass takes a
+  // parent left empty by a child recorded after it (by a later version).
+  for (bool removed = true; removed;) {
+    removed = false;
+    for (auto line = record.rbegin(); line != record.rend(); ++line) {
+      RecordedKey key;
+      if (!ReadRecordedKey(*line, &key)) continue;
+      const uint32_t view = key.view64 ? KEY_WOW64_64KEY : 0;
+      HKEY opened = nullptr;
+      if (RegOpenKeyExW(RootKey(key.root), AsWide(key.path), 0, KEY_READ | view, &opened) !=
+          ERROR_SUCCESS) {
+        continue;
+      }
+      DWORD subkeys = 1;
+      DWORD values = 1;
+      RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr);
+      RegCloseKey(opened);
+      // What a user or a program put in it since keeps it.
+      if (subkeys == 0 && values == 0 &&
+          RegDeleteKeyExW(RootKey(key.root), AsWide(key.path), view, 0) == ERROR_SUCCESS) {
+        removed = true;
+      }
     }
-    DWORD subkeys = 1;
-    DWORD values = 1;
-    RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                     nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(opened);
-    // What a user or a program put in it since keeps it.
-    if (subkeys == 0 && values == 0) RegDeleteKeyExW(RootKey(key.root), AsWide(key.path), view, 0);
   }
 }
 
