@@ -93,8 +93,9 @@ class TreeOutput {
   // when the file could not be opened or changed.
   virtual bool SetEntryTime(std::u16string_view relativePath, const EntryTime& time) = 0;
   // True once a write, a creation or a rename failed for want of space on
-  // the volume: whatever follows would fail alike.
-  bool DiskFull() const { return diskFull_; }
+  // the volume: whatever follows would fail alike. (An output that passes
+  // its work on to another answers for that one.)
+  virtual bool DiskFull() const { return diskFull_; }
 
  protected:
   void NoteDiskFull() { diskFull_ = true; }

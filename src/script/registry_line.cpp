@@ -12,16 +12,6 @@ constexpr std::string_view kDwordPrefix = "DWORD:";
 constexpr std::string_view kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                            "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
 
-bool FindRoot(std::string_view name, RegistryRoot* root) {
-  for (size_t i = 0; i < std::size(kRootNames); ++i) {
-    if (name == kRootNames[i]) {
-      *root = static_cast<RegistryRoot>(i);
-      return true;
-    }
-  }
-  return false;
-}
-
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -36,6 +26,20 @@ bool ConvertField(std::string_view utf8, std::u16string* out) {
 }
 
 }  // namespace
+
+bool FindRegistryRoot(std::string_view name, RegistryRoot* root) {
+  for (size_t i = 0; i < std::size(kRootNames); ++i) {
+    if (name == kRootNames[i]) {
+      *root = static_cast<RegistryRoot>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view RegistryRootName(RegistryRoot root) {
+  return kRootNames[static_cast<size_t>(root)];
+}
 
 uint32_t ParseHex(std::string_view digits) {
   uint32_t value = 0;
@@ -64,7 +68,7 @@ RegistrySkip ParseRegistryLine(std::string_view line, RegistryLine* out) {
   if (nameStart == std::string_view::npos) return RegistrySkip::kNoKeyPath;
 
   RegistryLine parsed;
-  if (!FindRoot(left.substr(0, rootEnd), &parsed.root)) return RegistrySkip::kUnknownRoot;
+  if (!FindRegistryRoot(left.substr(0, rootEnd), &parsed.root)) return RegistrySkip::kUnknownRoot;
   if (!ConvertField(rest.substr(0, nameStart), &parsed.keyPath) ||
       !ConvertField(rest.substr(nameStart + 1), &parsed.valueName)) {
     return RegistrySkip::kFieldTooLong;

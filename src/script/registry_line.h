@@ -50,6 +50,11 @@ struct RegistryLine {
 // otherwise returns the reason the line is skipped and leaves *out alone.
 RegistrySkip ParseRegistryLine(std::string_view line, RegistryLine* out);
 
+// The root of an exact name (HKEY_CURRENT_USER ...); false for any other.
+bool FindRegistryRoot(std::string_view name, RegistryRoot* root);
+// The root's name as a line gives it.
+std::string_view RegistryRootName(RegistryRoot root);
+
 // Reads hexadecimal digits from the start of `digits` up to the first other
 // byte or its end, in wrapping 32-bit arithmetic: no sign, no "0x", no blanks,
 // and only the last eight digits count. No digits give 0.

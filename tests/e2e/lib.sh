@@ -114,6 +114,32 @@ e2e_pids() {
 # + .EXT) in DIR and below.
 e2e_temp_files() { find "$1" -regextype posix-extended -regex ".*/~setup[0-9a-f]{8}\.$2" "${@:3}"; }
 
+# e2e_swap_folder made|gone FILE FOLDER OUTSIDE: an attack on a folder in use, in the background:
+# once FILE (Windows path) is made or gone, a Windows program renames FOLDER (Windows path)
+# aside, and where Windows lets it a link to OUTSIDE (Unix path) takes the folder's name at once
+# (Wine's programs cannot make one: a watcher on the Linux side plants it the moment the folder
+# shows under its new name). e2e_swap_done waits for it and fails unless the attempt came.
+e2e_swap_folder() {
+  command -v python3 >/dev/null || skip "python3 is needed to swap a folder in time"
+  python3 -c 'import os, sys, time
+folder, outside, end = sys.argv[1], sys.argv[2], time.time() + 60
+while not os.path.isdir(folder + ".away"):
+    if time.time() > end: sys.exit(0)
+    time.sleep(0.0002)
+os.symlink(outside, folder)' "$(e2e_unix_path "$3")" "$4" &
+  swap_watch=$!
+  "$wine_run" "$scratch/probe.exe" movedir "$1" "$2" "$3" 60000 >"$artifacts/swap.txt" 2>&1 &
+  swap_pid=$!
+  sleep 1 # the probe is up before the setup starts
+}
+e2e_swap_done() {
+  wait "$swap_pid" || true
+  { kill "$swap_watch" && wait "$swap_watch"; } 2>/dev/null || true
+  grep -q '^move' "$artifacts/swap.txt" || fail "the swap never came: $(cat "$artifacts/swap.txt")"
+}
+# e2e_many DIR N TEXT: N files f0000... in DIR, each holding TEXT and its name.
+e2e_many() { local i; mkdir -p "$1" && for ((i = 0; i < $2; i++)); do printf '%s %04d\n' "$3" $i >"$1/f$(printf %04d $i)"; done; }
+
 # e2e_install_log FILE: the lines of a /LOG= file without their CRs, the time of a closing
 # "exit code N after S.S s" as T; fails unless every line ends in CRLF.
 e2e_install_log() {

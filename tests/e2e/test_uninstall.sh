@@ -3,11 +3,13 @@
 # given by /D= and enters itself among the installed programs with every value; version 2,
 # started with /S alone, goes to the registered folder, removes the file and folder it no
 # longer has and keeps a user's file; the entry's QuietUninstallString, run as Windows runs
-# it, runs [uninstall] once and removes files, folders, shortcut, registry values, their empty
-# key and the entry, parks itself for deletion at the next restart, and leaves the folder only
-# for the user's file. Where osslsigncode is, version 2 is signed (a certificate made on the
-# spot): the setup and the uninstaller it installs carry signatures osslsigncode accepts, and
-# the signed uninstaller is the one that removes everything.
+# it, runs [uninstall] once and removes files, folders, shortcut, registry values, the keys the
+# install made (not an empty one that was there before) and the entry, parks itself for deletion
+# at the next restart, and leaves the folder only for the user's file. A folder swapped for a link
+# to another while the upgrade, or the uninstaller, removes its files leads no deletion there.
+# Where osslsigncode is, version 2 is signed (a certificate made on the spot): the setup and the
+# uninstaller it installs carry signatures osslsigncode accepts, and the signed uninstaller is
+# the one that removes everything.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin uninstall
@@ -20,12 +22,20 @@ build_version() { # VERSION
     e2e_locale "Uninstall E2E" "$scratch_win\\default"
     printf '[product]\nId=%s\nName=Lifecycle App\nVersion=%s\nPublisher=E2E Tests\n' "$id" "$1"
     printf 'Url=https://example.org/e2e\nIcon=bin\\probe.exe\n[register]\n%s\\App\\Level=DWORD:7\n' "$key"
+    printf '%s\\Pre\\Made\\Deep=1\n' "$key"
     printf '[shortcuts]\ne2e.lnk=bin\\probe.exe;Probe of the e2e test\n'
     e2e_logging uninstall "uninstall ran"
   } >"$scratch/setup.txt"
   e2e_build
 }
 mkdir -p "$scratch/tree/bin" "$scratch/tree/docs" "$scratch/tree/old"
+e2e_many "$scratch/tree/old" 400 "version 1"
+e2e_many "$scratch/outside" 400 outside
+cp -r "$scratch/outside" "$scratch/kept"
+key_exists() { "$wine_run" --64 reg query "$1" >/dev/null 2>&1; }
+# An empty key there before (reg.exe gives a key of its own a default value).
+"$wine_run" --64 reg add "$key\\Pre\\Aside" /f >/dev/null 2>&1 || fail "reg add failed"
+"$wine_run" --64 reg delete "$key\\Pre\\Aside" /f >/dev/null 2>&1 || fail "reg delete failed"
 printf 'readme\r\n' >"$scratch/tree/readme.txt"
 head -c 5000 /dev/urandom >"$scratch/tree/docs/notes.bin"
 printf 'dropped by version 2\r\n' >"$scratch/tree/old/gone.txt"
@@ -52,6 +62,7 @@ NoModify REG_DWORD 0x1
 NoRepair REG_DWORD 0x1
 Publisher REG_SZ E2E Tests
 QuietUninstallString REG_SZ "$win\\uninstall.exe" /S
+SetupRecord REG_MULTI_SZ key HKEY_CURRENT_USER\\Software\\$scratch_name\\App\\0key HKEY_CURRENT_USER\\Software\\$scratch_name\\Pre\\Made
 URLInfoAbout REG_SZ https://example.org/e2e
 UninstallString REG_SZ "$win\\uninstall.exe"
 EOF
@@ -67,8 +78,13 @@ if command -v osslsigncode >/dev/null; then
     -days 2 -subj /CN=e2e-uninstall >/dev/null 2>&1) || fail "openssl cannot make a certificate"
   E2E_SIGN="osslsigncode sign -certs '$scratch/cert.pem' -key '$scratch/key.pem' -in {in} -out {out}"
 fi
+e2e_many "$scratch/tree/many" 400 "version 2"
 build_version 2.0
-e2e_run_silent 0 /S
+e2e_swap_folder gone "$win\\old\\f0000" "$win\\old" "$scratch/outside"
+e2e_run_silent any /S
+e2e_swap_done
+diff -r "$scratch/kept" "$scratch/outside" >/dev/null || fail "deleted through the swapped folder"
+expect_eq "exit code" 0 "$setup_rc"
 for file in "$setup_exe" "$dir/uninstall.exe"; do
   [ -z "${E2E_SIGN:-}" ] || osslsigncode verify -CAfile "$scratch/cert.pem" "$file" >/dev/null 2>&1 ||
     fail "osslsigncode rejects $file"
@@ -80,12 +96,17 @@ expect_eq "user's file" mine "$(text_of "$dir/user.txt")"
 version=$(e2e_entry_value DisplayVersion) values=$(e2e_registry | LC_ALL=C sort)
 expect_eq "DisplayVersion" 2.0 "$version"
 expect_eq "registry values" "App\\Level REG_DWORD 0x7
-Mine REG_SZ kept" "$values"
+Mine REG_SZ kept
+Pre\\Made\\Deep REG_SZ 1" "$values"
 e2e_check_shortcut "$win" "$win"
 
 note "the quiet uninstall"
 cp "$dir/uninstall.exe" "$scratch/uninstaller.copy"
-e2e_quiet_uninstall 0
+e2e_swap_folder gone "$win\\many\\f0000" "$win\\many" "$scratch/outside"
+e2e_quiet_uninstall any
+e2e_swap_done
+diff -r "$scratch/kept" "$scratch/outside" >/dev/null || fail "deleted through the swapped folder"
+expect_eq "exit code" 0 "$setup_rc"
 # It moved itself to the temporary folder, whose next restart deletes it.
 mapfile -t parked < <(e2e_temp_files "$drive_c/users" tmp -exec cmp -s {} "$scratch/uninstaller.copy" \; -print)
 [ ${#parked[@]} = 1 ] || fail "not one parked uninstaller but ${#parked[@]}: ${parked[*]}"
@@ -98,4 +119,6 @@ expect_log "uninstall ran"
 entry=$(e2e_entry) values=$(e2e_registry)
 expect_eq "entry" "" "$entry"
 expect_eq "registry values" "Mine REG_SZ kept" "$values"
+key_exists "$key\\Pre" || fail "the empty key that was there before went"
+! key_exists "$key\\Pre\\Made" || fail "a key the install made is left"
 echo "PASS"

@@ -4,7 +4,9 @@
 # without [product] leaves no uninstaller and no entry. The uninstaller asks with the product's
 # question and caption, refuses a second start meanwhile, and "No" leaves everything (exit 2);
 # a silent uninstall that cannot remove a file held open leaves it, itself and the entry (exit
-# 3), and a second one, the file free, finishes.
+# 3), and a second one, the file free, finishes. Installed again into another folder, the
+# product moves there: the first folder's files go but for one held open, whose uninstaller
+# stays, and that uninstaller, run later, leaves the entry of the second folder alone.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin refusals
@@ -76,4 +78,24 @@ note "uninstalling again, the file free"
 e2e_quiet_uninstall 0
 expect_eq "left in the folder" "" "$(left)"
 expect_eq "entry" "" "$(e2e_entry_value DisplayName)"
+
+note "moved to another folder while a file of the first is held"
+setup_exe="$scratch/good.exe" setup_name=good.exe
+e2e_run_silent 0 /S "/D=$app"
+"$wine_run" "$scratch/probe.exe" lock "$app\\docs\\held.txt" 60000 >"$artifacts/lock.txt" 2>&1 &
+lock_pid=$!
+e2e_poll 100 grep -qs '^locked' "$artifacts/lock.txt" || fail "cannot hold the file: $(cat "$artifacts/lock.txt")"
+e2e_run_silent 0 /S "/D=$app-2"
+{ kill "$lock_pid" && wait "$lock_pid"; } 2>/dev/null || true
+expect_eq "left in the first folder" "docs docs/held.txt uninstall.exe" "$(left)"
+cmp -s "$scratch/tree/readme.txt" "$scratch/app-2/readme.txt" || fail "the second folder holds no install"
+expect_eq "entry's folder" "$app-2" "$(e2e_entry_value InstallLocation)"
+note "the first folder's uninstaller"
+setup_exe="$scratch/app/uninstall.exe" setup_name=uninstall.exe
+e2e_run_silent 0 /S
+expect_eq "left in the first folder" "" "$(left)"
+expect_eq "entry's folder" "$app-2" "$(e2e_entry_value InstallLocation)"
+e2e_quiet_uninstall 0
+expect_eq "entry" "" "$(e2e_entry_value DisplayName)"
+[ ! -e "$scratch/app-2" ] || fail "the second folder is left: $(find "$scratch/app-2")"
 echo "PASS"

@@ -15,6 +15,8 @@
 //   fill PATH BYTES         writes up to BYTES zero bytes to a new file PATH, stopping at the
 //                           first failed write: "wrote", the count and GetLastError
 //   lock PATH MS            holds PATH open, sharing nothing, for MS: "locked" once it has it
+//   movedir made|gone FILE FOLDER MS   once FILE is made (or gone), renames FOLDER to
+//                           FOLDER.away as another user's program would: "move" and its result
 //   hold MS                 keeps a hidden window on Wine's desktop (see Hold)
 //   exec LINE               runs the command line LINE as it stands (Wine would quote each
 //                           argument anew) and exits with the program's exit code
@@ -332,6 +334,20 @@ int Lock(const wchar_t* path, DWORD ms) {
   return 0;
 }
 
+// Waits (up to `ms`) until `file` exists, or with `gone` until it does not, then renames
+// `folder` aside at once.
+int MoveFolder(bool gone, const wchar_t* file, const std::wstring& folder, DWORD ms) {
+  for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(1)) {
+    if ((GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES) == gone) break;
+    if (GetTickCount64() >= end) {
+      Print({"timeout"});
+      return 1;
+    }
+  }
+  Report("move", MoveFileExW(folder.c_str(), (folder + L".away").c_str(), 0));
+  return 0;
+}
+
 // A line a user types, quotes inside words and all, reaches the program unchanged.
 int Exec(std::wstring line) {
   STARTUPINFOW startup{};
@@ -397,6 +413,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"fill" && argc == 4) return Fill(argv[2], _wcstoui64(argv[3], nullptr, 10));
   if (mode == L"seen" && argc == 6) return Seen(argv[2], argv[3], argv[4], argv[5]);
   if (mode == L"lock" && argc == 4) return Lock(argv[2], ms);
+  if (mode == L"movedir" && argc == 6) return MoveFolder(arg == L"gone", argv[3], argv[4], ms);
   if (mode == L"sleep" && argc == 3) {
     Sleep(ms);
     return 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "script/folder_variables.h"
+#include "script/install_record.h"
 #include "script/product_section.h"
 #include "script/registry_line.h"
 #include "script/run_line.h"
@@ -103,6 +104,27 @@ std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTa
   EXPECT_EQ(ParseRunLine(line, targetDir, &parsed), RunSkip::kNone) << line;
   return Narrow(parsed.file) + "|" + (parsed.parameters ? Narrow(*parsed.parameters) : "-") + "|" +
          Narrow(parsed.workingDirectory);
+}
+
+// The record an entry keeps survives its REG_MULTI_SZ form; a key line reads back as written,
+// lines of other words or roots are no keys (and still kept), and a line stands once.
+TEST(InstallRecordTest, KeyLinesRoundTripAndOtherLinesAreKept) {
+  InstallRecord record;
+  AddRecordLine(&record, RecordedKeyLine({true, RegistryRoot::kLocalMachine, u"Software\\A B"}));
+  AddRecordLine(&record, RecordedKeyLine({false, RegistryRoot::kUsers, u"S\\x"}));
+  AddRecordLine(&record, u"link C:\\x.lnk");
+  AddRecordLine(&record, RecordedKeyLine({false, RegistryRoot::kUsers, u"S\\x"}));
+  const InstallRecord read = SplitRecordText(JoinRecordText(record));
+  ASSERT_EQ(read, record);
+  EXPECT_EQ(Narrow(read[0]), "key64 HKEY_LOCAL_MACHINE\\Software\\A B");
+  RecordedKey key;
+  ASSERT_TRUE(ReadRecordedKey(read[1], &key));
+  EXPECT_EQ(Narrow(RecordedKeyLine(key)), "key HKEY_USERS\\S\\x");
+  for (const std::u16string_view line : {u"link C:\\x.lnk", u"key HKLM\\S", u"key HKEY_USERS\\",
+                                         u"keys HKEY_USERS\\S", u"key HKEY_USERS"}) {
+    EXPECT_FALSE(ReadRecordedKey(line, &key)) << Narrow(line);
+  }
+  EXPECT_TRUE(SplitRecordText(std::u16string(1, u'\0')).empty());
 }
 
 TEST(RunLineTest, ProgramParameterAndWorkingDirectory) {

@@ -12,6 +12,7 @@
 
 #include "app/win32/message_pump.h"
 #include "base/utf8.h"
+#include "installer/deferred_output.h"
 #include "installer/install_space.h"
 #include "installer/install_target.h"
 #include "installer/removal_plan.h"
@@ -120,16 +121,26 @@ void SetupApp::DoInstall() {
   PackageTree previous;
   const bool upgrade =
       product_.Usable() && ReadPreviousRecord(context.targetDir, product_.id, &previous);
+  // The registered install, read before the entry describes this one: in
+  // another folder, it moves here.
+  const std::u16string registered = product_.Usable() ? RegisteredLocation(product_) : u"";
   ExtractStats stats;
   context.Note(Concat({u"target: ", context.targetDir, upgrade ? u" (an upgrade)" : u""}));
   InstallProblems problems(hwnd, texts.title, silent_, context.log);
+  // The uninstaller goes in last: until the old version's files are gone,
+  // the old one stays their record.
+  const std::u16string uninstallerSide = TemporaryFileName(GetCurrentProcessId() ^ GetTickCount());
+  bool uninstallerWritten = false;
   if (std::unique_ptr<TreeOutput> output = OpenTreeOutput(context.targetDir.c_str(), &problems)) {
     ProgressWindow progress(hwnd, WM_SETUP_PROGRESS, kProgressIntervalMs);
     ExtractOptions options;
     options.rootPathUnits = context.targetDir.size();
     options.progress = &progress;
     options.observer = &problems;
-    stats = ExtractTree(*packageFile, package.treeOffset, *output, options);
+    DeferringTreeOutput deferring(*output, product_.present ? Utf8ToWide(UNINSTALLER_NAME) : u"",
+                                  uninstallerSide);
+    stats = ExtractTree(*packageFile, package.treeOffset, deferring, options);
+    uninstallerWritten = deferring.Written();
   } else {
     stats.indexCutShort = true;
   }
@@ -145,8 +156,15 @@ void SetupApp::DoInstall() {
   // would register, link and run a broken install.
   if (!stats.diskFull) {
     if (upgrade) RemoveWhatIsGone(previous);
+    if (uninstallerWritten && !PlaceUninstaller(uninstallerSide)) exitCode_ = SETUP_EXIT_INCOMPLETE;
+    InstallRecord record;
+    context.record = &record;
     RunSections();
-    if (product_.Usable()) RegisterInstall(stats);
+    context.record = nullptr;
+    if (product_.Usable()) RegisterInstall(stats, record);
+    if (!registered.empty() && stats.Clean()) MovedFrom(registered);
+  } else if (uninstallerWritten) {
+    DeleteFileW(AsWide(LongPathForm(Concat({context.targetDir, u"\\", uninstallerSide}))));
   }
   problems.ShowSummary();
   Sleep(kFinalPauseMs);
@@ -268,14 +286,61 @@ void SetupApp::RemoveWhatIsGone(const PackageTree& previous) {
                      &stuck, nullptr);
 }
 
+// The uninstaller, written under `side`, in its place. False when it could
+// not be put there: the old one, if any, stays.
+bool SetupApp::PlaceUninstaller(const std::u16string& side) {
+  const std::u16string from = LongPathForm(Concat({context.targetDir, u"\\", side}));
+  const std::u16string name = Utf8ToWide(UNINSTALLER_NAME);
+  if (MoveFileExW(AsWide(from), AsWide(LongPathForm(Concat({context.targetDir, u"\\", name}))),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  DeleteFileW(AsWide(from));
+  context.Note(Concat({u"could not put in place ", name}));
+  return false;
+}
+
 // The entry among the installed programs, when the tree brought its
-// uninstaller (a setup built with [product]).
-void SetupApp::RegisterInstall(const ExtractStats& stats) {
+// uninstaller (a setup built with [product]). Its record keeps what the
+// entry it replaces recorded (the keys an earlier version made are still
+// the product's) with what this install made.
+void SetupApp::RegisterInstall(const ExtractStats& stats, const InstallRecord& made) {
   const std::u16string uninstaller =
       LongPathForm(Concat({context.targetDir, u"\\", Utf8ToWide(UNINSTALLER_NAME)}));
   const DWORD attributes = GetFileAttributesW(AsWide(uninstaller));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
-  RegisterProduct(product_, context.targetDir, context.localeName, stats.bytesWritten);
+  InstallRecord record = ReadInstallRecord(product_);
+  for (const std::u16string& line : made) AddRecordLine(&record, line);
+  RegisterProduct(product_, context.targetDir, context.localeName, stats.bytesWritten, record);
+}
+
+// The product was registered in `folder` and is now installed here: the
+// install there goes as its uninstaller would take its files (what the user
+// made stays), so that one entry describes one install. The uninstaller
+// there stays while a file of its record cannot go, to finish with later.
+void SetupApp::MovedFrom(const std::u16string& folder) {
+  PackageTree record;
+  if (SameFolder(folder, context.targetDir) || IsWithinFolder(folder, context.targetDir) ||
+      IsWithinFolder(context.targetDir, folder) ||
+      !ReadPreviousRecord(folder, product_.id, &record)) {
+    return;
+  }
+  context.Note(Concat({u"moved from ", folder}));
+  const std::u16string uninstaller = Utf8ToWide(UNINSTALLER_NAME);
+  FileList stuck;
+  RemovePlannedFiles(folder,
+                     PlanRemoval(record, nullptr, folder.size(), uninstaller, FoldForWindows),
+                     &stuck, nullptr);
+  for (const std::u16string& path : stuck.shown) context.Note(Concat({u"could not remove ", path}));
+  if (stuck.count != 0) return;
+  const std::u16string batch = LongPathForm(Concat({folder, u"\\uninstall.bat"}));
+  const DWORD attributes = GetFileAttributesW(AsWide(batch));
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+    DeleteFileW(AsWide(batch));
+  }
+  DeleteFileW(AsWide(LongPathForm(Concat({folder, u"\\", uninstaller}))));
+  RemoveDirectoryW(AsWide(LongPathForm(folder)));
 }
 
 void SetupApp::RunSections() {

@@ -13,3 +13,8 @@
 // file, a whole package (its digest matches), an uninstaller, and of the
 // product `id`. False otherwise: then nothing is removed.
 bool ReadPreviousRecord(const std::u16string& folder, std::string_view id, PackageTree* record);
+
+// True when `a` and `b` are one folder: the same text, letter case and a
+// trailing separator aside, or (another spelling: a short name, a link on
+// the way) the same folder of the same volume, as two handles tell.
+bool SameFolder(const std::u16string& a, const std::u16string& b);

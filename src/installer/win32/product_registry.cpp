@@ -9,6 +9,9 @@
 
 namespace {
 
+// The install's record (install_record.h), beside the values Windows shows.
+constexpr wchar_t kRecordValue[] = L"SetupRecord";
+
 std::u16string EntryKey(std::string_view id) {
   return u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Utf8ToWide(id);
 }
@@ -58,7 +61,8 @@ std::u16string Today() {
 }  // namespace
 
 bool RegisterProduct(const Product& product, const std::u16string& folder,
-                     const LocaleName& localeName, uint64_t installedBytes) {
+                     const LocaleName& localeName, uint64_t installedBytes,
+                     const InstallRecord& record) {
   const std::u16string name = EntryKey(product.id);
   RegDeleteKeyW(RootOf(product), AsWide(name));
   HKEY opened = nullptr;
@@ -85,7 +89,30 @@ bool RegisterProduct(const Product& product, const std::u16string& folder,
   SetNumber(key.Get(), L"NoModify", 1);
   SetNumber(key.Get(), L"NoRepair", 1);
   SetText(key.Get(), L"SetupLocale", Utf8ToWide(localeName.text));
+  if (!record.empty()) {
+    const std::u16string text = JoinRecordText(record);
+    RegSetValueExW(key.Get(), kRecordValue, 0, REG_MULTI_SZ,
+                   reinterpret_cast<const BYTE*>(text.data()),
+                   static_cast<DWORD>(text.size() * sizeof(char16_t)));
+  }
   return true;
+}
+
+InstallRecord ReadInstallRecord(const Product& product) {
+  DWORD bytes = 0;
+  const std::u16string key = EntryKey(product.id);
+  if (!product.Usable() ||
+      RegGetValueW(RootOf(product), AsWide(key), kRecordValue, RRF_RT_REG_MULTI_SZ, nullptr,
+                   nullptr, &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::u16string text(bytes / sizeof(char16_t) + 1, u'\0');
+  if (RegGetValueW(RootOf(product), AsWide(key), kRecordValue, RRF_RT_REG_MULTI_SZ, nullptr,
+                   text.data(), &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  text.resize(bytes / sizeof(char16_t));
+  return SplitRecordText(text);
 }
 
 std::u16string RegisteredLocation(const Product& product) {

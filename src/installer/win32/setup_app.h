@@ -86,7 +86,9 @@ class SetupApp : public FrameWindow, public AppBase {
   int Fail(const std::u16string& why, int exitCode);
   std::u16string DefaultTarget() const;
   void RemoveWhatIsGone(const PackageTree& previous);
-  void RegisterInstall(const ExtractStats& stats);
+  bool PlaceUninstaller(const std::u16string& side);
+  void RegisterInstall(const ExtractStats& stats, const InstallRecord& made);
+  void MovedFrom(const std::u16string& folder);
   void RemoveSelf(const std::u16string& folder);
   void BrowseForTarget();
   void PaintPicture();

@@ -3,41 +3,11 @@
 #include <windows.h>
 
 #include "base/utf8.h"
+#include "platform/win32/held_folders.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
 
 namespace {
-
-// Whether every folder from the install folder down to `relative` is a real
-// folder (no link or junction). The files of one folder come one after the
-// other, so the last folder answered is remembered.
-class FolderChain {
- public:
-  explicit FolderChain(const std::u16string& root) : root_(root) {}
-
-  bool IsPlain(std::u16string_view relative) {
-    if (checked_ && relative == last_) return lastPlain_;
-    checked_ = true;
-    last_ = relative;
-    lastPlain_ = true;
-    for (size_t end = 0; end < relative.size() && lastPlain_;) {
-      end = relative.find(u'\\', end + 1);
-      if (end == std::u16string_view::npos) end = relative.size();
-      const std::u16string prefix = Concat({root_, u"\\", relative.substr(0, end)});
-      const DWORD attributes = GetFileAttributesW(AsWide(LongPathForm(prefix)));
-      lastPlain_ = attributes != INVALID_FILE_ATTRIBUTES &&
-                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-                   (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-    }
-    return lastPlain_;
-  }
-
- private:
-  const std::u16string& root_;
-  std::u16string last_;
-  bool checked_ = false;
-  bool lastPlain_ = false;
-};
 
 std::u16string_view ParentOf(std::u16string_view path) {
   const size_t cut = path.rfind(u'\\');
@@ -60,7 +30,9 @@ std::u16string FoldForWindows(std::u16string_view path) {
 
 void RemovePlannedFiles(const std::u16string& folder, const RemovalPlan& plan, FileList* failed,
                         ExtractProgress* progress) {
-  FolderChain chain(folder);
+  // Each folder is held from its check to the end: one swapped for a link
+  // meanwhile would lead the deletions by path outside the install.
+  HeldFolders held(folder);
   size_t done = 0;
   for (const std::u16string& path : plan.files) {
     ++done;
@@ -69,7 +41,7 @@ void RemovePlannedFiles(const std::u16string& folder, const RemovalPlan& plan, F
       progress->OnFileName(name.c_str());
       progress->OnPercent(static_cast<int>(done * 99 / plan.files.size()));
     }
-    if (!chain.IsPlain(ParentOf(path))) continue;
+    if (!held.Hold(ParentOf(path))) continue;
     const std::u16string full = LongPathForm(Concat({folder, u"\\", path}));
     const DWORD attributes = GetFileAttributesW(AsWide(full));
     if (attributes == INVALID_FILE_ATTRIBUTES ||
@@ -86,7 +58,10 @@ void RemovePlannedFiles(const std::u16string& folder, const RemovalPlan& plan, F
     }
   }
   for (const std::u16string& path : plan.folders) {
-    if (!chain.IsPlain(path)) continue;
+    if (!held.Hold(path)) continue;
+    // Its parent stays held: whatever is at the name now, it is in the
+    // install folder, and only an empty folder (or a link itself) goes.
+    held.Release(path);
     RemoveDirectoryW(AsWide(LongPathForm(Concat({folder, u"\\", path}))));
   }
 }

@@ -2,7 +2,8 @@
 // installs. It asks (unless silent), runs [uninstall], removes the recorded
 // files and then their empty folders, the batch file the install left, the
 // shortcuts and registry values the script made and the entry among the
-// installed programs; then itself and the install folder, when empty.
+// installed programs; then itself and the install folder, when empty. The
+// entry, shortcuts and values stay when the entry names another folder.
 // Whatever the record says, it touches nothing outside its own folder but
 // what the script's shortcut and registry lines name, and never a file the
 // record does not list.
@@ -13,6 +14,7 @@
 #include "base/utf8.h"
 #include "installer/removal_plan.h"
 #include "installer/win32/install_problems.h"
+#include "installer/win32/previous_install.h"
 #include "installer/win32/product_registry.h"
 #include "installer/win32/progress_window.h"
 #include "installer/win32/setup_app.h"
@@ -66,6 +68,14 @@ int SetupApp::RunUninstall() {
   }
 
   context.Note(Concat({u"uninstall: ", folder}));
+  // The entry is this install's only when it names this folder: an install
+  // of the product in another folder keeps it, and the shortcuts and values
+  // its own install made again. Only then does its record count.
+  const std::u16string registered = RegisteredLocation(plain);
+  const bool othersEntry = !registered.empty() && !SameFolder(registered, folder);
+  InstallRecord made = othersEntry ? InstallRecord() : ReadInstallRecord(plain);
+  context.record = &made;
+  if (othersEntry) context.Note(Concat({u"the entry is the install in ", registered}));
   SetCurrentDirectoryW(AsWide(DirectoryForm(folder)));
   WriteBatchSection(context, UninstallRunSection());
   FileList stuck;
@@ -80,12 +90,15 @@ int SetupApp::RunUninstall() {
   // The batch file the install left, when [uninstall] did not replace it.
   const std::u16string batch = LongPathForm(Concat({folder, u"\\uninstall.bat"}));
   if (IsPlainFile(batch)) DeleteFileW(AsWide(batch));
-  UndoShortcutsSection(context);
-  UndoRegisterSection(context);
+  if (!othersEntry) {
+    UndoShortcutsSection(context);
+    UndoRegisterSection(context);
+  }
+  context.record = nullptr;
   ShowWindow(hwnd, SW_HIDE);
   for (const std::u16string& path : stuck.shown) context.Note(Concat({u"could not remove ", path}));
   if (stuck.count == 0) {
-    UnregisterProduct(plain);
+    if (!othersEntry) UnregisterProduct(plain);
     RemoveSelf(folder);
     exitCode_ = SETUP_EXIT_DONE;
   } else {

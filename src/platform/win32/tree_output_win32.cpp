@@ -11,8 +11,10 @@
 // a second read of a large folder per file. Where that folder cannot be made,
 // they go beside their files. The stub runs elevated in folders that others
 // may write to: a link planted at a file's name is refused, a hard link
-// keeps its other name's data, and a setup killed or a disk filled midway
-// leaves every old file as it was.
+// keeps its other name's data, a setup killed or a disk filled midway
+// leaves every old file as it was, and every folder of the tree is held from
+// its check to the end (held_folders.h), so that none is swapped for a link
+// between the check and the renames into it.
 #include <windows.h>
 
 #include <new>
@@ -25,6 +27,7 @@
 #include "platform/buffered_output_file.h"
 #include "platform/temporary_name.h"
 #include "platform/tree_output.h"
+#include "platform/win32/held_folders.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
 
@@ -115,7 +118,10 @@ class Win32OutputFile final : public BufferedOutputFile {
 class Win32TreeOutput final : public TreeOutput {
  public:
   Win32TreeOutput(const char16_t* root, ReplaceHandler* replace)
-      : root_(root), replace_(replace), serial_((GetCurrentProcessId() << 16) ^ GetTickCount()) {}
+      : root_(root),
+        held_(root),
+        replace_(replace),
+        serial_((GetCurrentProcessId() << 16) ^ GetTickCount()) {}
 
   ~Win32TreeOutput() override {
     if (staging_ == INVALID_HANDLE_VALUE) return;
@@ -126,6 +132,8 @@ class Win32TreeOutput final : public TreeOutput {
   DirectoryOutcome MakeDirectory(std::u16string_view relativePath) override {
     const std::u16string path = Join(relativePath);
     if (CreateDirectoryW(AsWide(path), nullptr)) {
+      // Swapped for a link since it was made: refused like one.
+      if (!held_.Hold(relativePath)) return DirectoryOutcome::kLink;
       known_.push_back({std::u16string(relativePath), true});
       return DirectoryOutcome::kMade;
     }
@@ -137,6 +145,9 @@ class Win32TreeOutput final : public TreeOutput {
     }
     const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (link && !relativePath.empty()) return DirectoryOutcome::kLink;
+    if (!held_.Hold(relativePath)) {
+      return relativePath.empty() ? DirectoryOutcome::kFailed : DirectoryOutcome::kLink;
+    }
     if (Find(relativePath) == nullptr) {
       known_.push_back({std::u16string(relativePath), false});
       RemoveLeftovers(path);
@@ -152,8 +163,14 @@ class Win32TreeOutput final : public TreeOutput {
     // in the way; a name planted there since is replaced by the rename, never
     // written through. Each look costs Wine a scan of the folder.
     const size_t slash = relativePath.rfind(u'\\');
-    const KnownFolder* folderSeen =
-        Find(relativePath.substr(0, slash == std::u16string_view::npos ? 0 : slash));
+    const std::u16string_view parent =
+        relativePath.substr(0, slash == std::u16string_view::npos ? 0 : slash);
+    // Only into a folder held since its check (answered from memory).
+    if (!held_.Hold(parent)) {
+      if (why != nullptr) *why = CreateRefusal::kLink;
+      return nullptr;
+    }
+    const KnownFolder* folderSeen = Find(parent);
     const DWORD attributes = folderSeen != nullptr && folderSeen->made
                                  ? INVALID_FILE_ATTRIBUTES
                                  : GetFileAttributesW(AsWide(target));
@@ -275,8 +292,10 @@ class Win32TreeOutput final : public TreeOutput {
         if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
         break;
       }
-      staging_ = CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      // Listing access: attribute access alone takes no part in sharing.
+      staging_ = CreateFileW(AsWide(path), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
       if (staging_ == INVALID_HANDLE_VALUE) {
         RemoveDirectoryW(AsWide(path));
         break;
@@ -334,6 +353,7 @@ class Win32TreeOutput final : public TreeOutput {
   }
 
   std::u16string root_;
+  HeldFolders held_;
   ReplaceHandler* replace_;
   uint32_t serial_;
   HANDLE staging_ = INVALID_HANDLE_VALUE;

@@ -3,6 +3,7 @@
 #include "base/utf8.h"
 #include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
+#include "script/install_record.h"
 #include "script/registry_line.h"
 #include "script/win32/script_actions.h"
 
@@ -22,20 +23,40 @@ HKEY RootKey(RegistryRoot root) {
   return HKEY_USERS;
 }
 
+// Opens the key at `path` below `root`, making each missing level on its own,
+// so that what this call made (and only that) goes to `record`, when given.
+HKEY CreateKeyLevels(RegistryRoot root, const std::u16string& path, uint32_t view,
+                     InstallRecord* record) {
+  HKEY key = RootKey(root);
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = path.find(u'\\', start);
+    if (end == std::u16string::npos) end = path.size();
+    const bool last = end == path.size();
+    HKEY next = nullptr;
+    DWORD disposition = 0;
+    const LSTATUS status = RegCreateKeyExW(
+        key, AsWide(path.substr(start, end - start)), 0, nullptr, REG_OPTION_NON_VOLATILE,
+        (last ? KEY_ALL_ACCESS : KEY_CREATE_SUB_KEY) | view, nullptr, &next, &disposition);
+    if (key != RootKey(root)) RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return nullptr;
+    key = next;
+    if (disposition == REG_CREATED_NEW_KEY && record != nullptr) {
+      AddRecordLine(record, RecordedKeyLine({view != 0, root, path.substr(0, end)}));
+    }
+    start = end + 1;
+  }
+  return key;
+}
+
 }  // namespace
 
-bool SetRegistryLine(std::string_view line, uint32_t view) {
+bool SetRegistryLine(std::string_view line, uint32_t view, InstallRecord* record) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
   // No view flag: the 32-bit stub writes where the system redirects 32-bit
   // programs, which is where the installed 32-bit software reads.
-  HKEY opened = nullptr;
-  if (RegCreateKeyExW(RootKey(value.root), AsWide(value.keyPath), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, &opened,
-                      nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const RegistryKey key(opened);
+  const RegistryKey key(CreateKeyLevels(value.root, value.keyPath, view, record));
+  if (!key) return false;
   const BYTE* data = value.type == RegistryValueType::kDword
                          ? reinterpret_cast<const BYTE*>(&value.number)
                          : reinterpret_cast<const BYTE*>(value.text.c_str());
@@ -50,7 +71,7 @@ void SetSectionValues(const ScriptActionContext& context, const char* section, u
   WalkBody(context.script, FindSection(context.script, context.localeName, section),
            [&](char* line, size_t length) {
              const std::string_view text(line, length);
-             const bool set = SetRegistryLine(text, view);
+             const bool set = SetRegistryLine(text, view, context.record);
              if (context.log != nullptr && !text.empty()) {
                context.Note(Concat(
                    {Utf8ToWide(section), u" ", Utf8ToWide(text), set ? u": set" : u": not set"}));
@@ -73,31 +94,42 @@ void DoRegister64Section(const ScriptActionContext& context) {
 bool RemoveRegistryLine(std::string_view line, uint32_t view) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
-  const HKEY root = RootKey(value.root);
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, AsWide(value.keyPath), 0, KEY_SET_VALUE | view, &opened) !=
+  if (RegOpenKeyExW(RootKey(value.root), AsWide(value.keyPath), 0, KEY_SET_VALUE | view, &opened) !=
       ERROR_SUCCESS) {
     return false;
   }
-  const LSTATUS removed = RegDeleteValueW(opened, AsWide(value.valueName));
-  RegCloseKey(opened);
-  // Keys the value needed go with it once nothing else is in them; the
-  // first level below the root ("Software") always stays.
-  std::u16string key = value.keyPath;
-  for (size_t cut = key.rfind(u'\\'); cut != std::u16string::npos; cut = key.rfind(u'\\')) {
-    if (RegOpenKeyExW(root, AsWide(key), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) break;
-    DWORD subkeys = 1;
-    DWORD values = 1;
-    RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                     nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(opened);
-    if (subkeys != 0 || values != 0 ||
-        RegDeleteKeyExW(root, AsWide(key), view, 0) != ERROR_SUCCESS) {
-      break;
+  const RegistryKey key(opened);
+  return RegDeleteValueW(key.Get(), AsWide(value.valueName)) == ERROR_SUCCESS;
+}
+
+void RemoveRecordedKeys(const InstallRecord& record) {
+  // Lines stand in the order their keys were made, parents first: from the
+  // last one back, children go before their parents. Another pass takes a
+  // parent left empty by a child recorded after it (by a later version).
+  for (bool removed = true; removed;) {
+    removed = false;
+    for (auto line = record.rbegin(); line != record.rend(); ++line) {
+      RecordedKey key;
+      if (!ReadRecordedKey(*line, &key)) continue;
+      const uint32_t view = key.view64 ? KEY_WOW64_64KEY : 0;
+      HKEY opened = nullptr;
+      if (RegOpenKeyExW(RootKey(key.root), AsWide(key.path), 0, KEY_READ | view, &opened) !=
+          ERROR_SUCCESS) {
+        continue;
+      }
+      DWORD subkeys = 1;
+      DWORD values = 1;
+      RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr);
+      RegCloseKey(opened);
+      // What a user or a program put in it since keeps it.
+      if (subkeys == 0 && values == 0 &&
+          RegDeleteKeyExW(RootKey(key.root), AsWide(key.path), view, 0) == ERROR_SUCCESS) {
+        removed = true;
+      }
     }
-    key.resize(cut);
   }
-  return removed == ERROR_SUCCESS;
 }
 
 void UndoRegisterSection(const ScriptActionContext& context) {
@@ -107,4 +139,5 @@ void UndoRegisterSection(const ScriptActionContext& context) {
            [](char* line, size_t length) {
              RemoveRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY);
            });
+  if (context.record != nullptr) RemoveRecordedKeys(*context.record);
 }

@@ -10,6 +10,7 @@
 
 #include "script/batch_file.h"
 #include "script/folder_variables.h"
+#include "script/install_record.h"
 #include "script/locale_name.h"
 #include "script/setup_script.h"
 
@@ -31,25 +32,31 @@ struct ScriptActionContext {
   bool perUser = false;      // the per-user scope: the user's folders, not the machine's
   FolderValues folders;      // what %NAME% stands for in link paths
   ActionLog* log = nullptr;  // with /LOG=: told of each batch, value and shortcut
+  // The install's record: what the actions made goes in while installing;
+  // what the install made is read from it while uninstalling. Null: none.
+  InstallRecord* record = nullptr;
   void Note(std::u16string_view line) const {
     if (log != nullptr) log->Note(line);
   }
 };
 
 // [register]: each line's value is written under its key (created if
-// missing), in the 32-bit view for the 32-bit stub.
+// missing, each key made going to the context's record), in the 32-bit view
+// for the 32-bit stub.
 void DoRegisterSection(const ScriptActionContext& context);
 // [register64]: the same lines in the 64-bit view (KEY_WOW64_64KEY).
 void DoRegister64Section(const ScriptActionContext& context);
 // True when the value was set; `view` is a KEY_WOW64_* flag or 0.
-bool SetRegistryLine(std::string_view line, uint32_t view = 0);
+bool SetRegistryLine(std::string_view line, uint32_t view = 0, InstallRecord* record = nullptr);
 
-// The uninstall's side: each [register] and [register64] line's value goes, and the keys it
-// needed once they are empty; each [shortcuts] line's link file goes (only
-// a file whose name ends in ".lnk"). Relative to the current directory, as
-// when they were made.
+// The uninstall's side: each [register] and [register64] line's value goes,
+// then each key the record says the install made, once it is empty (a key
+// that was there before the install stays, empty or not); each [shortcuts]
+// line's link file goes (only a file whose name ends in ".lnk"). Relative
+// to the current directory, as when they were made.
 void UndoRegisterSection(const ScriptActionContext& context);
 bool RemoveRegistryLine(std::string_view line, uint32_t view = 0);
+void RemoveRecordedKeys(const InstallRecord& record);
 void UndoShortcutsSection(const ScriptActionContext& context);
 bool RemoveShortcutFile(const std::u16string& linkPath);
 
