@@ -58,6 +58,7 @@ int SetupApp::RunUninstall() {
       PostQuitMessage(0);
       return 0;
     }
+    if (!TakeInstallLock(caption)) return 0;
     ShowWindow(PicturePane.hwnd, SW_HIDE);
     LayOut();
     ShowProgressMode();
@@ -65,6 +66,7 @@ int SetupApp::RunUninstall() {
     UpdateWindow(hwnd);
   }
 
+  if (silent_ && !TakeInstallLock(caption)) return 0;
   context.Note(Concat({u"uninstall: ", folder}));
   SetCurrentDirectoryW(AsWide(DirectoryForm(folder)));
   WriteBatchSection(context, UninstallRunSection());
