@@ -3,8 +3,8 @@
 // target; last on the line, blanks allowed, no quotes) and /? (the list of
 // switches), /LOG=FILE (an install log; a FILE with blanks in double
 // quotes), /WAIT=SECONDS (how long a silent run waits for another
-// installation or removal of the same product); any other switch is refused. Every other tail keeps its old
-// meaning: a folder to install into silently.
+// installation or removal of the same product); any other switch is refused. Every other tail keeps
+// its old meaning: a folder to install into silently.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +26,10 @@ inline constexpr uint32_t kMaxLockWaitSeconds = 86400;
 struct SetupCommand {
   CommandKind kind = CommandKind::kWindow;
   bool silent = false;
-  std::u16string folder;   // kFolder, or /D= (empty when not given)
-  std::u16string logFile;  // /LOG= (empty when not given)
+  std::u16string folder;                               // kFolder, or /D= (empty when not given)
+  std::u16string logFile;                              // /LOG= (empty when not given)
   uint32_t lockWaitSeconds = kDefaultLockWaitSeconds;  // /WAIT=
-  std::u16string refused;  // kRefused: the switch
+  std::u16string refused;                              // kRefused: the switch
 };
 
 SetupCommand ParseSetupCommand(std::u16string_view tail);

@@ -145,8 +145,8 @@ TEST_F(ScriptActionTest, BatchesRunToTheirEndAndAreRemovedBySetup) {
   } cases[] = {
       {"[install]\nfor /L %%i in (1,1,3000) do rem %%i\necho > done\n", kFinished, "done"},
       {"[install]\necho > before\nexit\necho > after\n", kFinished, "before"},
-      {"[install]\ncd ..\n", kFinished, ""},  // its del line runs elsewhere
-      {"[install]\n[run]\nx.exe\n", kFinished, ""},        // an empty body still deletes itself
+      {"[install]\ncd ..\n", kFinished, ""},         // its del line runs elsewhere
+      {"[install]\n[run]\nx.exe\n", kFinished, ""},  // an empty body still deletes itself
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);

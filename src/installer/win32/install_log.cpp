@@ -28,8 +28,8 @@ InstallLog::Opened InstallLog::Open(const std::u16string& path) {
   const DWORD units = GetFullPathNameW(AsWide(path), 0, nullptr, nullptr);
   if (units == 0) return Opened::kNo;
   std::u16string whole(units, u'\0');
-  const DWORD length = GetFullPathNameW(AsWide(path), units,
-                                        reinterpret_cast<wchar_t*>(whole.data()), nullptr);
+  const DWORD length =
+      GetFullPathNameW(AsWide(path), units, reinterpret_cast<wchar_t*>(whole.data()), nullptr);
   if (length == 0 || length >= units) return Opened::kNo;
   whole.resize(length);
   const size_t root = PathRootLength(whole);
@@ -44,9 +44,9 @@ InstallLog::Opened InstallLog::Open(const std::u16string& path) {
     end = whole.find(u'\\', end + 1);
   }
   const std::u16string name = whole.substr(slash + 1);
-  const HANDLE opened = CreateFileW(AsWide(LongPathForm(whole)), GENERIC_WRITE | DELETE,
-                                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE opened =
+      CreateFileW(AsWide(LongPathForm(whole)), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return Opened::kNo;
   const bool made = GetLastError() != ERROR_ALREADY_EXISTS;
   if (!IsPlainFileHandle(opened) || !IsNamedChild(folders.back().Get(), opened, name)) {

@@ -86,7 +86,6 @@ BatchRun DoUninstallSection(const ScriptActionContext& context);
 
 BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSection& section);
 
-
 // True on 64-bit Windows: under WOW64 for the 32-bit stub, always for a
 // 64-bit build.
 bool IsWow64();
