@@ -325,7 +325,7 @@ void LintBatchLine(std::string_view line, bool hasClosingLine, const LintReport&
   }
   if (hasClosingLine && IsExitCommand(line)) {
     report(LintSeverity::kWarning,
-           "\"exit\" ends the batch before its closing del line: the batch file is left in the "
-           "target folder, and the rest of the batch does not run");
+           "\"exit\" ends the batch before its closing del line: the rest of the batch does "
+           "not run");
   }
 }

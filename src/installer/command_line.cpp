@@ -6,6 +6,18 @@ namespace {
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
+// Whole seconds of at most kMaxLockWaitSeconds; false for anything else.
+bool ParseSeconds(std::u16string_view digits, uint32_t* seconds) {
+  if (digits.empty() || digits.size() > 5) return false;
+  uint32_t value = 0;
+  for (const char16_t c : digits) {
+    if (c < u'0' || c > u'9') return false;
+    value = value * 10 + static_cast<uint32_t>(c - u'0');
+  }
+  *seconds = value;
+  return value <= kMaxLockWaitSeconds;
+}
+
 }  // namespace
 
 SetupCommand ParseSetupCommand(std::u16string_view tail) {
@@ -46,6 +58,9 @@ SetupCommand ParseSetupCommand(std::u16string_view tail) {
       command.silent = true;
     } else if (word.substr(0, 5) == u"/LOG=") {
       command.logFile = std::u16string(word.substr(5));
+    } else if (uint32_t seconds = 0;
+               word.substr(0, 6) == u"/WAIT=" && ParseSeconds(word.substr(6), &seconds)) {
+      command.lockWaitSeconds = seconds;
     } else if (word == u"/?") {
       command.kind = CommandKind::kHelp;
     } else if (command.refused.empty()) {
@@ -65,6 +80,8 @@ std::u16string SwitchesHelpText() {
          u"/S\tinstall (or remove) silently, without a window\n"
          u"/D=FOLDER\tthe folder to install into; last on the line, without quotes\n"
          u"/LOG=FILE\ta log of what is done (a FILE with blanks in quotes)\n"
+         u"/WAIT=SECONDS\tsilently, how long to wait for another installation of the same "
+         u"product (600)\n"
          u"/?\tthis list\n\n"
          u"A folder alone installs there silently.";
 }

@@ -18,6 +18,11 @@
 //   movedir made|gone FILE FOLDER MS   once FILE is made (or gone), renames FOLDER to
 //                           FOLDER.away as another user's program would: "move" and its result
 //   hold MS                 keeps a hidden window on Wine's desktop (see Hold)
+//   tamper BATCH LINE DONE MS  waits up to MS for BATCH, then while it is there and DONE is
+//                           not (the batch's last line makes it) tries to make it run LINE:
+//                           rewriting it, replacing it, deleting it; "tampered" and how many
+//                           tries worked (none must)
+//   acl PATH                PATH's DACL in the descriptor language
 //   exec LINE               runs the command line LINE as it stands (Wine would quote each
 //                           argument anew) and exits with the program's exit code
 //   record=FILE [ARGS...]   appends "run ARGS cwd=DIR" to FILE ([run]'s probe)
@@ -27,6 +32,7 @@
 //   /c ...                  a copy planted as cmd.exe: the same into planted.log
 #include <windows.h>
 // windows.h first: the headers below build on it.
+#include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -348,6 +354,52 @@ int MoveFolder(bool gone, const wchar_t* file, const std::wstring& folder, DWORD
   return 0;
 }
 
+// Another user at work on a batch file the setup runs elevated, as long as it is there.
+int Tamper(const std::wstring& batch, const std::wstring& line, const wchar_t* done, DWORD ms) {
+  for (const ULONGLONG end = GetTickCount64() + ms;
+       GetFileAttributesW(batch.c_str()) == INVALID_FILE_ATTRIBUTES; Sleep(1)) {
+    if (GetTickCount64() >= end) return 1;
+  }
+  std::string lines;
+  for (int i = 0; i < 100; ++i) lines += Utf8(line) + "\r\n";  // cmd goes on at any offset
+  const std::wstring planted = batch + L".planted";
+  long worked = 0;
+  while (GetFileAttributesW(batch.c_str()) != INVALID_FILE_ATTRIBUTES &&
+         GetFileAttributesW(done) == INVALID_FILE_ATTRIBUTES) {
+    HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      worked += WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+      CloseHandle(file);
+    }
+    HANDLE copy =
+        CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(copy, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+    CloseHandle(copy);
+    worked += ReplaceFileW(batch.c_str(), planted.c_str(), nullptr, 0, nullptr, nullptr);
+    worked += DeleteFileW(batch.c_str());
+    Sleep(1);
+  }
+  DeleteFileW(planted.c_str());
+  Print({"tampered", Number(worked)});
+  return 0;
+}
+
+int PrintAcl(const wchar_t* path) {
+  BYTE descriptor[4096];
+  DWORD size = 0;
+  LPWSTR text = nullptr;
+  if (!GetFileSecurityW(path, DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &size) ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return 1;
+  }
+  Print({Utf8(text)});
+  LocalFree(text);
+  return 0;
+}
+
 // A line a user types, quotes inside words and all, reaches the program unchanged.
 int Exec(std::wstring line) {
   STARTUPINFOW startup{};
@@ -414,6 +466,8 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"seen" && argc == 6) return Seen(argv[2], argv[3], argv[4], argv[5]);
   if (mode == L"lock" && argc == 4) return Lock(argv[2], ms);
   if (mode == L"movedir" && argc == 6) return MoveFolder(arg == L"gone", argv[3], argv[4], ms);
+  if (mode == L"tamper" && argc == 6) return Tamper(arg, argv[3], argv[4], ms);
+  if (mode == L"acl" && argc == 3) return PrintAcl(argv[2]);
   if (mode == L"sleep" && argc == 3) {
     Sleep(ms);
     return 0;

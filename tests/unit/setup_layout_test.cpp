@@ -90,6 +90,8 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
       {u"/X /?", "H 0 "},
       {u"/?", "H 0 "},
       {u"/S /? /X", "H 1 "},
+      {u"/WAIT=86401 /S", "R 1 /WAIT=86401"},
+      {u"/WAIT=1s", "R 0 /WAIT=1s"},
   };
   for (const auto& [tail, expected] : cases) {
     const SetupCommand command = ParseSetupCommand(tail);
@@ -106,6 +108,9 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
   EXPECT_EQ(Narrow(quoted.logFile), "C:\\my logs\\a.log");
   EXPECT_TRUE(quoted.silent);
   EXPECT_EQ(Narrow(quoted.folder), "C:\\x y");
+  EXPECT_EQ(quoted.lockWaitSeconds, kDefaultLockWaitSeconds);
+  EXPECT_EQ(ParseSetupCommand(u"/S /WAIT=0").lockWaitSeconds, 0u);
+  EXPECT_EQ(ParseSetupCommand(u"/WAIT=86400 /S").lockWaitSeconds, 86400u);
 }
 
 TEST(InstallTargetTest, FoldersWithinFolders) {

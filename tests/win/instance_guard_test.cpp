@@ -2,6 +2,8 @@
 // (GUARD_PROBE_EXE) at fresh paths, started as first and second instances.
 #include <gtest/gtest.h>
 #include <windows.h>
+// windows.h first: the descriptor language's header builds on it.
+#include <sddl.h>
 
 #include <fstream>
 #include <memory>
@@ -202,7 +204,7 @@ TEST_F(InstanceGuardTest, SecondStartsForwardTheirTextAndExit1) {
   EXPECT_EQ(StopFirst(), "start\nrepeat one\nrepeat stop\nexit\n");
 }
 
-TEST_F(InstanceGuardTest, AnUnansweringInstanceGivesMinus1AndOneWithoutItsBlockRunsDeaf) {
+TEST_F(InstanceGuardTest, AnUnansweringInstanceGivesMinus1AndOneWithoutItsNamesRunsDeaf) {
   StartFirst();
   HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, probe_.EventName().c_str());
   ASSERT_NE(event, nullptr);
@@ -221,6 +223,19 @@ TEST_F(InstanceGuardTest, AnUnansweringInstanceGivesMinus1AndOneWithoutItsBlockR
   EXPECT_EQ(first_->Wait(kWaitMs), 0u);
   EXPECT_EQ(probe_.TakeLog("exit\n"), "start\nexit\n");
   CloseHandle(squatter);
+
+  // Another user's event under the instance's name, never set: no running
+  // instance, and no reason to end; the probe runs as a first start.
+  PSECURITY_DESCRIPTOR foreign = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"O:S-1-5-21-1-2-3-1001D:(A;;GA;;;WD)", SDDL_REVISION_1, &foreign, nullptr));
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), foreign, FALSE};
+  HANDLE held = CreateEventW(&attributes, FALSE, FALSE, probe_.EventName().c_str());
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(probe_.Run(L""), 0u);
+  EXPECT_EQ(probe_.TakeLog("exit\n"), "start\nexit\n");
+  CloseHandle(held);
+  LocalFree(foreign);
 }
 
 TEST_F(InstanceGuardTest, AQuitFirstStartOrAFailedInitialisationEndsAtOnce) {

@@ -136,7 +136,7 @@ TEST_F(ScriptActionTest, BatchesGetTheShellFoldersInTheOemCodePage) {
   EXPECT_EQ(Listing(), "cwd.txt seen.bat uninstall.bat");
 }
 
-TEST_F(ScriptActionTest, BatchesRunToTheirEndOrAreLeftBehind) {
+TEST_F(ScriptActionTest, BatchesRunToTheirEndAndAreRemovedBySetup) {
   using enum BatchRun;
   const struct {
     const char* script;
@@ -144,9 +144,9 @@ TEST_F(ScriptActionTest, BatchesRunToTheirEndOrAreLeftBehind) {
     const char* left;  // the folder's files after the run
   } cases[] = {
       {"[install]\nfor /L %%i in (1,1,3000) do rem %%i\necho > done\n", kFinished, "done"},
-      {"[install]\necho > before\nexit\necho > after\n", kLeftBehind, "before install.bat"},
-      {"[install]\ncd ..\n", kLeftBehind, "install.bat"},  // its del line runs elsewhere
-      {"[install]\n[run]\nx.exe\n", kFinished, ""},        // an empty body still deletes itself
+      {"[install]\necho > before\nexit\necho > after\n", kFinished, "before"},
+      {"[install]\ncd ..\n", kFinished, ""},         // its del line runs elsewhere
+      {"[install]\n[run]\nx.exe\n", kFinished, ""},  // an empty body still deletes itself
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);

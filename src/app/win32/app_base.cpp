@@ -34,12 +34,14 @@ AppBase::AppBase() { g_app = this; }
 
 void AppBase::OnForwardedCommand(const char*) {}
 
+int AppBase::OnUnansweredInstance() { return -1; }
+
 int AppBase::Run() {
   wchar_t path[kModulePathUnits];
   GetModulePath(path);  // on failure the guard falls back to its fixed name
   int running = ProbeRunningInstance(path);
   if (running == 1) return RunSecondStart();
-  if (running != 0) return -1;
+  if (running != 0) return OnUnansweredInstance();
   return RunFirstStart();
 }
 

@@ -23,6 +23,9 @@ class AppBase {
   virtual int InitInstance() = 0;
   // After the loop; the result is the exit code.
   virtual int ExitInstance() = 0;
+  // A start of the same file runs but does not answer: this one cannot go
+  // on. Says so where it can; the result (-1 by default) is the exit code.
+  virtual int OnUnansweredInstance();
   // A text (UTF-8) that a second start of the same file forwarded.
   virtual void OnForwardedCommand(const char* text);
   // Non-zero: `message` is consumed and neither translated nor dispatched.

@@ -4,6 +4,7 @@
 
 #include "app/single_instance.h"
 #include "app/win32/app_base.h"
+#include "app/win32/guard_owner.h"
 #include "base/win32/win_handles.h"
 
 namespace {
@@ -18,6 +19,9 @@ struct GuardState {
   KernelHandle mapping;
   MappedView view;
   HWND window = nullptr;
+  // The event's name is held by another user's object: this instance runs
+  // without the channel, deaf to second starts.
+  bool squatted = false;
 
   ChannelBlock* block() const { return static_cast<ChannelBlock*>(view.Get()); }
 };
@@ -128,6 +132,12 @@ int ProbeRunningInstance(const wchar_t* modulePath) {
 
   KernelHandle event(OpenEventW(EVENT_ALL_ACCESS, FALSE, guard.eventName.c_str()));
   if (!event) return 0;
+  // Not a running setup's: whoever made it can hold it, and would make
+  // every start of this file end at once.
+  if (!IsOwnedByUsOrAdministrators(event.Get())) {
+    guard.squatted = true;
+    return 0;
+  }
   if (WaitForSingleObject(event.Get(), kLockWaitMs) != WAIT_OBJECT_0) return -1;
   SetEvent(event.Get());
   // Held until the process ends, as the running instance expects of a probe.
@@ -139,12 +149,19 @@ int OpenCommandChannel() {
   EnableCreateGlobalPrivilege();
   OpenSecurity security;
 
-  guard.event.Reset(CreateEventW(&security.attributes, FALSE, TRUE, guard.eventName.c_str()));
-  if (!guard.event) return -1;
+  // Another kind of object under the name, or another user's event made since
+  // the probe, is no running setup either: the instance runs deaf.
+  if (!guard.squatted) {
+    guard.event.Reset(CreateEventW(&security.attributes, FALSE, TRUE, guard.eventName.c_str()));
+  }
+  if (!guard.event || !IsOwnedByUsOrAdministrators(guard.event.Get())) {
+    guard.event.Reset();
+    return 0;
+  }
 
   guard.mapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, &security.attributes, PAGE_READWRITE,
                                          0, sizeof(ChannelBlock), guard.blockName.c_str()));
-  if (guard.mapping) {
+  if (guard.mapping && IsOwnedByUsOrAdministrators(guard.mapping.Get())) {
     guard.view.Reset(MapViewOfFile(guard.mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   }
   guard.window = CreateChannelWindow();

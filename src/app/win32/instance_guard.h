@@ -8,12 +8,13 @@
 // Builds the names for `modulePath` (empty: a fixed name, see
 // kUnknownPathInstanceName) and looks for a running instance: 1 when one runs
 // and answered, -1 when one runs but held its lock for 1000 ms, 0 when none.
+// An event under the name that another user made (guard_owner.h) is none.
 int ProbeRunningInstance(const wchar_t* modulePath);
 
 // First start: publishes the lock event, the shared block and the channel
 // window, whose procedure passes each pending text to the application's
-// OnForwardedCommand. 0, or -1 when the event cannot be created. Without the
-// block the instance runs on, just deaf to second starts.
+// OnForwardedCommand. Always 0: without the event (its name is another's) or
+// the block the instance runs on, just deaf to second starts.
 int OpenCommandChannel();
 
 // Withdraws what OpenCommandChannel published; nothing when it did not run.

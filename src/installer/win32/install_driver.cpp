@@ -16,6 +16,7 @@
 #include "installer/install_space.h"
 #include "installer/install_target.h"
 #include "installer/removal_plan.h"
+#include "installer/win32/folder_security.h"
 #include "installer/win32/free_space.h"
 #include "installer/win32/install_problems.h"
 #include "installer/win32/previous_install.h"
@@ -67,13 +68,18 @@ std::u16string FullTargetPath(const std::u16string& text) {
 
 // Creates every missing folder of the absolute `path`, outermost first, and
 // returns those it made; one that cannot be made shows when the folder is
-// entered.
-std::vector<std::u16string> MakeFolderChain(const std::u16string& path) {
+// entered. A per-machine install makes them as Program Files is: only
+// administrators may change them (an existing folder keeps its permissions).
+std::vector<std::u16string> MakeFolderChain(const std::u16string& path, bool perUser) {
+  ProgramFilesSecurity security;
+  SECURITY_ATTRIBUTES* attributes = perUser ? nullptr : security.Attributes();
   std::vector<std::u16string> made;
   for (size_t i = PathRootLength(path); i <= path.size(); ++i) {
     if (i < path.size() && path[i] != u'\\') continue;
     std::u16string folder = path.substr(0, i);
-    if (CreateDirectoryW(AsWide(LongPathForm(folder)), nullptr)) made.push_back(std::move(folder));
+    if (CreateDirectoryW(AsWide(LongPathForm(folder)), attributes)) {
+      made.push_back(std::move(folder));
+    }
   }
   return made;
 }
@@ -98,6 +104,7 @@ void SetupApp::DoInstall() {
     return;
   }
   InstallStarted = 1;
+  if (!TakeInstallLock(texts.title)) return;
   ShowProgressMode();
   PumpWindowMessages(hwnd);
   if (!EnterTarget()) {
@@ -205,7 +212,7 @@ bool SetupApp::EnterTarget() {
   if (context.targetDir.empty()) return false;
   // Folders of the machine are not the user's: refused before any is made.
   if (context.perUser && IsMachineFolder(context.targetDir)) return true;
-  madeFolders_ = MakeFolderChain(context.targetDir);
+  madeFolders_ = MakeFolderChain(context.targetDir, context.perUser);
   return SetCurrentDirectoryW(AsWide(DirectoryForm(context.targetDir))) != 0;
 }
 
@@ -341,6 +348,20 @@ void SetupApp::MovedFrom(const std::u16string& folder) {
   }
   DeleteFileW(AsWide(LongPathForm(Concat({folder, u"\\", uninstaller}))));
   RemoveDirectoryW(AsWide(LongPathForm(folder)));
+}
+
+// Waits while another setup or uninstaller of the product runs. False when
+// this run gave up: it ends with SETUP_EXIT_BUSY.
+bool SetupApp::TakeInstallLock(const std::u16string& caption) {
+  if (!product_.Usable()) return true;
+  // The timer's ticks would end the box (they ask the loop to end while an
+  // install runs); the install has started, it has done its work.
+  if (!silent_) KillTimer(hwnd, INSTALL_TIMER_ID);
+  if (lock_.Take(product_, hwnd, caption, silent_, command_.lockWaitSeconds * 1000)) return true;
+  context.Note(u"another installation or removal of the product is in progress");
+  exitCode_ = SETUP_EXIT_BUSY;
+  PostQuitMessage(0);
+  return false;
 }
 
 void SetupApp::RunSections() {

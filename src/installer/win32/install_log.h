@@ -16,9 +16,11 @@ class InstallLog final : public ActionLog {
   InstallLog(const InstallLog&) = delete;
   InstallLog& operator=(const InstallLog&) = delete;
 
-  // Creates (or empties) the file; false when it cannot be. The clock for
-  // the closing line starts here.
-  bool Open(const std::u16string& path);
+  enum class Opened { kYes, kNo, kLink };
+  // Creates (or empties) the file; kNo when it cannot be. The clock for the
+  // closing line starts here. Never written through a link: kLink when the
+  // file or a folder on its path is one, or the file has other names.
+  Opened Open(const std::u16string& path);
   bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
   void Note(std::u16string_view line) override;
   // The closing line: the exit code and the time since Open.

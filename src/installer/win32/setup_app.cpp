@@ -45,7 +45,7 @@ int SetupApp::InitInstance() {
 
   wchar_t path[kModulePathUnits];
   GetModulePath(path);
-  OpenLog(AsU16(path));
+  OpenLog(AsU16(path), boxes);
   packageFile = OpenPackageFile(AsU16(path));
   if (!packageFile) return Fail(u"package: its file cannot be read", SETUP_EXIT_FAILED);
   package.stubPath = AsU16(path);
@@ -133,13 +133,37 @@ int SetupApp::AnswerCommand() {
 }
 
 // With /LOG=, the log, and what this program is and was told.
-void SetupApp::OpenLog(const std::u16string& self) {
-  if (command_.logFile.empty() || !log_.Open(command_.logFile)) return;
+// A link where the log goes is refused, and the run goes on without it.
+void SetupApp::OpenLog(const std::u16string& self, bool boxes) {
+  if (command_.logFile.empty()) return;
+  const InstallLog::Opened opened = log_.Open(command_.logFile);
+  if (opened == InstallLog::Opened::kLink && boxes) {
+    const std::u16string text =
+        Concat({u"No log is written: ", command_.logFile,
+                u" is a link, another name of a file, or lies in a linked folder."});
+    MessageBoxW(hwnd, AsWide(text), L"Setup", MB_OK | MB_ICONWARNING);
+  }
+  if (opened != InstallLog::Opened::kYes) return;
   context.log = &log_;
   // The version is the one of CMakeLists.txt.
   log_.Note(
       Concat({u"setup ", Utf8ToWide(SETUP_VERSION),
               sizeof(void*) == 8 ? u" (64-bit): " : u" (32-bit): ", self, u" ", AsU16(g_cmdLine)}));
+}
+
+// Before the window and the package: a box, or under /S the log.
+int SetupApp::OnUnansweredInstance() {
+  constexpr char16_t kWhy[] =
+      u"This setup program is running already and does not answer; try again later.";
+  command_ = ParseSetupCommand(AsU16(g_cmdLine));
+  if (command_.silent && command_.kind == CommandKind::kSwitches) {
+    wchar_t path[kModulePathUnits];
+    GetModulePath(path);
+    OpenLog(AsU16(path), false);
+    return Fail(kWhy, SETUP_EXIT_UNANSWERED);
+  }
+  MessageBoxW(nullptr, AsWide(kWhy), L"Setup", MB_OK | MB_ICONWARNING);
+  return SETUP_EXIT_UNANSWERED;
 }
 
 // An end before the message loop: logged, then the exit code.

@@ -14,6 +14,7 @@
 #include "app/win32/app_base.h"
 #include "installer/command_line.h"
 #include "installer/locale_texts.h"
+#include "installer/win32/install_lock.h"
 #include "installer/win32/install_log.h"
 #include "package/package_reader.h"
 #include "package/tree_walker.h"
@@ -29,6 +30,8 @@ inline constexpr UINT kAutomaticStartMs = 500;
 
 // The process exit codes of the installer.
 enum SetupExitCode : int {
+  // Another start of the same file runs and does not answer.
+  SETUP_EXIT_UNANSWERED = -1,
   SETUP_EXIT_DONE = 0,
   SETUP_EXIT_FAILED = 1,  // a damaged or unreadable package
   // Silent: the folder cannot be made or entered, or its disk is too small;
@@ -38,6 +41,10 @@ enum SetupExitCode : int {
   // Installed, but a file in use is replaced when Windows restarts (the
   // code deployment tools read as "done, restart needed").
   SETUP_EXIT_RESTART_NEEDED = 3010,
+  // Another installation or removal of the product runs and this one gave up
+  // waiting (the code deployment tools read as "another installation is in
+  // progress").
+  SETUP_EXIT_BUSY = 1618,
 };
 
 class SetupApp : public FrameWindow, public AppBase {
@@ -48,6 +55,7 @@ class SetupApp : public FrameWindow, public AppBase {
   LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
   int InitInstance() override;
   int ExitInstance() override;
+  int OnUnansweredInstance() override;
 
   // The whole install, once; a later call only ends the message loop.
   void DoInstall();
@@ -82,7 +90,7 @@ class SetupApp : public FrameWindow, public AppBase {
   void LayOut();
   void StartSilently();
   int AnswerCommand();
-  void OpenLog(const std::u16string& self);
+  void OpenLog(const std::u16string& self, bool boxes);
   int Fail(const std::u16string& why, int exitCode);
   std::u16string DefaultTarget() const;
   void RemoveWhatIsGone(const PackageTree& previous);
@@ -106,9 +114,11 @@ class SetupApp : public FrameWindow, public AppBase {
   bool HasRoomForTree();
   void LeaveTarget();
   void RunSections();
+  bool TakeInstallLock(const std::u16string& caption);
 
   SetupCommand command_;
   InstallLog log_;     // open with /LOG=
+  InstallLock lock_;   // of the product, while this run changes anything
   Product product_;    // [product] of the locale variant in use
   unsigned dpi_ = 96;  // the window's: what the layout, font and picture are scaled for
   bool silent_ = false;

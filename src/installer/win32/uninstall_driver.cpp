@@ -60,6 +60,7 @@ int SetupApp::RunUninstall() {
       PostQuitMessage(0);
       return 0;
     }
+    if (!TakeInstallLock(caption)) return 0;
     ShowWindow(PicturePane.hwnd, SW_HIDE);
     LayOut();
     ShowProgressMode();
@@ -67,6 +68,7 @@ int SetupApp::RunUninstall() {
     UpdateWindow(hwnd);
   }
 
+  if (silent_ && !TakeInstallLock(caption)) return 0;
   context.Note(Concat({u"uninstall: ", folder}));
   // The entry is this install's only when it names this folder: an install
   // of the product in another folder keeps it, and the shortcuts and values

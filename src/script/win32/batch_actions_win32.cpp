@@ -9,23 +9,10 @@
 #include "base/win32/win_handles.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_path.h"
+#include "script/win32/held_batch_file.h"
 #include "script/win32/script_actions.h"
 
 namespace {
-
-// How often the waiter looks for the batch file.
-constexpr DWORD kPollMilliseconds = 200;
-
-bool FileExists(const std::u16string& path) {
-  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
-// In the form the file calls take at any length.
-std::u16string PathIn(const std::u16string& directory, std::u16string_view name) {
-  std::u16string path = directory;
-  path.append(1, u'\\').append(name);
-  return LongPathForm(path);
-}
 
 // The system's own interpreter by its full path: started by name, the search
 // would find a cmd.exe beside the setup program or in the current directory
@@ -36,24 +23,6 @@ std::u16string InterpreterPath() {
   if (length == 0 || length >= MAX_PATH) return {};
   std::u16string path(reinterpret_cast<const char16_t*>(system), length);
   return path.append(u"\\cmd.exe");
-}
-
-// Replaces any file of that name. A file that cannot be written whole is
-// removed rather than run: a cut batch would run half its commands and
-// never reach its closing del line.
-bool WriteWholeFile(const std::u16string& path, const std::string& bytes) {
-  const HANDLE handle = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool whole =
-      bytes.size() <= MAXDWORD &&
-      WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size();
-  const bool closed = CloseHandle(handle);
-  if (whole && closed) return true;
-  DeleteFileW(AsWide(path));
-  return false;
 }
 
 std::u16string ReadShellFolder(HKEY key, const char16_t* name) {
@@ -143,8 +112,13 @@ FolderValues ReadFolderValues(bool perUser) {
   return values;
 }
 
-BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory,
-                         uint32_t* exitCode) {
+namespace {
+
+// Runs `file`, written as `fileName` in `directory` and held, with a hidden
+// cmd.exe, waits for cmd.exe to end and removes the file. `exitCode`, when
+// given, receives cmd.exe's exit code.
+BatchRun RunBatchAndWait(HeldBatchFile& file, const std::u16string& fileName,
+                         const std::u16string& directory, uint32_t* exitCode) {
   const std::u16string folder = DirectoryForm(directory);
   SetCurrentDirectoryW(AsWide(folder));
   const std::u16string interpreter = InterpreterPath();
@@ -152,43 +126,21 @@ BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& d
   const std::u16string parameters = BatchCommandParameters(fileName);
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  // The process handle tells a batch that ended early (exit, a changed
-  // directory) from one still running: its file alone would be waited for
-  // forever.
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.lpVerb = L"open";
   info.lpFile = AsWide(interpreter);
   info.lpParameters = AsWide(parameters);
   info.lpDirectory = AsWide(folder);
   info.nShow = SW_HIDE;
-  if (!ShellExecuteExW(&info)) return BatchRun::kNotStarted;
+  if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return BatchRun::kNotStarted;
   const KernelHandle process(info.hProcess);
-
-  // The batch's closing line deletes its file: that is the end signal. Once
-  // cmd.exe has gone, one more poll lets a deletion in flight land.
-  const std::u16string path = PathIn(directory, fileName);
-  bool interpreterEnded = false;
-  BatchRun run = BatchRun::kFinished;
-  for (;;) {
-    Sleep(kPollMilliseconds);
-    if (!FileExists(path)) break;
-    if (interpreterEnded) {
-      run = BatchRun::kLeftBehind;
-      break;
-    }
-    interpreterEnded = process && WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
-  }
-  // Only asked for the log: the end of the file is the signal, and the
-  // interpreter is given a moment to end behind it.
+  // The held file cannot delete itself (its closing line fails): the end of
+  // cmd.exe is the end of the batch, whether it reached that line or not.
+  WaitForSingleObject(process.Get(), INFINITE);
   DWORD code = 0;
-  if (exitCode != nullptr && process && WaitForSingleObject(process.Get(), 1000) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process.Get(), &code)) {
-    *exitCode = code;
-  }
-  return run;
+  if (exitCode != nullptr && GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
+  return file.Remove() ? BatchRun::kFinished : BatchRun::kLeftBehind;
 }
-
-namespace {
 
 const char16_t* DescribeBatchRun(BatchRun run) {
   switch (run) {
@@ -201,7 +153,7 @@ const char16_t* DescribeBatchRun(BatchRun run) {
     case BatchRun::kFinished:
       return u"ran";
     case BatchRun::kLeftBehind:
-      return u"ran and was left behind";
+      return u"ran; its file could not be removed";
     case BatchRun::kNotStarted:
       break;
   }
@@ -217,10 +169,11 @@ BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSectio
       ComposeBatchFile(context.script, body, section, ReadShellFolders(context.perUser), WideToOem);
   BatchRun run = BatchRun::kWritten;
   uint32_t exitCode = UINT32_MAX;
-  if (!WriteWholeFile(PathIn(context.targetDir, section.fileName), bytes)) {
+  HeldBatchFile file;
+  if (!file.Write(context.targetDir, section.fileName, bytes)) {
     run = BatchRun::kNotWritten;
   } else if (section.runAndWait) {
-    run = RunBatchAndWait(section.fileName, context.targetDir,
+    run = RunBatchAndWait(file, section.fileName, context.targetDir,
                           context.log != nullptr ? &exitCode : nullptr);
   }
   if (context.log != nullptr) {

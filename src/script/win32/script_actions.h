@@ -74,14 +74,15 @@ void DoRunSection(const ScriptActionContext& context);
 void RunProgramLine(std::string_view line, std::u16string_view targetDir);
 
 // The batch sections. Each writes its file into targetDir; the first three
-// run it hidden and return once it is done. The caller has made targetDir
+// run it hidden and return once it is done. Nobody else may change a file
+// while it runs (held_batch_file.h). The caller has made targetDir
 // the current directory.
 enum class BatchRun : uint8_t {
   kAbsent,      // no such section: nothing written or run
   kNotWritten,  // the file could not be created or written whole: not run
   kWritten,     // left behind, not run
-  kFinished,    // ran and deleted itself
-  kLeftBehind,  // cmd.exe ended without deleting it (exit, cd, an error)
+  kFinished,    // ran, and its file was removed once cmd.exe had ended
+  kLeftBehind,  // ran, but its file could not be removed
   kNotStarted,  // cmd.exe could not be started
 };
 BatchRun DoPrepareSection(const ScriptActionContext& context);
@@ -91,13 +92,6 @@ BatchRun DoInstallSection(const ScriptActionContext& context);
 BatchRun DoUninstallSection(const ScriptActionContext& context);
 
 BatchRun WriteBatchSection(const ScriptActionContext& context, const BatchSection& section);
-
-// Runs `fileName` in `directory` with a hidden cmd.exe and returns once the
-// file is gone (kFinished) or once cmd.exe has ended and the file is still
-// there one poll later (kLeftBehind).
-// `exitCode`, when given, receives cmd.exe's exit code once it has ended.
-BatchRun RunBatchAndWait(const std::u16string& fileName, const std::u16string& directory,
-                         uint32_t* exitCode = nullptr);
 
 // True on 64-bit Windows: under WOW64 for the 32-bit stub, always for a
 // 64-bit build.
