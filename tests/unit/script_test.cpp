@@ -2,6 +2,8 @@
 // the batch files composed from them.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "script/batch_file.h"
 #include "script/locale_name.h"
 #include "script/setup_script.h"
@@ -60,6 +62,7 @@ TEST(ScriptFindSectionTest, HeadersVariantsAndLocaleNarrowing) {
       {"[register.de]\nvariant\n[register]\nplain\n[locale]\nt\n",
        {{"de-DE", "locale", {"t"}, ""}, {"", "register", {"plain"}}}},
       {"[locale.fr]\nt\n", {{"de-DE", "locale", {"(absent)"}, ""}}},
+      {"[locale.de]\nt\n", {{"de-", "locale", {"t"}, "de"}}},
       {"", {{"", "locale", {"(absent)"}, ""}}},
       // Line ends: CR LF or LF, empty lines kept, a last line without LF
       // counted, none after a trailing LF, a lone CR kept as text.
@@ -105,13 +108,18 @@ TEST(ScriptTakeLineTest, EndsTheLineInPlace) {
 }
 
 TEST(ScriptLineReaderTest, LocaleStyleReadingTakesHeaderLinesToo) {
-  const HeapScript script("[locale]\n1\n2\n[run]\nx");
+  // The text ends before the "y": its last line, too, is handed out with a NUL.
+  const HeapScript script("[locale]\n1\n2\n[run]\nxy");
+  const ScriptText text{script.text().bytes, script.text().length - 1};
   LocaleName locale;
-  LineReader reader(script.text(), FindLocaleSection(script.text(), &locale));
+  LineReader reader(text, FindLocaleSection(text, &locale));
   char* line;
   size_t length;
   Lines lines;
-  while (reader.Next(&line, &length)) lines.emplace_back(line, length);
+  while (reader.Next(&line, &length)) {
+    EXPECT_EQ(std::strlen(line), length);
+    lines.emplace_back(line, length);
+  }
   EXPECT_EQ(lines, (Lines{"1", "2", "[run]", "x"}));
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_FALSE(reader.Next(&line, &length));
