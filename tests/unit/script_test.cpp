@@ -90,26 +90,10 @@ TEST(ScriptFindSectionTest, HeadersVariantsAndLocaleNarrowing) {
   EXPECT_EQ(FindSection(header.text(), {}, "run"), header.text().end());
 }
 
-TEST(ScriptTakeLineTest, EndsTheLineInPlace) {
-  const HeapScript script("ab\r\ncd\n\nef");
-  uint8_t* p = script.text().bytes;
-  const uint8_t* end = script.text().end();
-  size_t length = 99;
-  p = TakeLine(p, end, &length);
-  EXPECT_EQ(length, 2u);
-  EXPECT_EQ(p, script.text().bytes + 4);
-  EXPECT_EQ(script.text().bytes[2], 0);
-  EXPECT_EQ(script.text().bytes[3], 0);
-  for (size_t expected : {2u, 0u, 2u}) {
-    p = TakeLine(p, end, &length);
-    EXPECT_EQ(length, expected);
-  }
-  EXPECT_EQ(p, end);
-}
-
 TEST(ScriptLineReaderTest, LocaleStyleReadingTakesHeaderLinesToo) {
-  // The text ends before the "y": its last line, too, is handed out with a NUL.
-  const HeapScript script("[locale]\n1\n2\n[run]\nxy");
+  // Each line is ended in place, CR and LF, but the last: the text ends before
+  // its "y", and it is handed out with a NUL all the same.
+  const HeapScript script("[locale]\n1\r\n\n2\n[run]\nxy");
   const ScriptText text{script.text().bytes, script.text().length - 1};
   LocaleName locale;
   LineReader reader(text, FindLocaleSection(text, &locale));
@@ -120,7 +104,7 @@ TEST(ScriptLineReaderTest, LocaleStyleReadingTakesHeaderLinesToo) {
     EXPECT_EQ(std::strlen(line), length);
     lines.emplace_back(line, length);
   }
-  EXPECT_EQ(lines, (Lines{"1", "2", "[run]", "x"}));
+  EXPECT_EQ(lines, (Lines{"1", "", "2", "[run]", "x"}));
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_FALSE(reader.Next(&line, &length));
 }
