@@ -36,12 +36,13 @@ poke() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
 flip() { poke "$1" "$2" "\\$(printf '%03o' $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 1)))"; }
 le32() { printf '\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
 
-# seal OUTPUT INDEX [DATA]: a hand-made (hostile) package behind the fake stub: an empty
-# script, a stored index and data (printf's \x form; no tree for an empty INDEX), a true digest.
+# seal OUTPUT INDEX [DATA [SCRIPT]]: a hand-made (hostile) package behind the fake stub: a
+# script (empty unless given with its head), a stored index and data (printf's \x form; no tree
+# for an empty INDEX), a true digest.
 # shellcheck disable=SC2059 # the bytes are the format
 seal() {
   printf "$2" >index.bin && printf "${3:-}" >data.bin
-  { printf '\0\0\0\0\0'; [ -z "$2" ] || { printf '\0'"$(le32 "$(stat -c %s index.bin)")"; cat index.bin
+  { printf "${4:-\\0\\0\\0\\0\\0}"; [ -z "$2" ] || { printf '\0'"$(le32 "$(stat -c %s index.bin)")"; cat index.bin
     printf "$(le32 "$(stat -c %s data.bin)")"; cat data.bin; }; } >tail.bin
   local digest
   digest=$({ printf 'kestravo setup package \r\n assembled by the package writer'
@@ -187,13 +188,18 @@ assert l["signed"] and l["signatures"] == 2, l' out.txt || fail "list --json: $(
   damaged)
     expect 0 build setup.exe --quiet
     flip setup.exe $(($(stat -c %s setup.exe) - 3))
-    expect_err 1 "digest mismatch" mk verify setup.exe
+    expect 1 mk verify setup.exe
+    grep -qE 'digest mismatch: .*\(stored [0-9a-f]{40}, computed [0-9a-f]{40}\)$' err.txt ||
+      fail "verify said '$(cat err.txt)'"
     expect_err 1 "the package is damaged" mk extract setup.exe out
     # A deflated file "cut" whose stream stops without its last block.
     seal cut.exe '\x03cut\x00\x01\x00\x00\x00'"$time"'\x0a\x00\x00\x00\x00\x00\x00\x00\x00' \
       '\x00\x05\x00\xfa\xffhello'
     expect_err 1 "mksetup: cut: incomplete: the file's compressed data is damaged" \
       mk extract cut.exe out
+    # A script that runs past the end, though its first bytes read as a tree of no known method.
+    seal long.exe '' '' '\0\x09\0\0\0\xf0\0\0\0\0'
+    expect_err 1 "its script runs past the end of the file" mk verify long.exe
     seal treeless.exe ''
     expect_err 1 "mksetup: treeless.exe: damaged: the file tree is missing" \
       mk extract treeless.exe out

@@ -65,9 +65,10 @@ TEST(InstallSpaceTest, SizesInWordsNeverSmallerThanTheyAre) {
 TEST(InstallSpaceTest, TemporaryNamesAreOursAlone) {
   EXPECT_EQ(Narrow(TemporaryFileName(0xC0FFEE)), "~setup00c0ffee.tmp");
   EXPECT_EQ(Narrow(PendingFileName(0xFFFFFFFF)), "~setupffffffff.pending");
-  EXPECT_TRUE(IsTemporaryFileName(TemporaryFileName(0x1234ABCD)));
-  for (const char16_t* name : {u"~setup00c0ffe.tmp", u"~setup00C0FFEE.tmp", u"~setup00c0ffee.tm",
-                               u"~setup00c0ffeg.tmp", u"~setup00c0ffee.pending", u"setup.tmp"}) {
+  EXPECT_TRUE(IsTemporaryFileName(TemporaryFileName(0x90AF1234)));
+  for (const char16_t* name :
+       {u"~setup00c0ffe.tmp", u"~setup00C0FFEE.tmp", u"~setup00c0ffee.tm", u"~setup00c0ffeg.tmp",
+        u"~setup00c0ffee.pending", u"setup.tmp", u"~setup12345678.txt", u"-setup12345678.tmp"}) {
     EXPECT_FALSE(IsTemporaryFileName(name)) << Narrow(name);
   }
 }

@@ -140,7 +140,7 @@ TEST(PeSignatureTest, FindsTheFieldsAndAWellFormedTableAtTheEnd) {
     Bytes stub = PeStub(plus);
     // An optional header that ends right behind the security entry will do.
     EncodeU16(stub.data() + 0x94, static_cast<uint16_t>(PeSecurityEntryAt(plus) + 8 - 0x98));
-    ASSERT_TRUE(FindPeSignatureFields(stub.data(), 4096, &fields)) << plus;
+    ASSERT_TRUE(FindPeSignatureFields(stub.data(), PeSecurityEntryAt(plus) + 8, &fields)) << plus;
     EXPECT_EQ(fields.checksumOffset, kPeChecksumAt);
     EXPECT_EQ(fields.securityEntryOffset, PeSecurityEntryAt(plus));
 

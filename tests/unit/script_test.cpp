@@ -2,6 +2,8 @@
 // the batch files composed from them.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "script/batch_file.h"
 #include "script/locale_name.h"
 #include "script/setup_script.h"
@@ -60,6 +62,7 @@ TEST(ScriptFindSectionTest, HeadersVariantsAndLocaleNarrowing) {
       {"[register.de]\nvariant\n[register]\nplain\n[locale]\nt\n",
        {{"de-DE", "locale", {"t"}, ""}, {"", "register", {"plain"}}}},
       {"[locale.fr]\nt\n", {{"de-DE", "locale", {"(absent)"}, ""}}},
+      {"[locale.de]\nt\n", {{"de-", "locale", {"t"}, "de"}}},
       {"", {{"", "locale", {"(absent)"}, ""}}},
       // Line ends: CR LF or LF, empty lines kept, a last line without LF
       // counted, none after a trailing LF, a lone CR kept as text.
@@ -87,32 +90,21 @@ TEST(ScriptFindSectionTest, HeadersVariantsAndLocaleNarrowing) {
   EXPECT_EQ(FindSection(header.text(), {}, "run"), header.text().end());
 }
 
-TEST(ScriptTakeLineTest, EndsTheLineInPlace) {
-  const HeapScript script("ab\r\ncd\n\nef");
-  uint8_t* p = script.text().bytes;
-  const uint8_t* end = script.text().end();
-  size_t length = 99;
-  p = TakeLine(p, end, &length);
-  EXPECT_EQ(length, 2u);
-  EXPECT_EQ(p, script.text().bytes + 4);
-  EXPECT_EQ(script.text().bytes[2], 0);
-  EXPECT_EQ(script.text().bytes[3], 0);
-  for (size_t expected : {2u, 0u, 2u}) {
-    p = TakeLine(p, end, &length);
-    EXPECT_EQ(length, expected);
-  }
-  EXPECT_EQ(p, end);
-}
-
 TEST(ScriptLineReaderTest, LocaleStyleReadingTakesHeaderLinesToo) {
-  const HeapScript script("[locale]\n1\n2\n[run]\nx");
+  // Each line is ended in place, CR and LF, but the last: the text ends before
+  // its "y", and it is handed out with a NUL all the same.
+  const HeapScript script("[locale]\n1\r\n\n2\n[run]\nxy");
+  const ScriptText text{script.text().bytes, script.text().length - 1};
   LocaleName locale;
-  LineReader reader(script.text(), FindLocaleSection(script.text(), &locale));
+  LineReader reader(text, FindLocaleSection(text, &locale));
   char* line;
   size_t length;
   Lines lines;
-  while (reader.Next(&line, &length)) lines.emplace_back(line, length);
-  EXPECT_EQ(lines, (Lines{"1", "2", "[run]", "x"}));
+  while (reader.Next(&line, &length)) {
+    EXPECT_EQ(std::strlen(line), length);
+    lines.emplace_back(line, length);
+  }
+  EXPECT_EQ(lines, (Lines{"1", "", "2", "[run]", "x"}));
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_FALSE(reader.Next(&line, &length));
 }

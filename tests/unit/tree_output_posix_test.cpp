@@ -1,7 +1,7 @@
 // The native tree output on a real file system: links planted in the target
 // are never written through, times land on the files, and a whole package
 // comes back through the stub's extraction calls, with no temporary file
-// left behind.
+// left behind; the buffer before each output file makes any failure Close's.
 #include "platform/posix/tree_output_posix.h"
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 
 #include "package/package_reader.h"
 #include "package/tree_walker.h"
+#include "platform/buffered_output_file.h"
 #include "scratch_dir.h"
 #include "test_support.h"
 
@@ -94,24 +95,62 @@ TEST(TreeOutputPosixTest, NeverWritesThroughLinksPlantedInTheTarget) {
   }
 }
 
-// Writes smaller and larger than the file's buffer land in order, a second
-// Close changes nothing, and a closed file takes no more bytes.
-TEST(TreeOutputPosixTest, WritesOfAnySizeLandInOrder) {
-  ScratchDir scratch;
-  const Bytes small = RandomBytes(1000, 1), large = RandomBytes(300000, 2);
-  std::unique_ptr<TreeOutput> output = OpenNativeTreeOutput(scratch.path().c_str());
-  std::unique_ptr<OutputFile> file = output->CreateOutput(u"f");
-  ASSERT_TRUE(file);
-  EXPECT_TRUE(file->Write(small.data(), small.size()));
-  EXPECT_TRUE(file->Write(large.data(), large.size()));
-  EXPECT_TRUE(file->Write(small.data(), small.size()));
-  EXPECT_TRUE(file->Close());
-  EXPECT_TRUE(file->Close());
-  EXPECT_FALSE(file->Write(small.data(), small.size()));
-  Bytes expected = small;
-  expected.insert(expected.end(), large.begin(), large.end());
-  expected.insert(expected.end(), small.begin(), small.end());
-  EXPECT_EQ(ReadFile(scratch.path() / "f"), expected);
+// A buffer of 8 bytes before a raw side that takes `writable` bytes and then
+// reports none written, and whose close and commit succeed as told.
+struct ScriptedFile final : BufferedOutputFile {
+  ScriptedFile() : BufferedOutputFile(8) {}
+  int64_t WriteSome(const void* data, size_t size) override {
+    const size_t taken = std::min(size, writable);
+    writable -= taken;
+    if (taken != 0) pieces.emplace_back(static_cast<const char*>(data), taken);
+    return static_cast<int64_t>(taken);
+  }
+  bool CloseRaw() override { return closes; }
+  bool SetTimeRaw(const EntryTime&) override { return true; }
+  bool CommitRaw() override { return committed = commits; }
+  void DiscardRaw() override {}
+
+  size_t writable = SIZE_MAX;
+  bool closes = true, commits = true, committed = false;
+  std::vector<std::string> pieces;  // one per raw write
+};
+
+// Small writes gather up to the buffer's size and larger ones go straight
+// through; any raw step that fails, the last flush's included, fails Close.
+// A closed file takes nothing more and says the same on a second Close.
+TEST(BufferedOutputFileTest, GathersSmallWritesAndEveryFailureFailsClose) {
+  const std::string large(40, 'L');
+  struct Case {
+    const char* what;
+    std::vector<std::string> writes;
+    size_t accepted;  // the first writes succeed
+    std::vector<std::string> pieces;
+    bool closed;
+    size_t writable = SIZE_MAX;
+    bool closes = true, commits = true, discard = false;
+  } const cases[] = {
+      {"gathered", {"abc", "def", "gh", "i"}, 4, {"abcdefgh", "i"}, true},
+      {"large", {"ab", large, "c"}, 3, {"ab", large, "c"}, true},
+      {"last flush cut short", {"abcdef"}, 1, {"abc"}, false, 3},
+      {"flush for a write cut short", {"abcdef", "ghijk"}, 1, {"abc"}, false, 3},
+      {"close fails", {"abc"}, 1, {"abc"}, false, SIZE_MAX, false},
+      {"commit fails", {"abc"}, 1, {"abc"}, false, SIZE_MAX, true, false},
+      {"discarded", {"abc"}, 1, {}, false, SIZE_MAX, true, true, true},
+  };
+  for (const Case& c : cases) {
+    ScriptedFile file;
+    file.writable = c.writable, file.closes = c.closes, file.commits = c.commits;
+    for (size_t i = 0; i < c.writes.size(); ++i) {
+      EXPECT_EQ(file.Write(c.writes[i].data(), c.writes[i].size()), i < c.accepted) << c.what;
+    }
+    if (c.discard) file.Discard();
+    EXPECT_EQ(file.Close(), c.closed) << c.what;
+    EXPECT_EQ(file.Close(), c.closed) << c.what;
+    EXPECT_EQ(file.pieces, c.pieces) << c.what;
+    EXPECT_EQ(file.committed, c.closed) << c.what;
+    EXPECT_FALSE(file.Write("x", 1)) << c.what;
+    EXPECT_FALSE(file.SetTime(kEntryTime)) << c.what;
+  }
 }
 
 // The stub's calls on a package file: the whole tree into a folder (a name
@@ -160,6 +199,9 @@ TEST(TreeOutputPosixTest, StubCallsExtractAWholePackage) {
   fs::remove(scratch.path() / "pic");
   EXPECT_FALSE(FindAndExtractFile(*package, info.treeOffset, u"bin/tool.exe", *folder, u"pic"));
   EXPECT_FALSE(fs::exists(scratch.path() / "pic"));
+  // A read that fails ends the read: a folder opened as a file gives nothing.
+  uint8_t byte;
+  EXPECT_EQ(OpenPackageFile(scratch.path().u16string().c_str())->Read(&byte, 1), 0u);
 }
 
 }  // namespace
