@@ -144,7 +144,7 @@ TEST(ScriptLintTest, EachProblemIsOneFindingOnItsLine) {
   }
   for (const char* section : {"[prepare]", "[bin_32]", "[bin_64]", "[install]"}) {
     cases.push_back(In(section, "exit", W, "before its closing del line"));
-    cases.push_back(In(section, "@EXIT /b 0", W, "left in the target folder"));
+    cases.push_back(In(section, "@EXIT /b 0", W, "ends the batch"));
     cases.push_back(In(section, " \texit/b", W, "rest of the batch does not run"));
   }
   for (const OneFinding& c : cases) {
