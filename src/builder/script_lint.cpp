@@ -5,6 +5,7 @@
 
 #include "base/utf8.h"
 #include "builder/script_lint_lines.h"
+#include "builder/setup_identity.h"
 #include "builder/tree_rules.h"
 #include "package/package_format.h"
 #include "script/folder_variables.h"
@@ -334,6 +335,7 @@ void Linter::LintProductSection(const Section& section) {
                "[product] line without \"=\" is skipped (Key=Value)");
         continue;
       case ProductSkip::kUnknownKey:
+        if (IsIdentityKey(parsed.name)) continue;  // the builder's alone
         Report(line.number, LintSeverity::kWarning,
                "unknown key \"" + std::string(parsed.name) + "\" in [product] is ignored");
         continue;

@@ -364,6 +364,10 @@ PY
     expect 0 build user.exe --quiet --user-stub other.exe
     sed -i '/^Scope=user$/d' script.txt
     rm setup.exe
+    # A stub without resources carries no version resource, and cannot take an icon.
+    printf '\0\0\1\0\1\0\1\1\0\0\1\0\40\0\4\0\0\0\26\0\0\0abcd' >a.ico
+    expect_err 1 "stub.exe: cannot take the icon: it is not a PE32" build setup.exe --icon a.ico
+    no_output
     : >tree/UNINSTALL.exe
     expect_err 1 "mksetup: UNINSTALL.exe: the name is taken" build setup.exe
     no_output

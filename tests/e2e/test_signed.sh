@@ -4,17 +4,34 @@
 # accepts it. One changed bit in the package, in the stub or in the PE header outside the
 # fields signing rewrites still shows "This file is corrupted" and exits 1. A setup as the
 # builder wrote it before signed setups (the stub's own CheckSum, every byte in the digest)
-# still installs.
+# still installs. The setup carries its identity ([product], --icon): Windows reads its version
+# resource and its icon group 100 back, before and after signing, and the uninstaller's too.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin signed
 command -v osslsigncode >/dev/null || skip "osslsigncode is not installed"
 printf 'signed payload\r\n' >"$scratch/tree/readme.txt"
 head -c 100000 /dev/urandom >"$scratch/tree/blob.bin"
-e2e_locale "Signed E2E" "$scratch_win\\never" >"$scratch/setup.txt"
-e2e_build
+id="E2E.Signed.$$"
+e2e_product "$id"
+{
+  e2e_locale "Signed E2E" "$scratch_win\\never"
+  printf '[product]\nId=%s\nName=Signed App\nVersion=3.4.5-rc1\nPublisher=E2E Ltd\nCopyright=(c) E2E\n' "$id"
+} >"$scratch/setup.txt"
+convert -size 48x48 xc:teal -define icon:auto-resize=48,32,16 "$scratch/app.ico"
+E2E_BUILD="--icon $scratch/app.ico" e2e_build
 built="$scratch/built.exe"
 mv "$setup_exe" "$built"
+# Each image's size as the .ico's directory gives it.
+icon=$(python3 -c 'import struct, sys; d = open(sys.argv[1], "rb").read()
+print("icon", *(struct.unpack_from("<I", d, 14 + 16 * i)[0] for i in range(d[4])))' "$scratch/app.ico")
+expect_identity() { # FILE ROLE
+  note "the identity of $1"
+  expect_eq "$1's version resource" "$(printf 'fixed\t3.4.5.0\nProductName\tSigned App
+FileDescription\tSigned App %s\nProductVersion\t3.4.5-rc1\nFileVersion\t3.4.5-rc1
+CompanyName\tE2E Ltd\nLegalCopyright\t(c) E2E\n%s' "$2" "$icon")" "$(probe version "$scratch_win\\$1")"
+}
+expect_identity built.exe Setup
 
 (cd "$scratch" && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem \
   -days 2 -subj /CN=e2e-signed >/dev/null 2>&1) || fail "openssl cannot make a certificate"
@@ -37,7 +54,9 @@ install_silently() { # WHAT SETUP
   e2e_run_silent 0 "$scratch_win\\app"
   cmp -s "$scratch/tree/blob.bin" "$scratch/app/blob.bin" || fail "the $1 setup did not install"
 }
+expect_identity nested.exe Setup
 install_silently signed "$scratch/signed.exe"
+expect_identity 'app\uninstall.exe' Uninstall
 install_silently nested "$scratch/nested.exe"
 
 pe=$(od -An -tu4 -j 60 -N4 "$built" | tr -d ' ')

@@ -9,6 +9,9 @@
 //   post TITLE timer|close  WM_TIMER 100, or what the close box sends
 //   post TITLE click TEXT   BN_CLICKED of its button captioned TEXT
 //   lnk FILE                a shortcut's target, working directory, description
+//   version FILE            as Windows reads the file's identity: "fixed" and the numeric file
+//                           version, a line per text of its US English string table, then
+//                           "icon" and the size in bytes of each image of icon group 100
 //   sleep MS                waits (a batch section that takes time)
 //   swap SETUP OTHER        renames SETUP to SETUP.old, then copies OTHER to SETUP's name:
 //                           "move"/"copy", each with its result and GetLastError
@@ -238,6 +241,42 @@ int PrintShortcut(const wchar_t* path) {
   return result;
 }
 
+int PrintVersion(const wchar_t* path) {
+  std::vector<BYTE> info(GetFileVersionInfoSizeW(path, nullptr));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  if (info.empty() || !GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()) ||
+      !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size)) {
+    return 1;
+  }
+  Print({"fixed", Number(HIWORD(fixed->dwFileVersionMS)) + "." +
+                      Number(LOWORD(fixed->dwFileVersionMS)) + "." +
+                      Number(HIWORD(fixed->dwFileVersionLS)) + "." +
+                      Number(LOWORD(fixed->dwFileVersionLS))});
+  for (const wchar_t* key : {L"ProductName", L"FileDescription", L"ProductVersion", L"FileVersion",
+                             L"CompanyName", L"LegalCopyright"}) {
+    wchar_t* text = nullptr;
+    if (VerQueryValueW(info.data(), (std::wstring(L"\\StringFileInfo\\040904B0\\") + key).c_str(),
+                       reinterpret_cast<void**>(&text), &size)) {
+      Print({Utf8(key), Utf8(text)});
+    }
+  }
+  HMODULE module =
+      LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HRSRC group = module ? FindResourceW(module, MAKEINTRESOURCEW(100), RT_GROUP_ICON) : nullptr;
+  const BYTE* entries =
+      group ? static_cast<const BYTE*>(LockResource(LoadResource(module, group))) : nullptr;
+  std::string sizes = "icon";
+  for (WORD i = 0; entries != nullptr && i < *reinterpret_cast<const WORD*>(entries + 4); ++i) {
+    const WORD id = *reinterpret_cast<const WORD*>(entries + 6 + 14 * i + 12);
+    HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(id), RT_ICON);
+    sizes += " " + Number(image ? static_cast<long>(SizeofResource(module, image)) : -1);
+  }
+  Print({sizes});
+  if (module != nullptr) FreeLibrary(module);
+  return 0;
+}
+
 // Appends the whole line with one write, so that concurrent starts do not mix.
 int AppendLine(const std::wstring& path, std::string line) {
   line += "\r\n";
@@ -459,6 +498,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (mode == L"post" && argc >= 4) return PostTrigger(arg, argv[3], argc >= 5 ? argv[4] : nullptr);
   if (mode == L"lnk" && argc == 3) return PrintShortcut(argv[2]);
+  if (mode == L"version" && argc == 3) return PrintVersion(argv[2]);
   if (mode == L"hold" && argc == 3) return Hold(ms);
   if (mode == L"exec" && argc == 3) return Exec(arg);
   if (mode == L"swap" && argc == 4) return Swap(arg, argv[3]);

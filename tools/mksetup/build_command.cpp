@@ -14,6 +14,7 @@
 
 #include "builder/package_writer.h"
 #include "builder/script_lint.h"
+#include "builder/setup_identity.h"
 #include "builder/tree_rules.h"
 #include "builder/uninstaller.h"
 #include "command_input.h"
@@ -185,18 +186,6 @@ std::unique_ptr<TemporaryFile> Sign(const BuildOptions& options,
   }
 }
 
-// The uninstaller as the setup's tree holds it: written beside the output,
-// and signed there when asked, before the setup is.
-std::string MakeUninstaller(const BuildOptions& options, std::string_view stub,
-                            std::string_view script, const TreeEntry& root,
-                            const WriterOptions& writerOptions) {
-  auto file = std::make_unique<TemporaryFile>(options.output, "uninstall");
-  WriteUninstaller(stub, script, root, file->file(), writerOptions);
-  file->Close();
-  if (!options.signCommand.empty()) file = Sign(options, std::move(file), UNINSTALLER_NAME);
-  return ReadInput(file->path(), "uninstaller");
-}
-
 // The stub for the script: a [product] of Scope=user takes the per-user
 // stub, given by --user-stub or found beside the machine's under its own
 // name, so that a build from either pair of stubs works the same way.
@@ -209,6 +198,74 @@ std::string StubPathFor(const BuildOptions& options, std::string_view script) {
   if (!options.userStub.empty()) return options.userStub;
   const size_t cut = machine.find_last_of("/\\");
   return (cut == std::string::npos ? std::string() : machine.substr(0, cut + 1)) + USER_STUB_NAME;
+}
+
+// The stub and what the setup says of itself, read once for the setup and
+// its uninstaller.
+struct StubInput {
+  std::string path;
+  std::string bytes;
+  Product product;        // the plain [product]: the version resource
+  std::string copyright;  // its Copyright=
+  std::string iconPath;   // --icon, else SetupIcon= beside the script; empty: the stub's
+  std::vector<IconImage> icon;
+};
+
+StubInput ReadStubInput(const BuildOptions& options, const std::string& script) {
+  StubInput input;
+  input.path = StubPathFor(options, script);
+  input.bytes = ReadStub(input.path);
+  input.product = ReadPlainProduct(reinterpret_cast<const uint8_t*>(script.data()), script.size());
+  const IdentityKeys keys = ReadIdentityKeys(script);
+  input.copyright = keys.copyright;
+  input.iconPath = !options.icon.empty()     ? options.icon
+                   : !keys.setupIcon.empty() ? FolderPart(options.script) + keys.setupIcon
+                                             : std::string();
+  if (input.iconPath.empty()) return input;
+  try {
+    input.icon = ReadIconFile(ReadInput(input.iconPath, "icon"));
+  } catch (const IconError& error) {
+    throw InputError{input.iconPath, error.what()};
+  }
+  return input;
+}
+
+// The stub of the setup (`role` "Setup") or of its uninstaller ("Uninstall"),
+// with the identity its [product] and icon give it. A stub without resources
+// (a test's stand-in) carries no version resource, and says so; an icon it
+// cannot carry refuses the build.
+std::string StubWithIdentity(const StubInput& input, std::string_view role) {
+  SetupIdentity identity;
+  if (input.product.present) {
+    identity.version = ProductVersionInfo(input.product, input.copyright, role);
+  }
+  identity.icon = input.icon;
+  try {
+    return WithIdentity(input.bytes, identity);
+  } catch (const IconError& error) {
+    throw InputError{input.iconPath, error.what()};
+  } catch (const std::runtime_error& error) {
+    if (!input.icon.empty()) {
+      throw InputError{input.path, std::string("cannot take the icon: ") + error.what()};
+    }
+    if (role == "Setup") {
+      std::fprintf(stderr, "mksetup: warning: %s: no version resource written: %s\n",
+                   DisplayPath(input.path).c_str(), error.what());
+    }
+    return input.bytes;
+  }
+}
+
+// The uninstaller as the setup's tree holds it: written beside the output,
+// and signed there when asked, before the setup is.
+std::string MakeUninstaller(const BuildOptions& options, std::string_view stub,
+                            std::string_view script, const TreeEntry& root,
+                            const WriterOptions& writerOptions) {
+  auto file = std::make_unique<TemporaryFile>(options.output, "uninstall");
+  WriteUninstaller(stub, script, root, file->file(), writerOptions);
+  file->Close();
+  if (!options.signCommand.empty()) file = Sign(options, std::move(file), UNINSTALLER_NAME);
+  return ReadInput(file->path(), "uninstaller");
 }
 
 WriterOptions WriterOptionsFor(const BuildOptions& options) {
@@ -243,7 +300,8 @@ Built Build(const BuildOptions& options) {
   const std::optional<EntryTime> latestTime = LatestFileTime(options.sourceDateEpoch);
   const WriterOptions writerOptions = WriterOptionsFor(options);
   const std::string script = ReadScript(options.script);
-  const std::string stub = ReadStub(StubPathFor(options, script));
+  const StubInput stubInput = ReadStubInput(options, script);
+  const std::string stub = StubWithIdentity(stubInput, "Setup");
   ScannedTree tree = ScanTree(options.tree, options.followLinks);
   ValidateTree(tree.root);
   const bool withUninstaller = WantsUninstaller(script);
@@ -254,7 +312,8 @@ Built Build(const BuildOptions& options) {
   TreeContentSource treeSource(options.tree, options.followLinks);
   std::unique_ptr<UninstallerSource> uninstallerSource;
   if (withUninstaller) {
-    std::string uninstaller = MakeUninstaller(options, stub, script, tree.root, writerOptions);
+    std::string uninstaller = MakeUninstaller(options, StubWithIdentity(stubInput, "Uninstall"),
+                                              script, tree.root, writerOptions);
     tree.root = WithUninstaller(tree.root, uninstaller.size());
     uninstallerSource = std::make_unique<UninstallerSource>(treeSource, std::move(uninstaller));
   }
@@ -289,6 +348,8 @@ void setup_build(CLI::App& app) {
   command->add_option("--tree", options->tree, "The folder to install")->required();
   command->add_option("-o,--output", options->output, "The setup program to write")->required();
   command->add_option("--stub", options->stub, "The stub (default: setup-stub.exe beside mksetup)");
+  command->add_option("--icon", options->icon,
+                      "The setup's icon (.ico; default: [product]'s SetupIcon, else the stub's)");
   command->add_option("--user-stub", options->userStub,
                       "The per-user stub, for a [product] of Scope=user (default: "
                       "setup-stub-user.exe beside the stub)");

@@ -11,6 +11,7 @@ struct BuildOptions {
   std::string output;
   std::string stub;                // empty: setup-stub.exe beside the mksetup executable
   std::string userStub;            // empty: setup-stub-user.exe beside the stub
+  std::string icon;                // empty: [product]'s SetupIcon, else the stub's icon
   std::string method = "deflate";  // or "lzma2"
   int level = 0;                   // 0: the writer's default for the method
   uint64_t blockSize = 0;          // lzma2 only; 0: the writer's default

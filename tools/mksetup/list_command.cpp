@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "base/utf8.h"
+#include "builder/setup_identity.h"
 #include "command_input.h"
 #include "display.h"
 #include "package/tree_walker.h"
@@ -139,26 +141,46 @@ uint32_t StoredSize(const PackageTree& tree, const IndexEntry& entry) {
   return tree.method == TREE_METHOD_RECORD ? 0 : entry.storedSize;
 }
 
-// The plain [product] section of the script: what the setup registers.
-Product ReadProduct(const PackageInfo& info) {
-  std::string script(reinterpret_cast<const char*>(info.script.bytes), info.script.length);
-  return ReadProductSection({reinterpret_cast<uint8_t*>(script.data()), script.size()},
-                            LocaleName{});
-}
-
 struct ProductField {
   const char* label;
   const char* jsonKey;
-  std::string Product::*value;
+  std::string value;
+  bool inJsonWhenEmpty;  // the builder's own keys appear only when set
 };
-constexpr ProductField kProductFields[] = {
-    {"Id", "id", &Product::id},
-    {"Name", "name", &Product::name},
-    {"Version", "version", &Product::version},
-    {"Publisher", "publisher", &Product::publisher},
-    {"Url", "url", &Product::url},
-    {"Icon", "icon", &Product::icon},
-};
+
+// The plain [product] section of the script: what the setup registers, then
+// what the builder made of the setup file's identity; none without one.
+std::vector<ProductField> ReadProduct(const PackageInfo& info) {
+  std::string script(reinterpret_cast<const char*>(info.script.bytes), info.script.length);
+  const IdentityKeys keys = ReadIdentityKeys(script);
+  const Product product =
+      ReadProductSection({reinterpret_cast<uint8_t*>(script.data()), script.size()}, LocaleName{});
+  if (!product.present) return {};
+  return {{"Id", "id", product.id, true},
+          {"Name", "name", product.name, true},
+          {"Version", "version", product.version, true},
+          {"Publisher", "publisher", product.publisher, true},
+          {"Url", "url", product.url, true},
+          {"Icon", "icon", product.icon, true},
+          {"Copyright", "copyright", keys.copyright, false},
+          {"SetupIcon", "setupIcon", keys.setupIcon, false}};
+}
+
+// What the setup file says of itself to Windows: read from its stub's
+// resources; none for a stub without them.
+std::optional<SetupIdentity> ReadFileIdentity(InputFile& file) {
+  std::string stub(STUB_SIZE, '\0');
+  if (!file.Seek(0) || file.Read(stub.data(), stub.size()) != stub.size()) return std::nullopt;
+  try {
+    return ReadIdentity(stub);
+  } catch (const std::runtime_error&) {
+    return std::nullopt;
+  }
+}
+
+std::string IconSize(const IconImage& image) {
+  return std::to_string(image.Width()) + "x" + std::to_string(image.Height());
+}
 
 // Each block's decoded and stored size.
 struct BlockSizes {
@@ -220,21 +242,39 @@ std::string ForOutput(std::string_view text) {
 }
 
 void PrintTable(const PackageInfo& info, const PackageTree& tree, const SolidStream* solid,
-                const Listing& listing) {
+                const Listing& listing, const std::optional<SetupIdentity>& identity) {
   std::cout << "Script (" << info.script.length << " bytes):\n";
   std::cout << ForOutput(
       std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
   if (info.script.length != 0 && info.script.bytes[info.script.length - 1] != '\n') {
     std::cout << '\n';
   }
-  if (const Product product = ReadProduct(info); product.present) {
+  if (const std::vector<ProductField> product = ReadProduct(info); !product.empty()) {
     std::cout << "\nProduct:\n";
-    for (const ProductField& field : kProductFields) {
-      const std::string& value = product.*field.value;
-      if (value.empty()) continue;
+    for (const ProductField& field : product) {
+      if (field.value.empty()) continue;
       char label[16];
       std::snprintf(label, sizeof label, "  %-10s ", field.label);
-      std::cout << label << ForOutput(value) << '\n';
+      std::cout << label << ForOutput(field.value) << '\n';
+    }
+  }
+  if (identity) {
+    std::cout << "\nIdentity (what Windows shows of the file):\n";
+    if (identity->version) {
+      char label[24];
+      for (const auto& [key, text] : identity->version->strings) {
+        std::snprintf(label, sizeof label, "  %-16s ", VersionTextToUtf8(key).c_str());
+        std::cout << label << ForOutput(VersionTextToUtf8(text)) << '\n';
+      }
+      std::snprintf(label, sizeof label, "  %-16s ", "(numeric)");
+      std::cout << label << VersionText(identity->version->version) << '\n';
+    }
+    if (!identity->icon.empty()) {
+      std::cout << "  Icon             " << identity->icon.size() << " images:";
+      for (const IconImage& image : identity->icon) {
+        std::cout << ' ' << IconSize(image) << " (" << image.bytes.size() << " bytes)";
+      }
+      std::cout << '\n';
     }
   }
   std::cout << "\nTree (index " << tree.indexLength << " bytes"
@@ -276,21 +316,48 @@ void PrintTable(const PackageInfo& info, const PackageTree& tree, const SolidStr
   if (tree.damaged) std::cout << DescribeExtractIssue(EXTRACT_TREE_DAMAGED) << '\n';
 }
 
+std::string IdentityJson(const SetupIdentity& identity) {
+  std::string out = "{";
+  if (identity.version) {
+    out +=
+        "\"version\": " + JsonString(VersionText(identity.version->version)) + ", \"strings\": {";
+    const char* comma = "";
+    for (const auto& [key, text] : identity.version->strings) {
+      out += comma;
+      comma = ", ";
+      out += JsonExact(VersionTextToUtf8(key)) + ": " + JsonExact(VersionTextToUtf8(text));
+    }
+    out += "}, ";
+  }
+  out += "\"icon\": [";
+  const char* comma = "";
+  for (const IconImage& image : identity.icon) {
+    out += comma;
+    comma = ", ";
+    out += "{\"size\": " + JsonString(IconSize(image)) +
+           ", \"bytes\": " + std::to_string(image.bytes.size()) + "}";
+  }
+  return out + "]}";
+}
+
 void PrintJson(const PackageInfo& info, const PackageTree& tree, const SolidStream* solid,
-               const Listing& listing, const SignatureReport& signatures) {
+               const Listing& listing, const SignatureReport& signatures,
+               const std::optional<SetupIdentity>& identity) {
   std::string out = "{\n  \"script\": ";
   out += JsonExact(
       std::string_view(reinterpret_cast<const char*>(info.script.bytes), info.script.length));
-  if (const Product product = ReadProduct(info); product.present) {
+  if (const std::vector<ProductField> product = ReadProduct(info); !product.empty()) {
     out += ",\n  \"product\": {";
     const char* comma = "";
-    for (const ProductField& field : kProductFields) {
+    for (const ProductField& field : product) {
+      if (field.value.empty() && !field.inJsonWhenEmpty) continue;
       out += comma;
       comma = ", ";
-      out += JsonString(field.jsonKey) + ": " + JsonExact(product.*field.value);
+      out += JsonString(field.jsonKey) + ": " + JsonExact(field.value);
     }
     out += "}";
   }
+  if (identity) out += ",\n  \"identity\": " + IdentityJson(*identity);
   out += ",\n  \"indexCompressed\": ";
   out += tree.indexCompressed ? "true" : "false";
   out += ",\n  \"method\": ";
@@ -380,9 +447,9 @@ int run_list(const ListOptions& options) {
     solid = &solidStream;
   }
   if (options.json) {
-    PrintJson(info, tree, solid, listing, ReportSignatures(*file));
+    PrintJson(info, tree, solid, listing, ReportSignatures(*file), ReadFileIdentity(*file));
   } else {
-    PrintTable(info, tree, solid, listing);
+    PrintTable(info, tree, solid, listing, ReadFileIdentity(*file));
   }
   return tree.damaged || listing.indexCutShort ? 1 : 0;
 }
