@@ -10,21 +10,22 @@ namespace {
 constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kDirectoryEntrySize = 8;
 constexpr uint32_t kResourceDirectory = 2;
+constexpr uint32_t kSecurityDirectory = 4;  // where pe_signature.h finds it
 constexpr uint32_t kRelocationDirectory = 5;
 // Offsets in the optional header, the same in PE32 and PE32+.
 constexpr size_t kSizeOfInitializedData = 8;
 constexpr size_t kSectionAlignment = 32;
 constexpr size_t kFileAlignment = 36;
 constexpr size_t kSizeOfImage = 56;
-constexpr size_t kCheckSum = 64;
 
 uint64_t AlignUp(uint64_t value, uint32_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
 }
 
-size_t DirectoryCountAt(const PeImage& pe) { return pe.optionalAt + (pe.plus ? 108 : 92); }
+// The data directory follows its count of entries.
+size_t DirectoryCountAt(const PeImage& pe) { return pe.directoryAt - 4; }
 size_t DirectoryAt(const PeImage& pe, uint32_t index) {
-  return DirectoryCountAt(pe) + 4 + index * kDirectoryEntrySize;
+  return pe.directoryAt + index * kDirectoryEntrySize;
 }
 
 void Require(bool condition, const char* why) {
@@ -68,7 +69,8 @@ PeImage ReadPeImage(std::string_view image) {
   PeImage pe;
   const uint32_t peAt = FieldU32(image, PE_HEADER_OFFSET_FIELD);
   pe.optionalAt = peAt + 24;
-  pe.plus = FieldU16(image, pe.optionalAt) == 0x20B;
+  pe.checksumAt = fields.checksumOffset;
+  pe.directoryAt = fields.securityEntryOffset - kSecurityDirectory * kDirectoryEntrySize;
   pe.sectionAlignment = FieldU32(image, pe.optionalAt + kSectionAlignment);
   pe.fileAlignment = FieldU32(image, pe.optionalAt + kFileAlignment);
   Require(pe.fileAlignment != 0 && pe.sectionAlignment != 0 &&
@@ -162,7 +164,7 @@ std::string WithResourceSection(std::string_view image, const PeImage& pe,
            static_cast<uint32_t>(AlignUp(imageEnd, pe.sectionAlignment)));
   // The old checksum no longer holds; 0 says there is none, and the package
   // writer clears it anyway so that signing can set it.
-  PatchU32(out, pe.optionalAt + kCheckSum, 0);
+  PatchU32(out, pe.checksumAt, 0);
   out.resize(image.size(), '\0');
   return out;
 }

@@ -23,8 +23,9 @@ struct PeSection {
 };
 
 struct PeImage {
-  size_t optionalAt = 0;  // file offset of the optional header
-  bool plus = false;      // PE32+
+  size_t optionalAt = 0;   // file offsets: the optional header,
+  size_t checksumAt = 0;   // its CheckSum
+  size_t directoryAt = 0;  // and its data directory
   uint32_t sectionAlignment = 0;
   uint32_t fileAlignment = 0;
   std::vector<PeSection> sections;  // as the table lists them
