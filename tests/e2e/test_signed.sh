@@ -18,7 +18,7 @@ e2e_product "$id"
   e2e_locale "Signed E2E" "$scratch_win\\never"
   printf '[product]\nId=%s\nName=Signed App\nVersion=3.4.5-rc1\nPublisher=E2E Ltd\nCopyright=(c) E2E\n' "$id"
 } >"$scratch/setup.txt"
-convert -size 48x48 xc:teal -define icon:auto-resize=48,32,16 "$scratch/app.ico"
+convert -size 32x32 xc:teal -define icon:auto-resize=32,16 "$scratch/app.ico"
 E2E_BUILD="--icon $scratch/app.ico" e2e_build
 built="$scratch/built.exe"
 mv "$setup_exe" "$built"
