@@ -27,8 +27,11 @@ std::string Utf8(const std::wstring& text) {
 class ScriptActionTest : public ::testing::Test {
  protected:
   void SetUp() override { Reset(); }
+  // 32-bit Wine lets the folder of a batch go only a moment after cmd.exe has ended.
   void TearDown() override {
     fs::current_path(fs::temp_directory_path());
+    std::error_code error;
+    for (int i = 0; i < 50 && (fs::remove_all(target_, error), error); ++i) Sleep(20);
     fs::remove_all(target_);
   }
   void Reset() {
