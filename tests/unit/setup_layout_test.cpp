@@ -90,6 +90,13 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
       {u"/X /?", "H 0 "},
       {u"/?", "H 0 "},
       {u"/S /? /X", "H 1 "},
+      // A quoted word is one, quotes dropped: "/D=" with blanks anywhere.
+      {u"/S \"/D=C:\\x y\"", "S 1 C:\\x y"},
+      {u" \"/D=C:\\x y\" /S", "S 1 C:\\x y"},
+      {u"/D=\"C:\\x y\" /S", "S 1 C:\\x y"},
+      {u"/S \"/X y\"", "R 1 /X y"},
+      {u"/allowdowngrade", "R 0 /allowdowngrade"},
+      {u"\"C:\\x y\"", "F 1 C:\\x y"},
   };
   for (const auto& [tail, expected] : cases) {
     const SetupCommand command = ParseSetupCommand(tail);
@@ -106,6 +113,8 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
   EXPECT_EQ(Narrow(quoted.logFile), "C:\\my logs\\a.log");
   EXPECT_TRUE(quoted.silent);
   EXPECT_EQ(Narrow(quoted.folder), "C:\\x y");
+  EXPECT_TRUE(ParseSetupCommand(u"/ALLOWDOWNGRADE /S").allowDowngrade);
+  EXPECT_FALSE(ParseSetupCommand(u"/S").allowDowngrade);
 }
 
 TEST(InstallTargetTest, FoldersWithinFolders) {

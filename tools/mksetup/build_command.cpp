@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "builder/package_writer.h"
+#include "builder/script_encoding.h"
 #include "builder/script_lint.h"
 #include "builder/tree_rules.h"
 #include "builder/uninstaller.h"
@@ -72,8 +73,10 @@ std::string ReadStub(const std::string& path) {
 }
 
 std::string ReadScript(const std::string& path) {
-  std::string script = ReadInput(path, "script");
+  std::string script;
   try {
+    // Stored as UTF-8 without a byte-order mark, whatever the editor saved.
+    script = ScriptTextOfFile(ReadInput(path, "script"));
     ValidateScript(script);
   } catch (const PackageError& error) {
     throw InputError{path, error.what()};

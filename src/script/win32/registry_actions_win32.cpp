@@ -24,9 +24,14 @@ HKEY RootKey(RegistryRoot root) {
 
 }  // namespace
 
-bool SetRegistryLine(std::string_view line, uint32_t view) {
+bool SetRegistryLine(std::string_view line, uint32_t view, const ScriptActionContext& context) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
+  if (context.perUser) MoveToUserClasses(&value);
+  // The one name a value knows: %SystemRoot% and its like stay for Windows.
+  if (context.withProduct && value.type == RegistryValueType::kString) {
+    value.text = ExpandInstallDir(value.text, context.targetDir);
+  }
   // No view flag: the 32-bit stub writes where the system redirects 32-bit
   // programs, which is where the installed 32-bit software reads.
   HKEY opened = nullptr;
@@ -50,7 +55,7 @@ void SetSectionValues(const ScriptActionContext& context, const char* section, u
   WalkBody(context.script, FindSection(context.script, context.localeName, section),
            [&](char* line, size_t length) {
              const std::string_view text(line, length);
-             const bool set = SetRegistryLine(text, view);
+             const bool set = SetRegistryLine(text, view, context);
              if (context.log != nullptr && !text.empty()) {
                context.Note(Concat(
                    {Utf8ToWide(section), u" ", Utf8ToWide(text), set ? u": set" : u": not set"}));
@@ -70,9 +75,10 @@ void DoRegister64Section(const ScriptActionContext& context) {
   SetSectionValues(context, "register64", KEY_WOW64_64KEY);
 }
 
-bool RemoveRegistryLine(std::string_view line, uint32_t view) {
+bool RemoveRegistryLine(std::string_view line, uint32_t view, bool perUser) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
+  const size_t kept = perUser && MoveToUserClasses(&value) ? kUserClassesKey.size() : 0;
   const HKEY root = RootKey(value.root);
   HKEY opened = nullptr;
   if (RegOpenKeyExW(root, AsWide(value.keyPath), 0, KEY_SET_VALUE | view, &opened) !=
@@ -82,9 +88,11 @@ bool RemoveRegistryLine(std::string_view line, uint32_t view) {
   const LSTATUS removed = RegDeleteValueW(opened, AsWide(value.valueName));
   RegCloseKey(opened);
   // Keys the value needed go with it once nothing else is in them; the
-  // first level below the root ("Software") always stays.
+  // first level below the root ("Software") always stays, as does the
+  // user's "Software\Classes".
   std::u16string key = value.keyPath;
-  for (size_t cut = key.rfind(u'\\'); cut != std::u16string::npos; cut = key.rfind(u'\\')) {
+  for (size_t cut = key.rfind(u'\\'); cut != std::u16string::npos && key.size() > kept;
+       cut = key.rfind(u'\\')) {
     if (RegOpenKeyExW(root, AsWide(key), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) break;
     DWORD subkeys = 1;
     DWORD values = 1;
@@ -102,9 +110,11 @@ bool RemoveRegistryLine(std::string_view line, uint32_t view) {
 
 void UndoRegisterSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
-           [](char* line, size_t length) { RemoveRegistryLine(std::string_view(line, length)); });
+           [&](char* line, size_t length) {
+             RemoveRegistryLine(std::string_view(line, length), 0, context.perUser);
+           });
   WalkBody(context.script, FindSection(context.script, context.localeName, "register64"),
-           [](char* line, size_t length) {
-             RemoveRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY);
+           [&](char* line, size_t length) {
+             RemoveRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY, context.perUser);
            });
 }
