@@ -34,7 +34,7 @@ void setup_check(CLI::App& app) {
   auto options = std::make_shared<CheckOptions>();
   CLI::App* command = app.add_subcommand("check", "Lint a setup script and its picture");
   command->footer(kDescription);
-  command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
+  command->add_option("--script", options->script, "The setup script (UTF-8, or UTF-16 with its byte-order mark)")->required();
   command->add_option("--tree", options->tree,
                       "The folder to install; without it the picture and the product's icon "
                       "are not looked up");
