@@ -67,10 +67,13 @@ std::string ScriptTextOfFile(std::string bytes) {
                                "; save it as UTF-8 (or UTF-16)");
   }
   if (StartsWith(bytes, "\xEF\xBB\xBF")) return bytes.substr(3);
-  if (StartsWith(bytes, "\xFF\xFE")) return FromUtf16(std::string_view(bytes).substr(2), false, "UTF-16LE");
-  if (StartsWith(bytes, "\xFE\xFF")) return FromUtf16(std::string_view(bytes).substr(2), true, "UTF-16BE");
+  if (StartsWith(bytes, "\xFF\xFE"))
+    return FromUtf16(std::string_view(bytes).substr(2), false, "UTF-16LE");
+  if (StartsWith(bytes, "\xFE\xFF"))
+    return FromUtf16(std::string_view(bytes).substr(2), true, "UTF-16BE");
   const auto ascii = [](char c) { return c > 0 && static_cast<uint8_t>(c) < 0x80; };
-  if (bytes.size() >= 2 && ((bytes[0] == 0 && ascii(bytes[1])) || (ascii(bytes[0]) && bytes[1] == 0))) {
+  if (bytes.size() >= 2 &&
+      ((bytes[0] == 0 && ascii(bytes[1])) || (ascii(bytes[0]) && bytes[1] == 0))) {
     throw PackageError("", std::string("the script looks like UTF-16") +
                                (bytes[0] == 0 ? "BE" : "LE") +
                                " without its byte-order mark; save it as UTF-8 (or UTF-16 with "

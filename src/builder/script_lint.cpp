@@ -181,8 +181,8 @@ void Linter::LintHeader(const Section& section) {
            "text behind the bracket of a [shortcuts] header, less its first byte, is read as the "
            "section's first shortcut line");
     if (section.tail.size() > 1) {
-      LintPointedFiles(number, LintShortcutLine(section.tail.substr(1), hasPlainProduct_,
-                                                ReporterFor(number)));
+      LintPointedFiles(
+          number, LintShortcutLine(section.tail.substr(1), hasPlainProduct_, ReporterFor(number)));
     }
     return;
   }
@@ -401,10 +401,11 @@ void Linter::LintPointedFiles(size_t line, const PointedFiles& files) {
   for (const auto& [what, path] : files) {
     const std::string wanted = ToLower(path);
     if (wanted == "uninstall.bat" || wanted == UNINSTALLER_NAME) continue;
-    const bool found = std::any_of(treeFiles_->begin(), treeFiles_->end(), [&](const std::string& file) {
-      const std::string name = ToLower(file);
-      return name == wanted || name.rfind(wanted + "\\", 0) == 0;
-    });
+    const bool found =
+        std::any_of(treeFiles_->begin(), treeFiles_->end(), [&](const std::string& file) {
+          const std::string name = ToLower(file);
+          return name == wanted || name.rfind(wanted + "\\", 0) == 0;
+        });
     if (!found) {
       Report(line, LintSeverity::kWarning,
              what + " \"" + path +

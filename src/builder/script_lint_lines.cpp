@@ -308,7 +308,8 @@ PointedFiles LintShortcutLine(std::string_view line, bool withProduct, const Lin
     return {};
   }
   PointedFiles files = {{"the shortcut target", InsideTarget(parsed.targetPath)}};
-  if (!parsed.iconPath.empty()) files.emplace_back("the shortcut icon", InsideTarget(parsed.iconPath));
+  if (!parsed.iconPath.empty())
+    files.emplace_back("the shortcut icon", InsideTarget(parsed.iconPath));
   return files;
 }
 

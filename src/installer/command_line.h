@@ -24,9 +24,9 @@ struct SetupCommand {
   CommandKind kind = CommandKind::kWindow;
   bool silent = false;
   bool allowDowngrade = false;  // /ALLOWDOWNGRADE
-  std::u16string folder;   // kFolder, or /D= (empty when not given)
-  std::u16string logFile;  // /LOG= (empty when not given)
-  std::u16string refused;  // kRefused: the switch
+  std::u16string folder;        // kFolder, or /D= (empty when not given)
+  std::u16string logFile;       // /LOG= (empty when not given)
+  std::u16string refused;       // kRefused: the switch
 };
 
 SetupCommand ParseSetupCommand(std::u16string_view tail);

@@ -22,8 +22,8 @@ RunSkip ParseRunLine(std::string_view line, std::u16string_view targetDir, RunLi
   if (parsed.file.size() > kRunPathUnits) return RunSkip::kPathTooLong;
   if (firstBlank != std::u16string::npos) {
     const std::u16string_view parameter = std::u16string_view(text).substr(text.rfind(u' ') + 1);
-    parsed.parameters = withProduct ? ExpandInstallDir(parameter, targetDir)
-                                    : std::u16string(parameter);
+    parsed.parameters =
+        withProduct ? ExpandInstallDir(parameter, targetDir) : std::u16string(parameter);
   }
   // A drive root as "D:\": "D:" would be the current directory there.
   parsed.workingDirectory = DirectoryForm(parsed.file.substr(0, parsed.file.rfind(u'\\')));

@@ -24,8 +24,7 @@ std::u16string InFolder(std::u16string_view folder, std::u16string_view name) {
 // it; a name without ",DIGITS" at its end keeps its comma and takes icon 0.
 int TakeIconIndex(std::u16string* icon) {
   const size_t comma = icon->rfind(u',');
-  if (comma == std::u16string::npos || comma + 1 == icon->size() ||
-      icon->size() - comma > 6) {
+  if (comma == std::u16string::npos || comma + 1 == icon->size() || icon->size() - comma > 6) {
     return 0;
   }
   int index = 0;

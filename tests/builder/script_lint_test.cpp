@@ -149,7 +149,8 @@ TEST(ScriptLintTest, EachProblemIsOneFindingOnItsLine) {
       {"[locale]\na\nb\n%ProgramFiles%\\%Vendor%\\App\nd\ne\nf\n", 4, W,
        "%Vendor% names no folder"},
       {kLocale + "[shortcuts]\n%programs%\\Ex.lnk=bin\\app.exe\n", 10, W, "%programs% names no"},
-      In("[shortcuts]", "%Desktop%\\Notepad=app.exe", E, "\"%Desktop%\\Notepad\" does not end in .lnk"),
+      In("[shortcuts]", "%Desktop%\\Notepad=app.exe", E,
+         "\"%Desktop%\\Notepad\" does not end in .lnk"),
       {kProduct + "Scope=user\n[register]\nHKEY_CLASSES_ROOT\\.ex\\=x\n", 14, W,
        "under HKEY_CURRENT_USER\\Software\\Classes"},
       {kProduct + "[run]\nbin\\app.exe \"%InstallDir%\\a b\"\n", 13, W, "\"b\"\", is passed"},
@@ -204,8 +205,9 @@ TEST(ScriptLintTest, WhatTheSetupTakesAsWrittenHasNoFindings) {
           "RemovePrompt=Remove {name} from {folder}?\n[product.de]\nid = Ex.App\n"
           "NAME=Beispiel\nIcon=uninstall.exe\n",
       // The extended lines of [product], quotes around %InstallDir% included.
-      kProduct + "[shortcuts]\n%Programs%\\Ex\\Ex.LNK=%InstallDir%\\bin\\app.exe;a;\"%InstallDir%\\x\";"
-                 "bin\\app.exe,2\n[run]\nbin\\app.exe \"%InstallDir%\\readme.txt\"\n",
+      kProduct +
+          "[shortcuts]\n%Programs%\\Ex\\Ex.LNK=%InstallDir%\\bin\\app.exe;a;\"%InstallDir%\\x\";"
+          "bin\\app.exe,2\n[run]\nbin\\app.exe \"%InstallDir%\\readme.txt\"\n",
   };
   for (const std::string& script : scripts) EXPECT_EQ(Describe(script), "") << script;
   // Without a tree, only the picture's extension is checked, and no icon.
@@ -228,8 +230,10 @@ TEST(ScriptLintTest, SeveralFindingsInLineOrder) {
       // setup's own files are never in the tree.
       {kProduct + "[shortcuts]\na.lnk=BIN\\App.exe;d;;gone.ico\nb.lnk=bin;d\nc.lnk=uninstall.exe\n"
                   "[run]\nbin\\gone.exe -x\nuninstall.bat\n",
-       {"13:the shortcut icon \"gone.ico\" is not in the tree", "17:the [run] program \"bin\\gone.exe\""}},
-      {kLocale + "[shortcuts] a.lnk=gone.exe;d;e\n", {"9:first shortcut line", "9:the shortcut target \"gone.exe\""}},
+       {"13:the shortcut icon \"gone.ico\" is not in the tree",
+        "17:the [run] program \"bin\\gone.exe\""}},
+      {kLocale + "[shortcuts] a.lnk=gone.exe;d;e\n",
+       {"9:first shortcut line", "9:the shortcut target \"gone.exe\""}},
   };
   for (const auto& [script, expected] : cases) {
     const auto findings = LintScript(script, &kTree);

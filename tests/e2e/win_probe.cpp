@@ -224,10 +224,10 @@ int PrintShortcut(const wchar_t* path) {
     link->GetArguments(text[3], MAX_PATH * 2);
     link->GetIconLocation(text[4], MAX_PATH * 2, &icon);
     // Arguments and icon only where a shortcut has them.
-    Print({"target=" + Utf8(text[0]) + "\nworkdir=" + Utf8(text[1]) +
-           "\ndescription=" + Utf8(text[2]) +
-           (text[3][0] != 0 ? "\narguments=" + Utf8(text[3]) : std::string()) +
-           (text[4][0] != 0 ? "\nicon=" + Utf8(text[4]) + "," + std::to_string(icon) : std::string())});
+    Print({"target=" + Utf8(text[0]) + "\nworkdir=" + Utf8(text[1]) + "\ndescription=" +
+           Utf8(text[2]) + (text[3][0] != 0 ? "\narguments=" + Utf8(text[3]) : std::string()) +
+           (text[4][0] != 0 ? "\nicon=" + Utf8(text[4]) + "," + std::to_string(icon)
+                            : std::string())});
     result = 0;
   }
   if (file != nullptr) file->Release();

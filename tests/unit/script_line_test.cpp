@@ -58,8 +58,9 @@ TEST(RegistryLineTest, SplitsRootKeyNameAndValue) {
   };
   for (const auto& [line, expected] : cases) EXPECT_EQ(RegistryParsed(line), expected) << line;
   // The per-user scope's classes are the user's own; other roots stay.
-  for (const auto& [line, moved] : {std::pair{"HKEY_CLASSES_ROOT\\.ex\\=t", "HKCU|Software\\Classes\\.ex||"},
-                                    {"HKEY_USERS\\.ex\\=t", "HKU|.ex||"}}) {
+  for (const auto& [line, moved] :
+       {std::pair{"HKEY_CLASSES_ROOT\\.ex\\=t", "HKCU|Software\\Classes\\.ex||"},
+        {"HKEY_USERS\\.ex\\=t", "HKU|.ex||"}}) {
     RegistryLine parsed;
     ParseRegistryLine(line, &parsed);
     EXPECT_EQ(MoveToUserClasses(&parsed), std::string_view(moved).starts_with("HKCU"));
@@ -141,7 +142,8 @@ TEST(RunLineTest, ProgramParameterAndWorkingDirectory) {
   const std::pair<std::string_view, std::string> withProduct[] = {
       {"%InstallDir%\\app.exe \"%InstallDir%\\a.txt\"",
        "C:\\Tools\\Example\\app.exe|\"C:\\Tools\\Example\\a.txt\"|C:\\Tools\\Example"},
-      {"%InstallDir%\\app.exe %InstallDir%", "C:\\Tools\\Example\\app.exe|C:\\Tools\\Example|C:\\Tools\\Example"},
+      {"%InstallDir%\\app.exe %InstallDir%",
+       "C:\\Tools\\Example\\app.exe|C:\\Tools\\Example|C:\\Tools\\Example"},
       {"%InstallDir%app.exe", "C:\\Tools\\Example\\%InstallDir%app.exe|-|C:\\Tools\\Example"},
   };
   for (const auto& [line, expected] : withProduct) {
@@ -152,8 +154,9 @@ TEST(RunLineTest, ProgramParameterAndWorkingDirectory) {
               expected)
         << line;
   }
-  EXPECT_EQ(RunParsed("%InstallDir%\\app.exe %InstallDir%"),
-            "C:\\Tools\\Example\\%InstallDir%\\app.exe|%InstallDir%|C:\\Tools\\Example\\%InstallDir%");
+  EXPECT_EQ(
+      RunParsed("%InstallDir%\\app.exe %InstallDir%"),
+      "C:\\Tools\\Example\\%InstallDir%\\app.exe|%InstallDir%|C:\\Tools\\Example\\%InstallDir%");
 }
 
 TEST(RunLineTest, LinesAndPathsLongerThanTheirBufferAreSkipped) {
@@ -208,8 +211,10 @@ TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
       {"%InstallDir%\\a.lnk=%InstallDir%\\run.exe;d;\"%InstallDir%\\r.txt\";%InstallDir%\\i.dll,12",
        "C:\\Tools\\Example\\a.lnk|C:\\Tools\\Example\\run.exe|d|\"C:\\Tools\\Example\\r.txt\"|"
        "C:\\Tools\\Example\\i.dll|12"},
-      {"a.lnk=run.exe;;;my,icon.ico;x", "a.lnk|C:\\Tools\\Example\\run.exe|||C:\\Tools\\Example\\my,icon.ico;x|0"},
-      {"a.lnk=run.exe;;;i.ico,", "a.lnk|C:\\Tools\\Example\\run.exe|||C:\\Tools\\Example\\i.ico,|0"},
+      {"a.lnk=run.exe;;;my,icon.ico;x",
+       "a.lnk|C:\\Tools\\Example\\run.exe|||C:\\Tools\\Example\\my,icon.ico;x|0"},
+      {"a.lnk=run.exe;;;i.ico,",
+       "a.lnk|C:\\Tools\\Example\\run.exe|||C:\\Tools\\Example\\i.ico,|0"},
   };
   for (const auto& [line, expected] : withProduct) {
     ShortcutLine parsed;
@@ -302,10 +307,10 @@ TEST(ProductSectionTest, KeysValuesVariantsAndIds) {
 
   // Dotted numbers as numbers, anything else as text.
   const std::tuple<const char*, const char*, int> versions[] = {
-      {"1.10", "1.9", 1},    {"1.0", "1", 0},      {"2", "10", -1},
-      {"1.02", "1.2", 0},    {"1.0.1", "1", 1},    {"99999999999999999999", "9", 1},
+      {"1.10", "1.9", 1},     {"1.0", "1", 0},     {"2", "10", -1},
+      {"1.02", "1.2", 0},     {"1.0.1", "1", 1},   {"99999999999999999999", "9", 1},
       {"1.0-beta", "1.0", 1}, {"1.0b", "1.0b", 0}, {"1..0", "1.0", -1},
-      {"1.", "1", 1},        {"", "1", -1},        {"v2", "v10", 1},
+      {"1.", "1", 1},         {"", "1", -1},       {"v2", "v10", 1},
   };
   for (const auto& [a, b, order] : versions) {
     EXPECT_EQ(CompareVersions(a, b), order) << a << " vs " << b;
@@ -354,7 +359,8 @@ TEST(FolderVariablesTest, ExpandsKnownNamesOnly) {
   };
   for (const auto& [link, folders] : groups) {
     std::vector<std::string> made;
-    for (const std::u16string& folder : LinkGroupFolders(link, values)) made.push_back(Narrow(folder));
+    for (const std::u16string& folder : LinkGroupFolders(link, values))
+      made.push_back(Narrow(folder));
     EXPECT_EQ(made, folders) << Narrow(link);
   }
   values[FOLDER_PROGRAMS].clear();

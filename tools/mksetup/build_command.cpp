@@ -288,7 +288,10 @@ void setup_build(CLI::App& app) {
   auto options = std::make_shared<BuildOptions>();
   CLI::App* command =
       app.add_subcommand("build", "Build a setup program from a script and a folder");
-  command->add_option("--script", options->script, "The setup script (UTF-8, or UTF-16 with its byte-order mark)")->required();
+  command
+      ->add_option("--script", options->script,
+                   "The setup script (UTF-8, or UTF-16 with its byte-order mark)")
+      ->required();
   command->add_option("--tree", options->tree, "The folder to install")->required();
   command->add_option("-o,--output", options->output, "The setup program to write")->required();
   command->add_option("--stub", options->stub, "The stub (default: setup-stub.exe beside mksetup)");

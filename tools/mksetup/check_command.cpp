@@ -34,7 +34,10 @@ void setup_check(CLI::App& app) {
   auto options = std::make_shared<CheckOptions>();
   CLI::App* command = app.add_subcommand("check", "Lint a setup script and its picture");
   command->footer(kDescription);
-  command->add_option("--script", options->script, "The setup script (UTF-8, or UTF-16 with its byte-order mark)")->required();
+  command
+      ->add_option("--script", options->script,
+                   "The setup script (UTF-8, or UTF-16 with its byte-order mark)")
+      ->required();
   command->add_option("--tree", options->tree,
                       "The folder to install; without it the picture and the product's icon "
                       "are not looked up");
@@ -87,5 +90,5 @@ int run_check(const CheckOptions& options) {
   counts.errors += treeErrors;
   PrintSummary(counts);
   return counts.errors == 0 && !(options.strict && counts.warnings != 0) ? CHECK_CLEAN
-                                                                          : CHECK_ERRORS;
+                                                                         : CHECK_ERRORS;
 }

@@ -164,15 +164,15 @@ bool SetupApp::AcceptVersion() {
     return true;
   }
   const std::u16string older = Utf8ToWide(product_.version);
-  if (!silent_ && ShowInstallBox(hwnd,
-                                 Concat({installed, u" is installed; replace it with the older ",
-                                         older, u"?"}),
-                                 texts.title, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+  if (!silent_ &&
+      ShowInstallBox(hwnd,
+                     Concat({installed, u" is installed; replace it with the older ", older, u"?"}),
+                     texts.title, MB_YESNO | MB_ICONQUESTION) == IDYES) {
     return true;
   }
-  context.Note(Concat({u"version ", older, u" is older than the installed ", installed,
-                       silent_ ? u": refused (/ALLOWDOWNGRADE installs it)"
-                               : u": cancelled by the user"}));
+  context.Note(
+      Concat({u"version ", older, u" is older than the installed ", installed,
+              silent_ ? u": refused (/ALLOWDOWNGRADE installs it)" : u": cancelled by the user"}));
   exitCode_ = silent_ ? SETUP_EXIT_TARGET_UNUSABLE : SETUP_EXIT_CANCELLED;
   PostQuitMessage(0);
   return false;

@@ -29,7 +29,7 @@ struct ScriptActionContext {
   ScriptText script;
   LocaleName localeName;
   std::u16string targetDir;
-  bool perUser = false;      // the per-user scope: the user's folders, not the machine's
+  bool perUser = false;  // the per-user scope: the user's folders, not the machine's
   // The script has a plain [product]: %InstallDir%, the shortcut line's
   // arguments and icon, and the folders of Start-menu groups.
   bool withProduct = false;
