@@ -256,7 +256,6 @@ TEST(ScriptLintTest, ScriptFilesOfWindowsEditors) {
       {"\xFF\xFE[\0\xE4\0\n\0"s, "[\xC3\xA4\n"},
       {"\xFE\xFF\0[\xD8\x3D\xDE\x00"s, "[\xF0\x9F\x98\x80"},
       {"caf\xE9\n", "caf\xE9\n"},
-      {"", ""},
       {"\xFF\xFE\0\0[\0\0\0"s, "error: the script is UTF-32LE"},
       {"\0\0\xFE\xFF"s, "error: the script is UTF-32BE"},
       {"[\0l\0"s, "error: the script looks like UTF-16LE without its byte-order mark"},

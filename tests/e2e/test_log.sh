@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # /LOG=FILE, its FILE with blanks in quotes: a silent install into a quoted "/D=" with a blank
 # logs the program with its command line, locale and scope, target, each file (a UTF-8 name
-# too), value, shortcut and batch, [run] skipped under /S (nothing started), and closes with
-# the exit code and a time without the plain form's pauses; a file whose place a folder takes
-# is logged with its reason (an unquoted /D= with a blank, last), a target that cannot be made
-# as refused, an unknown switch and a damaged package as such. [register] lands in the
-# registry view of the stub's bitness and [register64] in the 64-bit one, also with the real
-# 32-bit stub where 32-bit programs run natively.
+# too), value, shortcut and batch, [run] skipped (nothing started), and the exit code and a time
+# without pauses; a file whose place a folder takes (/D= unquoted, last) with its reason, a
+# target that cannot be made, an unknown switch and a damaged package. [register] lands in the
+# stub's registry view and [register64] in the 64-bit one, also with the real 32-bit stub.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin log

@@ -63,8 +63,7 @@ expect_eq "entry" "InstallLocation REG_SZ $app_win" "$location"
 hklm=$(e2e_reg_values "HKLM\\$uninstall" /reg:64)$(e2e_reg_values "HKLM\\$uninstall" /reg:32)
 expect_eq "HKLM entry" "" "$hklm"
 expect_eq "the user's class" "(Default) REG_SZ Scope.File" "$(e2e_reg_values "HKCU\\$classes")"
-hklm=$(e2e_reg_values "HKLM\\$classes" /reg:64)$(e2e_reg_values "HKLM\\$classes" /reg:32)
-expect_eq "the machine's class" "" "$hklm"
+expect_eq "the machine's class" "" "$(e2e_reg_values "HKLM\\$classes" /reg:64)$(e2e_reg_values "HKLM\\$classes" /reg:32)"
 
 note "the Windows folder, silently"
 e2e_run_silent 2 /S "/LOG=$scratch_win\\refused.log" "/D=C:\\windows\\$scratch_name"

@@ -1,17 +1,13 @@
 #!/usr/bin/env bash
 # An application's life with [product]: version 1, given a folder with a blank in the plain
-# form, installs there and enters itself among the installed programs with every value; its
-# %InstallDir% becomes that folder in a registry value, a shortcut's arguments and a [run]
-# line, which runs, and its shortcut in a new Start-menu group gets its folders made. Version
-# 2, started with /S alone, goes to the registered folder, runs no [run], removes the file and
-# folder it no longer has and keeps a user's file. An older version is refused under /S (exit
-# 2, logged, nothing changed) and installed with /ALLOWDOWNGRADE. The entry's
-# QuietUninstallString, run as Windows runs it, runs [uninstall] once and removes files,
-# folders, shortcuts with the group's folders, registry values, their empty key and the entry,
-# parks itself for deletion at the next restart, and leaves the folder only for the user's
-# file. Where osslsigncode is, version 2 is signed (a certificate made on the spot): the setup
-# and the uninstaller it installs carry signatures osslsigncode accepts, and a signed
-# uninstaller is the one that removes everything.
+# form, installs there, registers with every value, runs [run], makes a Start-menu group, and
+# its %InstallDir% is that folder in a value, a shortcut and [run]. Version 2, with /S alone,
+# goes to the registered folder, runs no [run], removes what it no longer has and keeps a
+# user's file; an older version under /S is refused (exit 2, logged, nothing changed) and
+# installed with /ALLOWDOWNGRADE. The QuietUninstallString, run as Windows runs it, runs
+# [uninstall] once, removes files, folders, shortcuts and the group, values, their empty key and
+# the entry, parks itself for deletion at the next restart and leaves the user's file. Where
+# osslsigncode is, version 2 and its uninstaller are signed and verify.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin uninstall

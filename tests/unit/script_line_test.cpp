@@ -58,17 +58,12 @@ TEST(RegistryLineTest, SplitsRootKeyNameAndValue) {
   };
   for (const auto& [line, expected] : cases) EXPECT_EQ(RegistryParsed(line), expected) << line;
   // The per-user scope's classes are the user's own; other roots stay.
-  for (const auto& [line, moved] :
-       {std::pair{"HKEY_CLASSES_ROOT\\.ex\\=t", "HKCU|Software\\Classes\\.ex||"},
-        {"HKEY_USERS\\.ex\\=t", "HKU|.ex||"}}) {
-    RegistryLine parsed;
-    ParseRegistryLine(line, &parsed);
-    EXPECT_EQ(MoveToUserClasses(&parsed), std::string_view(moved).starts_with("HKCU"));
-    const char* const roots[] = {"HKCR", "HKCU", "HKLM", "HKU"};
-    EXPECT_EQ(std::string(roots[static_cast<int>(parsed.root)]) + "|" + Narrow(parsed.keyPath) +
-                  "|" + Narrow(parsed.valueName) + "|",
-              moved);
-  }
+  RegistryLine classes, users;
+  ParseRegistryLine("HKEY_CLASSES_ROOT\\.ex\\=t", &classes);
+  ParseRegistryLine("HKEY_USERS\\.ex\\=t", &users);
+  EXPECT_TRUE(MoveToUserClasses(&classes) && classes.root == RegistryRoot::kCurrentUser);
+  EXPECT_EQ(Narrow(classes.keyPath), "Software\\Classes\\.ex");
+  EXPECT_FALSE(MoveToUserClasses(&users));
   EXPECT_EQ(ParseHex(std::string_view("1A2B").substr(0, 2)), 0x1Au);
   EXPECT_EQ(ParseHex({}), 0u);
   EXPECT_EQ(ParseHex("Gg"), 0u);
@@ -110,9 +105,10 @@ TEST(RegistryLineTest, LinesOfTheWrongShapeOrSizeAreSkippedWithTheirReason) {
 }
 
 // "FILE|PARAMETERS|WORKDIR", "-" for no parameters at all.
-std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTargetDir,
+                      bool withProduct = false) {
   RunLine parsed;
-  EXPECT_EQ(ParseRunLine(line, targetDir, &parsed), RunSkip::kNone) << line;
+  EXPECT_EQ(ParseRunLine(line, targetDir, &parsed, withProduct), RunSkip::kNone) << line;
   return Narrow(parsed.file) + "|" + (parsed.parameters ? Narrow(*parsed.parameters) : "-") + "|" +
          Narrow(parsed.workingDirectory);
 }
@@ -139,21 +135,10 @@ TEST(RunLineTest, ProgramParameterAndWorkingDirectory) {
   // "D:" alone would be the current directory on D.
   EXPECT_EQ(RunParsed("app.exe", u"D:"), "D:\\app.exe|-|D:\\");
   // With [product], %InstallDir% is the folder: a program may start with it.
-  const std::pair<std::string_view, std::string> withProduct[] = {
-      {"%InstallDir%\\app.exe \"%InstallDir%\\a.txt\"",
-       "C:\\Tools\\Example\\app.exe|\"C:\\Tools\\Example\\a.txt\"|C:\\Tools\\Example"},
-      {"%InstallDir%\\app.exe %InstallDir%",
-       "C:\\Tools\\Example\\app.exe|C:\\Tools\\Example|C:\\Tools\\Example"},
-      {"%InstallDir%app.exe", "C:\\Tools\\Example\\%InstallDir%app.exe|-|C:\\Tools\\Example"},
-  };
-  for (const auto& [line, expected] : withProduct) {
-    RunLine parsed;
-    ASSERT_EQ(ParseRunLine(line, kTargetDir, &parsed, true), RunSkip::kNone) << line;
-    EXPECT_EQ(Narrow(parsed.file) + "|" + (parsed.parameters ? Narrow(*parsed.parameters) : "-") +
-                  "|" + Narrow(parsed.workingDirectory),
-              expected)
-        << line;
-  }
+  EXPECT_EQ(RunParsed("%InstallDir%\\app.exe \"%InstallDir%\\a.txt\"", kTargetDir, true),
+            "C:\\Tools\\Example\\app.exe|\"C:\\Tools\\Example\\a.txt\"|C:\\Tools\\Example");
+  EXPECT_EQ(RunParsed("%InstallDir%app.exe", kTargetDir, true),
+            "C:\\Tools\\Example\\%InstallDir%app.exe|-|C:\\Tools\\Example");
   EXPECT_EQ(
       RunParsed("%InstallDir%\\app.exe %InstallDir%"),
       "C:\\Tools\\Example\\%InstallDir%\\app.exe|%InstallDir%|C:\\Tools\\Example\\%InstallDir%");
@@ -174,15 +159,20 @@ TEST(RunLineTest, LinesAndPathsLongerThanTheirBufferAreSkipped) {
 }
 
 // "LINK|TARGET|WORKDIR|DESCRIPTION", or the reason the line is skipped.
-std::string ShortcutParsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+// With [product], "|ARGUMENTS|ICON,INDEX" after them.
+std::string ShortcutParsed(std::string_view line, std::u16string_view targetDir = kTargetDir,
+                           bool withProduct = false) {
   ShortcutLine parsed;
   parsed.linkPath = u"kept";
-  const ShortcutSkip skip = ParseShortcutLine(line, targetDir, &parsed);
+  const ShortcutSkip skip = ParseShortcutLine(line, targetDir, &parsed, withProduct);
   if (skip != ShortcutSkip::kNone) {
     return "skipped " + std::to_string(static_cast<int>(skip)) + " " + Narrow(parsed.linkPath);
   }
   return Narrow(parsed.linkPath) + "|" + Narrow(parsed.targetPath) + "|" +
-         Narrow(parsed.workingDirectory) + "|" + Narrow(parsed.description);
+         Narrow(parsed.workingDirectory) + "|" + Narrow(parsed.description) +
+         (withProduct ? "|" + Narrow(parsed.arguments) + "|" + Narrow(parsed.iconPath) + "," +
+                            std::to_string(parsed.iconIndex)
+                      : "");
 }
 
 TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
@@ -207,23 +197,19 @@ TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
   EXPECT_EQ(ShortcutParsed("a.lnk=bin\\run.exe", u"D:"), "a.lnk|D:\\bin\\run.exe|D:\\bin|");
   // With [product]: DESCRIPTION;ARGUMENTS;ICON[,INDEX] and %InstallDir%.
   const std::pair<std::string_view, std::string> withProduct[] = {
-      {"a.lnk=run.exe;one;two", "a.lnk|C:\\Tools\\Example\\run.exe|one|two||0"},
-      {"%InstallDir%\\a.lnk=%InstallDir%\\run.exe;d;\"%InstallDir%\\r.txt\";%InstallDir%\\i.dll,12",
-       "C:\\Tools\\Example\\a.lnk|C:\\Tools\\Example\\run.exe|d|\"C:\\Tools\\Example\\r.txt\"|"
-       "C:\\Tools\\Example\\i.dll|12"},
-      {"a.lnk=run.exe;;;my,icon.ico;x",
-       "a.lnk|C:\\Tools\\Example\\run.exe|||C:\\Tools\\Example\\my,icon.ico;x|0"},
-      {"a.lnk=run.exe;;;i.ico,",
-       "a.lnk|C:\\Tools\\Example\\run.exe|||C:\\Tools\\Example\\i.ico,|0"},
+      {"a.lnk=r.exe;one;two", "a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|one|two|,0"},
+      {"%InstallDir%\\a.lnk=%InstallDir%\\r.exe;d;\"%InstallDir%\\r.txt\";%InstallDir%\\i.dll,12",
+       "C:\\Tools\\Example\\a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|d|"
+       "\"C:\\Tools\\Example\\r.txt\"|C:\\Tools\\Example\\i.dll,12"},
+      {"a.lnk=r.exe;;;my,i.ico;x",
+       "a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|||"
+       "C:\\Tools\\Example\\my,i.ico;x,0"},
+      {"a.lnk=r.exe;;;i.ico,",
+       "a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|||"
+       "C:\\Tools\\Example\\i.ico,,0"},
   };
   for (const auto& [line, expected] : withProduct) {
-    ShortcutLine parsed;
-    ASSERT_EQ(ParseShortcutLine(line, kTargetDir, &parsed, true), ShortcutSkip::kNone) << line;
-    EXPECT_EQ(Narrow(parsed.linkPath) + "|" + Narrow(parsed.targetPath) + "|" +
-                  Narrow(parsed.description) + "|" + Narrow(parsed.arguments) + "|" +
-                  Narrow(parsed.iconPath) + "|" + std::to_string(parsed.iconIndex),
-              expected)
-        << line;
+    EXPECT_EQ(ShortcutParsed(line, kTargetDir, true), expected) << line;
   }
   EXPECT_EQ(ShortcutParsed("%InstallDir%\\a.lnk=%InstallDir%\\run.exe"),
             "%InstallDir%\\a.lnk|C:\\Tools\\Example\\%InstallDir%\\run.exe|C:\\Tools\\Example\\%"
@@ -307,10 +293,10 @@ TEST(ProductSectionTest, KeysValuesVariantsAndIds) {
 
   // Dotted numbers as numbers, anything else as text.
   const std::tuple<const char*, const char*, int> versions[] = {
-      {"1.10", "1.9", 1},     {"1.0", "1", 0},     {"2", "10", -1},
-      {"1.02", "1.2", 0},     {"1.0.1", "1", 1},   {"99999999999999999999", "9", 1},
-      {"1.0-beta", "1.0", 1}, {"1.0b", "1.0b", 0}, {"1..0", "1.0", -1},
-      {"1.", "1", 1},         {"", "1", -1},       {"v2", "v10", 1},
+      {"1.10", "1.9", 1},  {"1.0", "1", 0},     {"2", "10", -1},
+      {"1.02", "1.2", 0},  {"1.0.1", "1", 1},   {"1.0-beta", "1.0", 1},
+      {"1.0b", "1.0b", 0}, {"1..0", "1.0", -1}, {"1.", "1", 1},
+      {"", "1", -1},       {"v2", "v10", 1},    {"99999999999999999999", "9", 1},
   };
   for (const auto& [a, b, order] : versions) {
     EXPECT_EQ(CompareVersions(a, b), order) << a << " vs " << b;

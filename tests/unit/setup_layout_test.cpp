@@ -114,7 +114,6 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
   EXPECT_TRUE(quoted.silent);
   EXPECT_EQ(Narrow(quoted.folder), "C:\\x y");
   EXPECT_TRUE(ParseSetupCommand(u"/ALLOWDOWNGRADE /S").allowDowngrade);
-  EXPECT_FALSE(ParseSetupCommand(u"/S").allowDowngrade);
 }
 
 TEST(InstallTargetTest, FoldersWithinFolders) {
