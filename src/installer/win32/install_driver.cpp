@@ -104,7 +104,9 @@ void SetupApp::DoInstall() {
     return;
   }
   InstallStarted = 1;
-  if (!TakeInstallLock(texts.title)) return;
+  // The registered version is read under the lock: another setup of the
+  // product cannot change it between the question and the install.
+  if (!TakeInstallLock(texts.title) || !AcceptVersion()) return;
   ShowProgressMode();
   PumpWindowMessages(hwnd);
   if (!EnterTarget()) {
@@ -174,8 +176,32 @@ void SetupApp::DoInstall() {
     DeleteFileW(AsWide(LongPathForm(Concat({context.targetDir, u"\\", uninstallerSide}))));
   }
   problems.ShowSummary();
-  Sleep(kFinalPauseMs);
+  if (!SkipsRun()) Sleep(kFinalPauseMs);
   PostQuitMessage(0);
+}
+
+// An older version replaces the registered one only when someone says so:
+// the user with the window, /ALLOWDOWNGRADE silently. Asked before anything
+// is made; a No or a silent refusal ends the setup.
+bool SetupApp::AcceptVersion() {
+  if (!product_.Usable() || product_.version.empty() || command_.allowDowngrade) return true;
+  const std::u16string installed = RegisteredVersion(product_);
+  if (installed.empty() || CompareVersions(product_.version, WideToUtf8(installed)) >= 0) {
+    return true;
+  }
+  const std::u16string older = Utf8ToWide(product_.version);
+  if (!silent_ &&
+      ShowInstallBox(hwnd,
+                     Concat({installed, u" is installed; replace it with the older ", older, u"?"}),
+                     texts.title, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    return true;
+  }
+  context.Note(
+      Concat({u"version ", older, u" is older than the installed ", installed,
+              silent_ ? u": refused (/ALLOWDOWNGRADE installs it)" : u": cancelled by the user"}));
+  exitCode_ = silent_ ? SETUP_EXIT_TARGET_UNUSABLE : SETUP_EXIT_CANCELLED;
+  PostQuitMessage(0);
+  return false;
 }
 
 void SetupApp::ShowProgressMode() {
@@ -371,5 +397,9 @@ void SetupApp::RunSections() {
   DoRegister64Section(context);
   DoShortcutsSection(context);
   DoInstallSection(context);
-  DoRunSection(context);
+  if (!SkipsRun()) {
+    DoRunSection(context);
+  } else if (FindSection(context.script, context.localeName, "run") != nullptr) {
+    context.Note(u"run: skipped (/S)");
+  }
 }

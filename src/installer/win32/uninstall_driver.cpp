@@ -48,6 +48,7 @@ int SetupApp::RunUninstall() {
   product_.scope = plain.scope;
   context.targetDir = folder;
   context.perUser = plain.PerUser();
+  context.withProduct = plain.present;
   context.folders = ReadFolderValues(context.perUser);
   const std::u16string caption =
       Utf8ToWide(product_.name.empty() ? (id.empty() ? std::string("Setup") : id) : product_.name);

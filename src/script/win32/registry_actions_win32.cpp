@@ -50,12 +50,17 @@ HKEY CreateKeyLevels(RegistryRoot root, const std::u16string& path, uint32_t vie
 
 }  // namespace
 
-bool SetRegistryLine(std::string_view line, uint32_t view, InstallRecord* record) {
+bool SetRegistryLine(std::string_view line, uint32_t view, const ScriptActionContext& context) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
+  if (context.perUser) MoveToUserClasses(&value);
+  // The one name a value knows: %SystemRoot% and its like stay for Windows.
+  if (context.withProduct && value.type == RegistryValueType::kString) {
+    value.text = ExpandInstallDir(value.text, context.targetDir);
+  }
   // No view flag: the 32-bit stub writes where the system redirects 32-bit
   // programs, which is where the installed 32-bit software reads.
-  const RegistryKey key(CreateKeyLevels(value.root, value.keyPath, view, record));
+  const RegistryKey key(CreateKeyLevels(value.root, value.keyPath, view, context.record));
   if (!key) return false;
   const BYTE* data = value.type == RegistryValueType::kDword
                          ? reinterpret_cast<const BYTE*>(&value.number)
@@ -71,7 +76,7 @@ void SetSectionValues(const ScriptActionContext& context, const char* section, u
   WalkBody(context.script, FindSection(context.script, context.localeName, section),
            [&](char* line, size_t length) {
              const std::string_view text(line, length);
-             const bool set = SetRegistryLine(text, view, context.record);
+             const bool set = SetRegistryLine(text, view, context);
              if (context.log != nullptr && !text.empty()) {
                context.Note(Concat(
                    {Utf8ToWide(section), u" ", Utf8ToWide(text), set ? u": set" : u": not set"}));
@@ -91,9 +96,10 @@ void DoRegister64Section(const ScriptActionContext& context) {
   SetSectionValues(context, "register64", KEY_WOW64_64KEY);
 }
 
-bool RemoveRegistryLine(std::string_view line, uint32_t view) {
+bool RemoveRegistryLine(std::string_view line, uint32_t view, bool perUser) {
   RegistryLine value;
   if (ParseRegistryLine(line, &value) != RegistrySkip::kNone) return false;
+  if (perUser) MoveToUserClasses(&value);
   HKEY opened = nullptr;
   if (RegOpenKeyExW(RootKey(value.root), AsWide(value.keyPath), 0, KEY_SET_VALUE | view, &opened) !=
       ERROR_SUCCESS) {
@@ -134,10 +140,12 @@ void RemoveRecordedKeys(const InstallRecord& record) {
 
 void UndoRegisterSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindSection(context.script, context.localeName, "register"),
-           [](char* line, size_t length) { RemoveRegistryLine(std::string_view(line, length)); });
+           [&](char* line, size_t length) {
+             RemoveRegistryLine(std::string_view(line, length), 0, context.perUser);
+           });
   WalkBody(context.script, FindSection(context.script, context.localeName, "register64"),
-           [](char* line, size_t length) {
-             RemoveRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY);
+           [&](char* line, size_t length) {
+             RemoveRegistryLine(std::string_view(line, length), KEY_WOW64_64KEY, context.perUser);
            });
   if (context.record != nullptr) RemoveRecordedKeys(*context.record);
 }
