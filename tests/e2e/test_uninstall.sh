@@ -18,8 +18,8 @@ e2e_product "$id"
 e2e_on_exit e2e_forget_install
 dir="$scratch/Some Dir" win="$scratch_win\\Some Dir"
 common=$("$wine_run" --64 cmd /c 'echo %ALLUSERSPROFILE%' | tr -d '\r')
-group="$common\\Microsoft\\Windows\\Start Menu\\Programs\\E2E Group $$"
-e2e_on_exit "rm -rf '$(e2e_unix_path "$group")'"
+group="$common\\Microsoft\\Windows\\Start Menu\\Programs\\E2E Group $$" old="${group/Group/Old}"
+e2e_on_exit "rm -rf '$(e2e_unix_path "$group")' '$(e2e_unix_path "$old")'"
 build_version() { # VERSION
   {
     e2e_locale "Uninstall E2E" "$scratch_win\\default"
@@ -27,8 +27,10 @@ build_version() { # VERSION
     printf 'Url=https://example.org/e2e\nIcon=bin\\probe.exe\n[register]\n%s\\App\\Level=DWORD:7\n' "$key"
     printf '%s\\Pre\\Made\\Deep=1\n' "$key"
     printf '%s\\App\\Path=%%InstallDir%%\\bin\n' "$key"
+    [ "$1" != 1.0 ] || printf '%s\\Old\\Gone=1\n' "$key"
     printf '[shortcuts]\ne2e.lnk=bin\\probe.exe;Probe of the e2e test\n'
     printf '%%Programs%%\\E2E Group %s\\Sub\\App.lnk=bin\\probe.exe;Grouped;"%%InstallDir%%\\readme.txt";bin\\probe.exe,1\n' $$
+    [ "$1" != 1.0 ] || printf '%%Programs%%\\E2E Old %s\\Old.lnk=bin\\probe.exe\n' $$
     printf '[run]\nbin\\probe.exe "record=%%InstallDir%%\\ran.log"\n'
     e2e_logging uninstall "uninstall ran"
   } >"$scratch/setup.txt"
@@ -64,6 +66,10 @@ done
 bytes=$(find "$scratch/tree" "$dir/uninstall.exe" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
 entry=$(e2e_entry)
 grep -q '^SetupLocale REG_SZ' <<<"$entry" || fail "no SetupLocale value"
+record=$(printf '%s\\0' "key $key\\App" "value $key\\App\\Level" "key $key\\Pre\\Made" \
+  "value $key\\Pre\\Made\\Deep" "value $key\\App\\Path" "key $key\\Old" "value $key\\Old\\Gone" \
+  "lnk $win\\e2e.lnk" "folder $group" "folder $group\\Sub" "lnk $group\\Sub\\App.lnk" "folder $old" \
+  "lnk $old\\Old.lnk") && record=${record%\\0}
 expect_eq "entry" "$(LC_ALL=C sort <<EOF
 DisplayIcon REG_SZ $win\\bin\\probe.exe
 DisplayName REG_SZ Lifecycle App
@@ -75,7 +81,7 @@ NoModify REG_DWORD 0x1
 NoRepair REG_DWORD 0x1
 Publisher REG_SZ E2E Tests
 QuietUninstallString REG_SZ "$win\\uninstall.exe" /S
-SetupRecord REG_MULTI_SZ key HKEY_CURRENT_USER\\Software\\$scratch_name\\App\\0key HKEY_CURRENT_USER\\Software\\$scratch_name\\Pre\\Made
+SetupRecord REG_MULTI_SZ $record
 URLInfoAbout REG_SZ https://example.org/e2e
 UninstallString REG_SZ "$win\\uninstall.exe"
 EOF
@@ -115,6 +121,8 @@ App\\Path REG_SZ $win\\bin
 Mine REG_SZ kept
 Pre\\Made\\Deep REG_SZ 1" "$values"
 e2e_check_shortcut "$win" "$win"
+[ ! -e "$(e2e_unix_path "$old")" ] || fail "version 1's group is left: $(find "$(e2e_unix_path "$old")")"
+! key_exists "$key\\Old" || fail "the key of version 1's value is left"
 
 note "an older version"
 printf 'older\r\n' >"$scratch/tree/readme.txt"

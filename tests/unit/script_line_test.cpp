@@ -114,24 +114,41 @@ std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTa
          Narrow(parsed.workingDirectory);
 }
 
-// The record an entry keeps survives its REG_MULTI_SZ form; a key line reads back as written,
-// lines of other words or roots are no keys (and still kept), and a line stands once.
-TEST(InstallRecordTest, KeyLinesRoundTripAndOtherLinesAreKept) {
+// The record an entry keeps survives its REG_MULTI_SZ form; each kind of line reads back as
+// written, lines of other words or roots are none of it (and still kept), and a line stands once.
+TEST(InstallRecordTest, LinesRoundTripAndOtherLinesAreKept) {
   InstallRecord record;
   AddRecordLine(&record, RecordedKeyLine({true, RegistryRoot::kLocalMachine, u"Software\\A B"}));
   AddRecordLine(&record, RecordedKeyLine({false, RegistryRoot::kUsers, u"S\\x"}));
   AddRecordLine(&record, u"link C:\\x.lnk");
   AddRecordLine(&record, RecordedKeyLine({false, RegistryRoot::kUsers, u"S\\x"}));
+  AddRecordLine(&record, RecordedValueLine({true, RegistryRoot::kCurrentUser, u"S\\k"}, u"N"));
+  AddRecordLine(&record, RecordedValueLine({false, RegistryRoot::kUsers, u"S"}, u""));
+  AddRecordLine(&record, RecordedPathLine(RecordedPathKind::kLink, u"C:\\G\\a.lnk"));
+  AddRecordLine(&record, RecordedPathLine(RecordedPathKind::kFolder, u"C:\\G"));
   const InstallRecord read = SplitRecordText(JoinRecordText(record));
   ASSERT_EQ(read, record);
   EXPECT_EQ(Narrow(read[0]), "key64 HKEY_LOCAL_MACHINE\\Software\\A B");
   RecordedKey key;
   ASSERT_TRUE(ReadRecordedKey(read[1], &key));
   EXPECT_EQ(Narrow(RecordedKeyLine(key)), "key HKEY_USERS\\S\\x");
-  for (const std::u16string_view line : {u"link C:\\x.lnk", u"key HKLM\\S", u"key HKEY_USERS\\",
-                                         u"keys HKEY_USERS\\S", u"key HKEY_USERS"}) {
-    EXPECT_FALSE(ReadRecordedKey(line, &key)) << Narrow(line);
+  EXPECT_EQ(Narrow(read[3]) + "|" + Narrow(read[4]),
+            "value64 HKEY_CURRENT_USER\\S\\k\\N|value HKEY_USERS\\S\\");
+  RecordedValue value;
+  ASSERT_TRUE(ReadRecordedValue(read[3], &value));
+  EXPECT_EQ(RecordedValueLine(value.key, value.name), read[3]);
+  std::u16string path;
+  EXPECT_TRUE(ReadRecordedPath(read[5], RecordedPathKind::kLink, &path) && path == u"C:\\G\\a.lnk");
+  EXPECT_TRUE(ReadRecordedPath(read[6], RecordedPathKind::kFolder, &path) && path == u"C:\\G");
+  for (const std::u16string_view line :
+       {u"link C:\\x.lnk", u"key HKLM\\S", u"key HKEY_USERS\\", u"keys HKEY_USERS\\S",
+        u"key HKEY_USERS", u"value HKEY_USERS\\N", u"value64 HKLM\\S\\N", u"lnk ", u"folder"}) {
+    EXPECT_FALSE(ReadRecordedKey(line, &key) || ReadRecordedValue(line, &value) ||
+                 ReadRecordedPath(line, RecordedPathKind::kLink, &path) ||
+                 ReadRecordedPath(line, RecordedPathKind::kFolder, &path))
+        << Narrow(line);
   }
+  EXPECT_FALSE(ReadRecordedKey(read[3], &key) || ReadRecordedValue(read[0], &value));
   EXPECT_TRUE(SplitRecordText(std::u16string(1, u'\0')).empty());
 }
 

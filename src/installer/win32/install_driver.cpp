@@ -5,6 +5,7 @@
 // windows.h first: the control header builds on it.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -334,15 +335,22 @@ bool SetupApp::PlaceUninstaller(const std::u16string& side) {
 }
 
 // The entry among the installed programs, when the tree brought its
-// uninstaller (a setup built with [product]). Its record keeps what the
-// entry it replaces recorded (the keys an earlier version made are still
-// the product's) with what this install made.
+// uninstaller (a setup built with [product]). What the entry it replaces
+// recorded and this install did not make goes, as the files this version
+// no longer has did: shortcuts and values, and keys and group folders once
+// empty. Its record keeps what is left of that (the keys an earlier version
+// made and this one uses are still the product's) with what this install
+// made.
 void SetupApp::RegisterInstall(const ExtractStats& stats, const InstallRecord& made) {
   const std::u16string uninstaller =
       LongPathForm(Concat({context.targetDir, u"\\", Utf8ToWide(UNINSTALLER_NAME)}));
   const DWORD attributes = GetFileAttributesW(AsWide(uninstaller));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
-  InstallRecord record = ReadInstallRecord(product_);
+  InstallRecord dropped;
+  for (const std::u16string& line : ReadInstallRecord(product_)) {
+    if (std::find(made.begin(), made.end(), line) == made.end()) dropped.push_back(line);
+  }
+  InstallRecord record = RemoveRecorded(dropped);
   for (const std::u16string& line : made) AddRecordLine(&record, line);
   RegisterProduct(product_, context.targetDir, context.localeName, stats.bytesWritten, record);
 }

@@ -36,8 +36,8 @@ struct ScriptActionContext {
   bool withProduct = false;
   FolderValues folders;      // what %NAME% stands for in link paths
   ActionLog* log = nullptr;  // with /LOG=: told of each batch, value and shortcut
-  // The install's record: what the actions made goes in while installing;
-  // what the install made is read from it while uninstalling. Null: none.
+  // The install's record: the keys, values, shortcuts and group folders the
+  // actions make go in while installing. Null: none.
   InstallRecord* record = nullptr;
   void Note(std::u16string_view line) const {
     if (log != nullptr) log->Note(line);
@@ -53,25 +53,32 @@ void DoRegister64Section(const ScriptActionContext& context);
 // True when the value was set; `view` is a KEY_WOW64_* flag or 0. The
 // context's scope and folder complete the line: a per-user HKEY_CLASSES_ROOT
 // is the user's classes, and %InstallDir% in a string value of a script
-// with [product] the install folder. The keys it makes go to the context's
-// record, when it has one.
+// with [product] the install folder. The keys it makes and the value go to
+// the context's record, when it has one.
 bool SetRegistryLine(std::string_view line, uint32_t view, const ScriptActionContext& context);
 
-// The uninstall's side: each [register] and [register64] line's value goes,
-// then each key the record says the install made, once it is empty (a key
-// that was there before the install stays, empty or not); each [shortcuts]
-// line's link file goes (only a file whose name ends in ".lnk"). Relative
-// to the current directory, as when they were made.
+// The uninstall's side: each [register] and [register64] line's value goes;
+// each [shortcuts] line's link file goes (only a file whose name ends in
+// ".lnk"). Relative to the current directory, as when they were made.
 void UndoRegisterSection(const ScriptActionContext& context);
 bool RemoveRegistryLine(std::string_view line, uint32_t view, bool perUser);
+// Each key the record says the install made, once it is empty (a key that
+// was there before the install stays, empty or not).
 void RemoveRecordedKeys(const InstallRecord& record);
+// What the record names goes: shortcuts and values, then the keys and the
+// group folders, each once it is empty. Returns the lines of what is still
+// there (not empty, in use), in their order.
+InstallRecord RemoveRecorded(const InstallRecord& record);
 // Also the folders of a Start-menu group the setup made, once empty.
 void UndoShortcutsSection(const ScriptActionContext& context);
 bool RemoveShortcutFile(const std::u16string& linkPath);
+// True when `path` was a folder (not a link), empty, and now is gone.
+bool RemoveEmptyFolder(const std::u16string& path);
 
 // [shortcuts]: each line saves one .lnk file, relative to the current
 // directory; with [product], the missing folders of a link under a known
-// folder (a Start-menu group) are made first.
+// folder (a Start-menu group) are made first. What is made goes to the
+// context's record, when it has one.
 void DoShortcutsSection(const ScriptActionContext& context);
 // The link path's %NAME% folders are expanded (folder_variables.h).
 void MakeShortcutLine(std::string_view line, const ScriptActionContext& context);

@@ -63,14 +63,26 @@ bool ReadShortcut(std::string_view line, const ScriptActionContext& context, Sho
   return out->linkPath.size() < kShellLinkPathUnits;
 }
 
-bool IsPlainFolder(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(AsWide(path));
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-             FILE_ATTRIBUTE_DIRECTORY;
+// The link's path as the record keeps it: full, whatever the line wrote.
+void RecordLink(const ScriptActionContext& context, const std::u16string& linkPath) {
+  const DWORD units = GetFullPathNameW(AsWide(linkPath), 0, nullptr, nullptr);
+  std::u16string full(units, u'\0');
+  const DWORD length =
+      GetFullPathNameW(AsWide(linkPath), units, reinterpret_cast<wchar_t*>(full.data()), nullptr);
+  if (length == 0 || length >= units) return;
+  full.resize(length);
+  AddRecordLine(context.record, RecordedPathLine(RecordedPathKind::kLink, full));
 }
 
 }  // namespace
+
+bool RemoveEmptyFolder(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(AsWide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+             FILE_ATTRIBUTE_DIRECTORY &&
+         RemoveDirectoryW(AsWide(path));
+}
 
 void MakeShortcutLine(std::string_view line, const ScriptActionContext& context) {
   ShortcutLine shortcut;
@@ -82,9 +94,13 @@ void MakeShortcutLine(std::string_view line, const ScriptActionContext& context)
   for (const std::u16string& folder : group) {
     if (CreateDirectoryW(AsWide(folder), nullptr)) {
       context.Note(Concat({u"shortcut folder ", folder, u": made"}));
+      if (context.record != nullptr) {
+        AddRecordLine(context.record, RecordedPathLine(RecordedPathKind::kFolder, folder));
+      }
     }
   }
   const bool made = CreateShortcut(shortcut);
+  if (made && context.record != nullptr) RecordLink(context, shortcut.linkPath);
   context.Note(Concat({u"shortcut ", shortcut.linkPath, made ? u": made" : u": not made"}));
 }
 
@@ -119,7 +135,7 @@ void UndoShortcutsSection(const ScriptActionContext& context) {
              // Innermost first, each only while empty: another
              // application's shortcuts keep a group they share.
              for (auto folder = group.rbegin(); folder != group.rend(); ++folder) {
-               if (!IsPlainFolder(*folder) || !RemoveDirectoryW(AsWide(*folder))) break;
+               if (!RemoveEmptyFolder(*folder)) break;
              }
            });
 }
