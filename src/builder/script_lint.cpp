@@ -4,6 +4,7 @@
 #include <map>
 
 #include "base/utf8.h"
+#include "builder/script_encoding.h"
 #include "builder/script_lint_lines.h"
 #include "builder/setup_identity.h"
 #include "builder/tree_rules.h"
@@ -66,6 +67,7 @@ class Linter {
   void LintProductLine(size_t line, const ProductLine& parsed);
   void LintBody(const Section& section);
   void LintFolderNames(size_t line, std::string_view text);
+  void LintPointedFiles(size_t line, const PointedFiles& files);
 
   const TreeFileNames* treeFiles_;
   bool hasPlainProduct_ = false;
@@ -118,7 +120,7 @@ void Linter::LintEncoding(const Line& line) {
   const size_t invalid = FindInvalidUtf8(text.data(), text.size());
   if (invalid < text.size()) {
     Report(line.number, LintSeverity::kError,
-           "invalid UTF-8 at byte " + std::to_string(invalid + 1) + " of the line");
+           "invalid UTF-8 at byte " + std::to_string(invalid + 1) + " of the line" + kNotUtf8Note);
     return;
   }
   for (size_t i = 0; i < text.size(); ++i) {
@@ -180,7 +182,8 @@ void Linter::LintHeader(const Section& section) {
            "text behind the bracket of a [shortcuts] header, less its first byte, is read as the "
            "section's first shortcut line");
     if (section.tail.size() > 1) {
-      LintShortcutLine(section.tail.substr(1), ReporterFor(number));
+      LintPointedFiles(
+          number, LintShortcutLine(section.tail.substr(1), hasPlainProduct_, ReporterFor(number)));
     }
     return;
   }
@@ -391,6 +394,28 @@ void Linter::LintFolderNames(size_t line, std::string_view text) {
   }
 }
 
+// Files a line points at in the install folder, looked up in the tree (as
+// Windows names files: in any letter case; a folder counts too). The setup
+// writes its uninstallers itself, and a batch section may make a file, so
+// a missing one is a warning.
+void Linter::LintPointedFiles(size_t line, const PointedFiles& files) {
+  if (treeFiles_ == nullptr) return;
+  for (const auto& [what, path] : files) {
+    const std::string wanted = ToLower(path);
+    if (wanted == "uninstall.bat" || wanted == UNINSTALLER_NAME) continue;
+    const bool found =
+        std::any_of(treeFiles_->begin(), treeFiles_->end(), [&](const std::string& file) {
+          const std::string name = ToLower(file);
+          return name == wanted || name.rfind(wanted + "\\", 0) == 0;
+        });
+    if (!found) {
+      Report(line, LintSeverity::kWarning,
+             what + " \"" + path +
+                 "\" is not in the tree: unless a batch section makes it, it points at nothing");
+    }
+  }
+}
+
 void Linter::LintBody(const Section& section) {
   const std::string& base = section.base;
   for (const Line& line : section.body) {
@@ -402,11 +427,16 @@ void Linter::LintBody(const Section& section) {
         Report(line.number, LintSeverity::kError,
                "a per-user setup (Scope=user) cannot write under HKEY_LOCAL_MACHINE");
       }
+      if (perUser_ && line.text.rfind("HKEY_CLASSES_ROOT\\", 0) == 0) {
+        Report(line.number, LintSeverity::kWarning,
+               "a per-user setup (Scope=user) writes HKEY_CLASSES_ROOT lines under "
+               "HKEY_CURRENT_USER\\Software\\Classes, the user's own classes");
+      }
     } else if (base == "shortcuts") {
-      LintShortcutLine(line.text, report);
+      LintPointedFiles(line.number, LintShortcutLine(line.text, hasPlainProduct_, report));
       LintFolderNames(line.number, line.text.substr(0, line.text.find('=')));
     } else if (base == "run") {
-      LintRunLine(line.text, report);
+      LintPointedFiles(line.number, LintRunLine(line.text, hasPlainProduct_, report));
     } else if (base == "prepare" || base == "bin_32" || base == "bin_64" || base == "install") {
       LintBatchLine(line.text, true, report);
     } else if (base == "uninstall") {
@@ -419,12 +449,12 @@ std::vector<LintFinding> Linter::Run(std::string_view script) {
   const std::vector<Line> lines = SplitLines(script);
   for (const Line& line : lines) LintEncoding(line);
   SplitSections(lines);
-  for (const Section& section : sections_) LintHeader(section);
-  LintDuplicates();
-  LintReachability();
   for (const Section& section : sections_) {
     hasPlainProduct_ = hasPlainProduct_ || (section.base == "product" && !section.isVariant);
   }
+  for (const Section& section : sections_) LintHeader(section);
+  LintDuplicates();
+  LintReachability();
   std::string copy(script);
   perUser_ = ReadPlainProduct(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()).PerUser();
   for (const Section& section : sections_) {

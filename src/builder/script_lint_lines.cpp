@@ -205,6 +205,16 @@ void ReportShortcutSkip(ShortcutSkip skip, std::string_view line, const LintRepo
   report(LintSeverity::kError, std::move(message));
 }
 
+bool EndsWithLnk(std::u16string_view link) {
+  if (link.size() < 4) return false;
+  std::string extension;
+  for (const char16_t c : link.substr(link.size() - 4)) {
+    if (c >= 0x80) return false;
+    extension += Lower(static_cast<char>(c));
+  }
+  return extension == ".lnk";
+}
+
 // --- [run] ---
 
 void ReportRunSkip(RunSkip skip, std::string_view line, const LintReport& report) {
@@ -271,29 +281,45 @@ void LintRegisterLine(std::string_view line, const LintReport& report) {
   LintRegistryValue(parsed, SplitRegistryLine(line).value, report);
 }
 
-void LintShortcutLine(std::string_view line, const LintReport& report) {
-  line = UpToNul(line);
-  ShortcutLine parsed;
-  const ShortcutSkip skip = ParseShortcutLine(line, kShortestTargetDir, &parsed);
-  if (skip != ShortcutSkip::kNone) {
-    ReportShortcutSkip(skip, line, report);
-    return;
-  }
-  const ShortcutParts parts = SplitShortcutLine(line);
-  if (parts.link.empty())
-    report(LintSeverity::kError, "the shortcut has no file name before \"=\"");
-  if (parts.target.empty()) {
-    report(LintSeverity::kError, "the shortcut has no target: it would point at the target folder");
-  }
+// The part of a path composed under the shortest target folder that lies
+// inside it.
+std::string InsideTarget(const std::u16string& path) {
+  return WideToUtf8(std::u16string_view(path).substr(kShortestTargetPrefix));
 }
 
-void LintRunLine(std::string_view line, const LintReport& report) {
+PointedFiles LintShortcutLine(std::string_view line, bool withProduct, const LintReport& report) {
+  line = UpToNul(line);
+  ShortcutLine parsed;
+  const ShortcutSkip skip = ParseShortcutLine(line, kShortestTargetDir, &parsed, withProduct);
+  if (skip != ShortcutSkip::kNone) {
+    ReportShortcutSkip(skip, line, report);
+    return {};
+  }
+  const ShortcutParts parts = SplitShortcutLine(line);
+  if (parts.link.empty()) {
+    report(LintSeverity::kError, "the shortcut has no file name before \"=\"");
+  } else if (!EndsWithLnk(parsed.linkPath)) {
+    report(LintSeverity::kError, "the shortcut file " + Quote(parts.link) +
+                                     " does not end in .lnk: Windows shows no shortcut, and the "
+                                     "uninstaller never removes the file");
+  }
+  if (parts.target.empty()) {
+    report(LintSeverity::kError, "the shortcut has no target: it would point at the target folder");
+    return {};
+  }
+  PointedFiles files = {{"the shortcut target", InsideTarget(parsed.targetPath)}};
+  if (!parsed.iconPath.empty())
+    files.emplace_back("the shortcut icon", InsideTarget(parsed.iconPath));
+  return files;
+}
+
+PointedFiles LintRunLine(std::string_view line, bool withProduct, const LintReport& report) {
   line = UpToNul(line);
   RunLine parsed;
-  const RunSkip skip = ParseRunLine(line, kShortestTargetDir, &parsed);
+  const RunSkip skip = ParseRunLine(line, kShortestTargetDir, &parsed, withProduct);
   if (skip != RunSkip::kNone) {
     ReportRunSkip(skip, line, report);
-    return;
+    return {};
   }
   if (parsed.file.size() == kShortestTargetPrefix) {
     report(LintSeverity::kError,
@@ -301,13 +327,17 @@ void LintRunLine(std::string_view line, const LintReport& report) {
                ? "the [run] line begins with a blank: its program is empty, so the target folder "
                  "is opened instead"
                : "an empty [run] line opens the target folder in a shell window");
-    return;
+    return {};
   }
   LintRunPieces(line, parsed, report);
-  if (line.find('"') != std::string_view::npos) {
+  // "%InstallDir%\..." in quotes is one argument for the program however
+  // many blanks the folder has: the quotes mean what they say there.
+  const bool quotedFolder = withProduct && line.find("\"%InstallDir%") != std::string_view::npos;
+  if (line.find('"') != std::string_view::npos && !quotedFolder) {
     report(LintSeverity::kWarning,
            "double quotes have no special meaning in [run]; a blank always ends a piece");
   }
+  return {{"the [run] program", InsideTarget(parsed.file)}};
 }
 
 void LintBatchLine(std::string_view line, bool hasClosingLine, const LintReport& report) {

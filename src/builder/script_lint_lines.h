@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "builder/script_lint.h"
 
@@ -16,8 +19,14 @@ using LintReport = std::function<void(LintSeverity, std::string)>;
 // UTF-16 units the setup's conversion makes of a UTF-8 text.
 size_t WideUnits(std::string_view text);
 
+// Files of the install folder a line points at, for a look into the tree:
+// what each is ("the shortcut target") and its path inside the folder.
+using PointedFiles = std::vector<std::pair<std::string, std::string>>;
+
 void LintRegisterLine(std::string_view line, const LintReport& report);
-void LintShortcutLine(std::string_view line, const LintReport& report);
-void LintRunLine(std::string_view line, const LintReport& report);
+// `withProduct`: the script has a plain [product], whose line forms and
+// %InstallDir% the lines are read with.
+PointedFiles LintShortcutLine(std::string_view line, bool withProduct, const LintReport& report);
+PointedFiles LintRunLine(std::string_view line, bool withProduct, const LintReport& report);
 // `hasClosingLine`: the batch ends in a line that deletes the batch file.
 void LintBatchLine(std::string_view line, bool hasClosingLine, const LintReport& report);

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/utf8.h"
+#include "builder/script_encoding.h"
 #include "builder/upper_case.h"
 #include "package/package_format.h"
 #include "platform/windows_name.h"
@@ -115,7 +116,7 @@ void ValidateScript(std::string_view script) {
   const size_t bad = FindInvalidUtf8(script.data(), script.size());
   if (bad < script.size()) {
     throw PackageError("", "the script is not valid UTF-8 (line " + lineOf(bad) + ", byte offset " +
-                               std::to_string(bad) + ")");
+                               std::to_string(bad) + ")" + kNotUtf8Note);
   }
   // The same errors as the linter's: the setup cuts a line at a NUL and
   // keeps one UTF-16 unit per character.

@@ -1,10 +1,12 @@
 // The setup's and the uninstaller's command line. A tail that starts with
-// "/" is switches, as the peers take them: /S (silent), /D=FOLDER (the
-// target; last on the line, blanks allowed, no quotes) and /? (the list of
-// switches), /LOG=FILE (an install log; a FILE with blanks in double
-// quotes), /WAIT=SECONDS (how long a silent run waits for another
-// installation or removal of the same product); any other switch is refused. Every other tail keeps
-// its old meaning: a folder to install into silently.
+// "/" (or a quoted "/") is switches, as the peers take them: /S (silent),
+// /D=FOLDER (the target: unquoted, last on the line with its blanks; or a
+// word in double quotes, "/D=C:\Some Dir"), /LOG=FILE (an install log),
+// /WAIT=SECONDS (how long a silent run waits for another installation or
+// removal of the same product), /ALLOWDOWNGRADE (an older version may
+// replace the registered one) and /? (the list of switches); any other
+// switch is refused. A word's double quotes group blanks and are dropped.
+// Every other tail keeps its old meaning: a folder to install into silently.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,7 @@ inline constexpr uint32_t kMaxLockWaitSeconds = 86400;
 struct SetupCommand {
   CommandKind kind = CommandKind::kWindow;
   bool silent = false;
+  bool allowDowngrade = false;                         // /ALLOWDOWNGRADE
   std::u16string folder;                               // kFolder, or /D= (empty when not given)
   std::u16string logFile;                              // /LOG= (empty when not given)
   uint32_t lockWaitSeconds = kDefaultLockWaitSeconds;  // /WAIT=

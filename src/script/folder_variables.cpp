@@ -61,3 +61,42 @@ std::vector<std::string> UnknownFolderVariables(std::string_view text) {
   }
   return unknown;
 }
+
+std::u16string ExpandInstallDir(std::u16string_view text, std::u16string_view installDir) {
+  std::u16string out;
+  for (size_t at = 0; at < text.size();) {
+    if (text.substr(at, kInstallDirName.size()) == kInstallDirName) {
+      out += installDir;
+      at += kInstallDirName.size();
+    } else {
+      out.push_back(text[at++]);
+    }
+  }
+  return out;
+}
+
+std::u16string_view WithoutInstallDir(std::u16string_view path) {
+  if (path.substr(0, kInstallDirName.size()) != kInstallDirName ||
+      path.substr(kInstallDirName.size(), 1) != u"\\") {
+    return path;
+  }
+  return path.substr(kInstallDirName.size() + 1);
+}
+
+std::vector<std::u16string> LinkGroupFolders(std::u16string_view link, const FolderValues& values) {
+  const size_t known = VariableAt(link);
+  if (known == FOLDER_VARIABLE_COUNT || values[known].empty()) return {};
+  std::u16string_view rest = link.substr(kFolderVariableNames[known].size());
+  if (rest.empty() || rest.front() != u'\\') return {};
+  std::vector<std::u16string> folders;
+  std::u16string folder = values[known];
+  for (size_t slash = rest.find(u'\\', 1); slash != std::u16string_view::npos;
+       slash = rest.find(u'\\', 1)) {
+    const std::u16string_view name = rest.substr(1, slash - 1);
+    if (name.empty() || name == u"." || name == u"..") return {};
+    folder.append(1, u'\\').append(name);
+    folders.push_back(folder);
+    rest.remove_prefix(slash);
+  }
+  return folders;
+}

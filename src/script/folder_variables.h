@@ -37,3 +37,22 @@ std::u16string ExpandFolderVariables(std::u16string_view text, const FolderValue
 // The %NAME% spans of `text` (UTF-8) that name no known folder, for the
 // linter: "%Temp%", "%programfiles%".
 std::vector<std::string> UnknownFolderVariables(std::string_view text);
+
+// %InstallDir%, the install folder: a name of scripts with a plain
+// [product] only (in any other script the text stays as written, as it
+// always did). Exact case, as the folder names.
+inline constexpr std::u16string_view kInstallDirName = u"%InstallDir%";
+
+// Every %InstallDir% of `text` replaced by `installDir`.
+std::u16string ExpandInstallDir(std::u16string_view text, std::u16string_view installDir);
+
+// A path inside the install folder written either way: `path` without a
+// leading "%InstallDir%\" ("%InstallDir%\bin\app.exe" is "bin\app.exe").
+std::u16string_view WithoutInstallDir(std::u16string_view path);
+
+// The folders between a known folder and a link under it, outermost first:
+// "%Programs%\Tools\Text\Notepad.lnk" gives "<Programs>\Tools" and
+// "<Programs>\Tools\Text". Nothing when the link does not begin with a known
+// folder (one the system has) and a backslash, or when a name between is
+// empty, "." or "..": no folder outside the known one is ever made.
+std::vector<std::u16string> LinkGroupFolders(std::u16string_view link, const FolderValues& values);

@@ -105,3 +105,48 @@ std::u16string RemovePromptText(const Product& product, std::u16string_view fold
   ReplaceAll(text, u"{folder}", folder);
   return text;
 }
+
+namespace {
+
+bool IsDottedNumber(std::string_view version) {
+  bool digitBefore = false;
+  for (const char c : version) {
+    if (c == '.' && digitBefore) {
+      digitBefore = false;
+    } else if (c >= '0' && c <= '9') {
+      digitBefore = true;
+    } else {
+      return false;
+    }
+  }
+  return digitBefore;
+}
+
+// Two runs of digits as the numbers they write, however long.
+int CompareNumbers(std::string_view a, std::string_view b) {
+  while (!a.empty() && a.front() == '0') a.remove_prefix(1);
+  while (!b.empty() && b.front() == '0') b.remove_prefix(1);
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  const int order = a.compare(b);
+  return (order > 0) - (order < 0);
+}
+
+std::string_view TakePart(std::string_view* version) {
+  const size_t dot = version->find('.');
+  const std::string_view part = version->substr(0, dot);
+  version->remove_prefix(dot == std::string_view::npos ? version->size() : dot + 1);
+  return part;
+}
+
+}  // namespace
+
+int CompareVersions(std::string_view a, std::string_view b) {
+  if (!IsDottedNumber(a) || !IsDottedNumber(b)) {
+    const int order = a.compare(b);
+    return (order > 0) - (order < 0);
+  }
+  while (!a.empty() || !b.empty()) {
+    if (const int order = CompareNumbers(TakePart(&a), TakePart(&b)); order != 0) return order;
+  }
+  return 0;
+}

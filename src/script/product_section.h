@@ -74,3 +74,10 @@ Product ReadPlainProduct(const uint8_t* bytes, size_t length);
 // The uninstaller's question: the section's RemovePrompt, or "Remove {name}
 // from {folder}?", with the two filled in.
 std::u16string RemovePromptText(const Product& product, std::u16string_view folder);
+
+// Orders two Version texts (negative, zero or positive, as strcmp): dotted
+// numbers ("2", "1.10", "1.0.3": digits and single dots) compare part by
+// part as numbers of any length, a missing part counting as 0, so that 1.10
+// is newer than 1.9 and 1.0 equals 1; any other text compares byte by byte,
+// equal only when identical.
+int CompareVersions(std::string_view a, std::string_view b);

@@ -82,3 +82,10 @@ RegistrySkip ParseRegistryLine(std::string_view line, RegistryLine* out) {
   *out = std::move(parsed);
   return RegistrySkip::kNone;
 }
+
+bool MoveToUserClasses(RegistryLine* line) {
+  if (line->root != RegistryRoot::kClassesRoot) return false;
+  line->root = RegistryRoot::kCurrentUser;
+  line->keyPath.insert(0, 1, u'\\').insert(0, kUserClassesKey);
+  return true;
+}

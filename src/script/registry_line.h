@@ -59,3 +59,12 @@ std::string_view RegistryRootName(RegistryRoot root);
 // byte or its end, in wrapping 32-bit arithmetic: no sign, no "0x", no blanks,
 // and only the last eight digits count. No digits give 0.
 uint32_t ParseHex(std::string_view digits);
+
+// The per-user scope's HKEY_CLASSES_ROOT: the user's own classes, where a
+// setup without administrator rights writes (the merged view would send a
+// key the machine has to HKEY_LOCAL_MACHINE and refuse it). The key that
+// holds them stays when the uninstaller empties keys.
+inline constexpr std::u16string_view kUserClassesKey = u"Software\\Classes";
+// A HKEY_CLASSES_ROOT line moved to HKEY_CURRENT_USER\Software\Classes: true
+// when it was one.
+bool MoveToUserClasses(RegistryLine* line);

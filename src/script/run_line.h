@@ -30,6 +30,10 @@ struct RunLine {
 // UTF-16: PROGRAM is the text before the first blank, the parameter the text
 // after the last one, and the pieces between are dropped. Tabs and quotes are
 // ordinary characters. An empty line or one starting with a blank has an empty
-// PROGRAM, so it opens `targetDir` itself. On success returns kNone and fills
-// *out; otherwise returns the reason the line is skipped.
-RunSkip ParseRunLine(std::string_view line, std::u16string_view targetDir, RunLine* out);
+// PROGRAM, so it opens `targetDir` itself. `withProduct` (the script has a
+// plain [product]): a PROGRAM that begins with "%InstallDir%\" is the same
+// path without it, and %InstallDir% in the parameter is `targetDir`. On
+// success returns kNone and fills *out; otherwise returns the reason the line
+// is skipped.
+RunSkip ParseRunLine(std::string_view line, std::u16string_view targetDir, RunLine* out,
+                     bool withProduct = false);

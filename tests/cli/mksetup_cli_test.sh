@@ -133,6 +133,18 @@ assert s["storedBytes"] + twin["storedSize"] == a["storedBytes"], (s["storedByte
     expect 0 mk build --quiet --store --script fixed.txt --tree fixed --stub stub.exe -o setup.exe
     [ "$(sha1sum <setup.exe | cut -c1-40)" = 1436c0192f12f8bf13954b5cf88bcc0fb2ff7423 ] ||
       fail "the builder's output changed for fixed inputs"
+    # Notepad's "UTF-8 with BOM" and "UTF-16 LE"/"BE" hold the same script: the same setup.
+    { printf '\xef\xbb\xbf'; cat fixed.txt; } >bom.txt
+    { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE fixed.txt; } >le.txt
+    { printf '\xfe\xff'; iconv -f UTF-8 -t UTF-16BE fixed.txt; } >be.txt
+    for script in bom le be; do
+      expect 0 mk check --script $script.txt
+      expect 0 mk build --quiet --store --script $script.txt --tree fixed --stub stub.exe -o $script.exe
+      cmp -s setup.exe $script.exe || fail "$script.txt built another setup"
+    done
+    iconv -f UTF-8 -t UTF-16LE fixed.txt >bare.txt
+    expect_err 1 "bare.txt: the script looks like UTF-16LE without its byte-order mark" \
+      mk build --quiet --store --script bare.txt --tree fixed --stub stub.exe -o bare.exe
     ;;
   old_setup_verifies)
     # Built before signed setups: a PE stub whose CheckSum was kept, no padding.
@@ -309,6 +321,7 @@ TABLE
     contains out.txt "lint.txt:1: warning: text behind the bracket"
     contains out.txt "lint.txt:9: warning: \"exit\" ends the batch before its closing del line"
     contains out.txt "0 errors, 2 warnings"
+    expect 1 mk check --strict --script lint.txt --tree tree
     built_as_checked 0
     built_as_checked 1 --strict
     # [product]: an Id, the icon in the tree, and the uninstaller's name left free.

@@ -500,7 +500,7 @@ e2e_read_window() {
   done <<<"$1"
 }
 
-e2e_close() { probe post "$1" close && e2e_wait_exit 0 20; } # TITLE: as its close box; exit 0
+e2e_close() { probe post "$1" close && e2e_wait_exit "${2:-0}" 20; } # TITLE [CODE]: as its close box; exit 0
 
 # e2e_dialog: waits for a message box of the setup program and reads it as e2e_rects does; its
 # caption in $dialog_title, its texts in $dialog_text.

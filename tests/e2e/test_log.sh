@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# /LOG=FILE, its FILE with blanks in quotes: a silent install logs the program with its command
-# line, locale and scope, target, each file (a UTF-8 name too), value, shortcut and batch, and
-# closes with the exit code and time; a file whose place a folder takes is logged with its
-# reason, a target that cannot be made as refused, a damaged package as such. [register] lands
-# in the registry view of the stub's bitness and [register64] in the 64-bit one, also with the
-# real 32-bit stub where 32-bit programs run natively.
+# /LOG=FILE, its FILE with blanks in quotes: a silent install into a quoted "/D=" with a blank
+# logs the program with its command line, locale and scope, target, each file (a UTF-8 name
+# too), value, shortcut and batch, [run] skipped (nothing started), and the exit code and a time
+# without pauses; a file whose place a folder takes (/D= unquoted, last) with its reason, a
+# target that cannot be made, an unknown switch and a damaged package. [register] lands in the
+# stub's registry view and [register64] in the 64-bit one, also with the real 32-bit stub.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin log
@@ -16,11 +16,13 @@ e2e_on_exit forget_key
 mkdir -p "$scratch/tree/docs" "$scratch/log dir"
 printf 'readme\r\n' >"$scratch/tree/readme.txt"
 printf 'Grüße\r\n' >"$scratch/tree/docs/grüße.txt"
+cp "$SETUP_WIN_PROBE" "$scratch/tree/probe.exe"
 {
   e2e_locale "Log E2E" "$scratch_win\\unused"
   printf '[register]\n%s\\Plain=plain\n[register64]\n%s\\Wide=DWORD:28\n' "$key" "$key"
   printf '[shortcuts]\ne2e.lnk=readme.txt;Read me\n'
   e2e_logging install
+  printf '[run]\nprobe.exe record=%s\\ran.log\n' "$scratch_win"
 } >"$scratch/setup.txt"
 e2e_build
 version=$(sed -n 's/^project(setup VERSION \([0-9.]*\).*/\1/p' "$e2e_dir/../../CMakeLists.txt")
@@ -42,23 +44,29 @@ expect_views() { # BITS of the stub that installed: [register] in its view, [reg
 }
 
 note "a silent install"
-args="/S /LOG=\"$scratch_win\\log dir\\install log.txt\" /D=$scratch_win\\app"
+args="/S /LOG=\"$scratch_win\\log dir\\install log.txt\" \"/D=$scratch_win\\app dir\""
 run_logged 0 "$args"
 expect_eq "log" "$(first_line "$args")
 locale variant: (the plain sections); scope: machine
-target: $scratch_win\\app
+target: $scratch_win\\app dir
 file docs\\grüße.txt
+file probe.exe
 file readme.txt
 register $key\\Plain=plain: set
 register64 $key\\Wide=DWORD:28: set
 shortcut e2e.lnk: made
 batch install.bat: ran, exit code 0
+run: skipped (/S)
 exit code 0 after T s" "$(e2e_install_log "$scratch/log dir/install log.txt")"
+seconds=$(tail -1 "$scratch/log dir/install log.txt" | sed -E 's/.* after ([0-9.]+) s.*/\1/')
+[ "$(echo "$seconds < 2" | bc)" = 1 ] || fail "/S took $seconds s: it waited as the plain form does"
 expect_views "$(bits "$scratch/stub.exe")"
+sleep 1
+[ ! -e "$scratch/ran.log" ] || fail "/S started [run]'s program"
 
 note "a file that cannot be written"
-mkdir -p "$scratch/stuck/readme.txt"
-run_logged 3 "/S /LOG=$scratch_win\\stuck.log /D=$scratch_win\\stuck"
+mkdir -p "$scratch/stuck dir/readme.txt"
+run_logged 3 "/S /LOG=$scratch_win\\stuck.log /D=$scratch_win\\stuck dir"
 log=$(e2e_install_log "$scratch/stuck.log")
 grep -qxF 'file readme.txt: failed: the file could not be created' <<<"$log" || fail "no reason for readme.txt: $log"
 grep -qxF 'file docs\grüße.txt' <<<"$log" || fail "the file that was written is not logged: $log"
@@ -72,6 +80,13 @@ expect_eq "log" "$(first_line "$args")
 locale variant: (the plain sections); scope: machine
 target refused: The target directory cannot be used. Please choose another one.
 exit code 2 after T s" "$(e2e_install_log "$scratch/refused.log")"
+
+note "an unknown switch"
+args="/S /LOG=$scratch_win\\switch.log /X"
+run_logged 2 "$args"
+expect_eq "log" "$(first_line "$args")
+switch refused: /X
+exit code 2 after T s" "$(e2e_install_log "$scratch/switch.log")"
 
 note "the real 32-bit stub"
 stub32="$e2e_dir/../../build/bin/setup-stub.exe"

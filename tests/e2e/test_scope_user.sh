@@ -3,10 +3,12 @@
 # manifest asks for no elevation where the machine one asks for an administrator. A %Programs%
 # shortcut goes to the common Programs folder in a machine install; with Scope=user and no
 # folder line a silent install goes to %LOCALAPPDATA%\Programs\<Name>, makes that shortcut in
-# the user's own Programs folder and registers under HKCU, never HKLM. A target in the Windows
-# folder or Program Files is refused before anything is made: silently exit 2 with the reason
-# logged, interactively a box and the choice again (the field showing the folder line's
-# %LOCALAPPDATA% expanded). The real 32-bit stub, where it runs, refuses both Program Files.
+# the user's own Programs folder, writes its HKEY_CLASSES_ROOT line under the user's
+# Software\Classes and registers under HKCU, never HKLM. A target in the Windows folder or
+# Program Files is refused before anything is made: silently exit 2 with the reason logged,
+# interactively a box and the choice again (the field showing the folder line's %LOCALAPPDATA%
+# expanded); the window closed then ends with 1602, logged, and nothing written. The real
+# 32-bit stub, where it runs, refuses both Program Files.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin scope
@@ -22,13 +24,15 @@ user_link=$(e2e_unix_path "$roaming_win$programs") common_link=$(e2e_unix_path "
 app_win="$local_win\\Programs\\$name" uninstall="Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$id"
 e2e_on_exit "rm -rf '$(e2e_unix_path "$app_win")' '$user_link' '$common_link'"
 e2e_on_exit "'$wine_run' --64 reg delete 'HKCU\\$uninstall' /f >/dev/null 2>&1"
+ext=".e2e$$" classes="Software\\Classes\\.e2e$$"
+e2e_on_exit "'$wine_run' --64 reg delete 'HKCU\\$classes' /f >/dev/null 2>&1"
 printf 'readme\r\n' >"$scratch/tree/readme.txt"
 build() { # STUB FOLDER_LINE [SCOPE]: with a SCOPE, a [product] of it; the user stub beside
   cp "$1" "$scratch/stub.exe"
   cp "${1%.exe}-user.exe" "$scratch/setup-stub-user.exe"
   {
     e2e_locale "$title" "$2"
-    [ -z "${3:-}" ] || printf '[product]\nId=%s\nName=%s\nVersion=1.0\nScope=%s\n' "$id" "$name" "$3"
+    [ -z "${3:-}" ] || printf '[product]\nId=%s\nName=%s\nVersion=1.0\nScope=%s\n[register]\nHKEY_CLASSES_ROOT\\%s\\=Scope.File\n' "$id" "$name" "$3" "$ext"
     printf '[shortcuts]\n%%Programs%%\\%s=readme.txt;Read me\n' "$link"
   } >"$scratch/setup.txt"
   e2e_build
@@ -58,6 +62,8 @@ location=$(e2e_reg_values "HKCU\\$uninstall" | grep '^InstallLocation ') || fail
 expect_eq "entry" "InstallLocation REG_SZ $app_win" "$location"
 hklm=$(e2e_reg_values "HKLM\\$uninstall" /reg:64)$(e2e_reg_values "HKLM\\$uninstall" /reg:32)
 expect_eq "HKLM entry" "" "$hklm"
+expect_eq "the user's class" "(Default) REG_SZ Scope.File" "$(e2e_reg_values "HKCU\\$classes")"
+expect_eq "the machine's class" "" "$(e2e_reg_values "HKLM\\$classes" /reg:64)$(e2e_reg_values "HKLM\\$classes" /reg:32)"
 
 note "the Windows folder, silently"
 e2e_run_silent 2 /S "/LOG=$scratch_win\\refused.log" "/D=C:\\windows\\$scratch_name"
@@ -68,7 +74,7 @@ grep -qF "target refused: You may not write to C:\\windows\\$scratch_name," "$sc
 note "Program Files, interactively"
 "$wine_run" --64 reg delete "HKCU\\$uninstall" /f >/dev/null 2>&1 || fail "cannot forget the entry"
 build "$SETUP_STUB" "%LOCALAPPDATA%\\$scratch_name" user
-e2e_start
+e2e_start "/LOG=$scratch_win\\closed.log"
 e2e_show "$title"
 expect_eq "field" "$local_win\\$scratch_name" "${c_text[$(e2e_child edit)]}"
 e2e_type_into "$title" "$(e2e_child edit)" "C:\\Program Files\\$scratch_name"
@@ -83,7 +89,11 @@ progress bar|msctls_progress32||0
 start button|button|Start|1
 EOT
 [ ! -e "$drive_c/Program Files/$scratch_name" ] || fail "the folder in Program Files was made"
-e2e_close "$title"
+e2e_close "$title" 1602
+log=$(e2e_install_log "$scratch/closed.log")
+expect_eq "log's end" "cancelled by the user"$'\n'"exit code 1602 after T s" "$(tail -2 <<<"$log")"
+[ ! -e "$(e2e_unix_path "$local_win\\$scratch_name")" ] || fail "the closed setup made its folder"
+expect_eq "entry after closing" "" "$(e2e_reg_values "HKCU\\$uninstall")"
 
 note "the real 32-bit stub: both Program Files folders"
 stub32="$e2e_dir/../../build/bin/setup-stub.exe"

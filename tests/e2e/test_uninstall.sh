@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# An application's life with [product]: version 1 installs silently into a folder with a blank
-# given by /D= and enters itself among the installed programs with every value; version 2,
-# started with /S alone, goes to the registered folder, removes the file and folder it no
-# longer has and keeps a user's file; the entry's QuietUninstallString, run as Windows runs
-# it, runs [uninstall] once and removes files, folders, shortcut, registry values, the keys the
-# install made (not an empty one that was there before) and the entry, parks itself for deletion
-# at the next restart, and leaves the folder only for the user's file. A folder swapped for a link
-# to another while the upgrade, or the uninstaller, removes its files leads no deletion there.
-# Where osslsigncode is, version 2 is signed (a certificate made on the spot): the setup and the
-# uninstaller it installs carry signatures osslsigncode accepts, and the signed uninstaller is
-# the one that removes everything.
+# An application's life with [product]: version 1, given a folder with a blank in the plain
+# form, installs there, registers with every value, runs [run], makes a Start-menu group, and
+# its %InstallDir% is that folder in a value, a shortcut and [run]. Version 2, with /S alone,
+# goes to the registered folder, runs no [run], removes the file and folder it no longer has and
+# keeps a user's file; an older version under /S is refused (exit 2, logged, nothing changed) and
+# installed with /ALLOWDOWNGRADE. The QuietUninstallString, run as Windows runs it, runs
+# [uninstall] once, removes files, folders, shortcuts and the group, values, the keys the install
+# made (not an empty one that was there before) and the entry, parks itself for deletion at the
+# next restart and leaves the user's file. A folder swapped for a link to another while the
+# upgrade, or the uninstaller, removes its files leads no deletion there. Where osslsigncode is,
+# version 2 and its uninstaller are signed and verify, and the signed uninstaller removes all.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin uninstall
@@ -17,13 +17,21 @@ id="E2E.App.$$" key="HKEY_CURRENT_USER\\Software\\$scratch_name"
 e2e_product "$id"
 e2e_on_exit e2e_forget_install
 dir="$scratch/Some Dir" win="$scratch_win\\Some Dir"
+common=$("$wine_run" --64 cmd /c 'echo %ALLUSERSPROFILE%' | tr -d '\r')
+group="$common\\Microsoft\\Windows\\Start Menu\\Programs\\E2E Group $$" old="${group/Group/Old}"
+e2e_on_exit "rm -rf '$(e2e_unix_path "$group")' '$(e2e_unix_path "$old")'"
 build_version() { # VERSION
   {
     e2e_locale "Uninstall E2E" "$scratch_win\\default"
     printf '[product]\nId=%s\nName=Lifecycle App\nVersion=%s\nPublisher=E2E Tests\n' "$id" "$1"
     printf 'Url=https://example.org/e2e\nIcon=bin\\probe.exe\n[register]\n%s\\App\\Level=DWORD:7\n' "$key"
     printf '%s\\Pre\\Made\\Deep=1\n' "$key"
+    printf '%s\\App\\Path=%%InstallDir%%\\bin\n' "$key"
+    [ "$1" != 1.0 ] || printf '%s\\Old\\Gone=1\n' "$key"
     printf '[shortcuts]\ne2e.lnk=bin\\probe.exe;Probe of the e2e test\n'
+    printf '%%Programs%%\\E2E Group %s\\Sub\\App.lnk=bin\\probe.exe;Grouped;"%%InstallDir%%\\readme.txt";bin\\probe.exe,1\n' $$
+    [ "$1" != 1.0 ] || printf '%%Programs%%\\E2E Old %s\\Old.lnk=bin\\probe.exe\n' $$
+    printf '[run]\nbin\\probe.exe "record=%%InstallDir%%\\ran.log"\n'
     e2e_logging uninstall "uninstall ran"
   } >"$scratch/setup.txt"
   e2e_build
@@ -42,15 +50,26 @@ printf 'dropped by version 2\r\n' >"$scratch/tree/old/gone.txt"
 cp "$SETUP_WIN_PROBE" "$scratch/tree/bin/probe.exe"
 build_version 1.0
 
-note "version 1, /D= with a blank"
-# Wine quotes an argument that holds a blank: as two words it makes the line a user types.
-e2e_run_silent 0 /S "/D=$scratch_win\\Some" Dir
+note "version 1, a folder with a blank"
+e2e_run_silent 0 "$win"
+e2e_poll 150 test -s "$dir/ran.log" || fail "[run] did not start the probe"
+expect_eq "[run]'s record" "run cwd=$win\\bin" "$(text_of "$dir/ran.log")"
+expect_eq "grouped shortcut" "target=$win\\bin\\probe.exe
+workdir=$win\\bin
+description=Grouped
+arguments=\"$win\\readme.txt\"
+icon=$win\\bin\\probe.exe,1" "$(probe lnk "$group\\Sub\\App.lnk")"
+rm "$dir/ran.log"
 for file in readme.txt docs/notes.bin old/gone.txt bin/probe.exe; do
   cmp -s "$scratch/tree/$file" "$dir/$file" || fail "$file is missing or differs"
 done
 bytes=$(find "$scratch/tree" "$dir/uninstall.exe" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
 entry=$(e2e_entry)
 grep -q '^SetupLocale REG_SZ' <<<"$entry" || fail "no SetupLocale value"
+record=$(printf '%s\\0' "key $key\\App" "value $key\\App\\Level" "key $key\\Pre\\Made" \
+  "value $key\\Pre\\Made\\Deep" "value $key\\App\\Path" "key $key\\Old" "value $key\\Old\\Gone" \
+  "lnk $win\\e2e.lnk" "folder $group" "folder $group\\Sub" "lnk $group\\Sub\\App.lnk" "folder $old" \
+  "lnk $old\\Old.lnk") && record=${record%\\0}
 expect_eq "entry" "$(LC_ALL=C sort <<EOF
 DisplayIcon REG_SZ $win\\bin\\probe.exe
 DisplayName REG_SZ Lifecycle App
@@ -62,7 +81,7 @@ NoModify REG_DWORD 0x1
 NoRepair REG_DWORD 0x1
 Publisher REG_SZ E2E Tests
 QuietUninstallString REG_SZ "$win\\uninstall.exe" /S
-SetupRecord REG_MULTI_SZ key HKEY_CURRENT_USER\\Software\\$scratch_name\\App\\0key HKEY_CURRENT_USER\\Software\\$scratch_name\\Pre\\Made
+SetupRecord REG_MULTI_SZ $record
 URLInfoAbout REG_SZ https://example.org/e2e
 UninstallString REG_SZ "$win\\uninstall.exe"
 EOF
@@ -85,6 +104,8 @@ e2e_run_silent any /S
 e2e_swap_done
 diff -r "$scratch/kept" "$scratch/outside" >/dev/null || fail "deleted through the swapped folder"
 expect_eq "exit code" 0 "$setup_rc"
+sleep 1
+[ ! -e "$dir/ran.log" ] || fail "/S ran [run]"
 for file in "$setup_exe" "$dir/uninstall.exe"; do
   [ -z "${E2E_SIGN:-}" ] || osslsigncode verify -CAfile "$scratch/cert.pem" "$file" >/dev/null 2>&1 ||
     fail "osslsigncode rejects $file"
@@ -96,9 +117,23 @@ expect_eq "user's file" mine "$(text_of "$dir/user.txt")"
 version=$(e2e_entry_value DisplayVersion) values=$(e2e_registry | LC_ALL=C sort)
 expect_eq "DisplayVersion" 2.0 "$version"
 expect_eq "registry values" "App\\Level REG_DWORD 0x7
+App\\Path REG_SZ $win\\bin
 Mine REG_SZ kept
 Pre\\Made\\Deep REG_SZ 1" "$values"
 e2e_check_shortcut "$win" "$win"
+[ ! -e "$(e2e_unix_path "$old")" ] || fail "version 1's group is left: $(find "$(e2e_unix_path "$old")")"
+! key_exists "$key\\Old" || fail "the key of version 1's value is left"
+
+note "an older version"
+printf 'older\r\n' >"$scratch/tree/readme.txt"
+build_version 1.10
+e2e_run_silent 2 /S "/LOG=$scratch_win\\older.log"
+grep -qxF "version 1.10 is older than the installed 2.0: refused (/ALLOWDOWNGRADE installs it)" \
+  <(e2e_install_log "$scratch/older.log") || fail "no refusal logged: $(text_of "$scratch/older.log")"
+expect_eq "readme after the refusal" readme "$(text_of "$dir/readme.txt")"
+e2e_run_silent 0 /S /ALLOWDOWNGRADE
+expect_eq "readme after /ALLOWDOWNGRADE" older "$(text_of "$dir/readme.txt")"
+expect_eq "DisplayVersion" 1.10 "$(e2e_entry_value DisplayVersion)"
 
 note "the quiet uninstall"
 cp "$dir/uninstall.exe" "$scratch/uninstaller.copy"
@@ -115,6 +150,7 @@ pending=$("$wine_run" --64 reg query "HKLM\\System\\CurrentControlSet\\Control\\
   /v PendingFileRenameOperations | tr -d '\r')
 grep -qF "${parked[0]##*/}" <<<"$pending" || fail "no deletion pending for ${parked[0]##*/}: $pending"
 expect_eq "left in the folder" user.txt "$(ls -A "$dir")"
+[ ! -e "$(e2e_unix_path "$group")" ] || fail "the Start-menu group is left: $(find "$(e2e_unix_path "$group")")"
 expect_log "uninstall ran"
 entry=$(e2e_entry) values=$(e2e_registry)
 expect_eq "entry" "" "$entry"

@@ -8,7 +8,7 @@
 //   dialog EXE WAIT_MS      the first visible message box of such a process: "title", then as rects
 //   post TITLE timer|close  WM_TIMER 100, or what the close box sends
 //   post TITLE click TEXT   BN_CLICKED of its button captioned TEXT
-//   lnk FILE                a shortcut's target, working directory, description
+//   lnk FILE                a shortcut's target, working directory, description (arguments, icon)
 //   version FILE            as Windows reads the file's identity: "fixed" and the numeric file
 //                           version, a line per text of its US English string table, then
 //                           "icon" and the size in bytes of each image of icon group 100
@@ -227,12 +227,18 @@ int PrintShortcut(const wchar_t* path) {
                                  reinterpret_cast<void**>(&link))) &&
       SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
       SUCCEEDED(file->Load(path, STGM_READ))) {
-    wchar_t text[3][MAX_PATH * 2] = {};
+    wchar_t text[5][MAX_PATH * 2] = {};
+    int icon = 0;
     link->GetPath(text[0], MAX_PATH * 2, nullptr, SLGP_RAWPATH);
     link->GetWorkingDirectory(text[1], MAX_PATH * 2);
     link->GetDescription(text[2], MAX_PATH * 2);
-    Print({"target=" + Utf8(text[0]) + "\nworkdir=" + Utf8(text[1]) +
-           "\ndescription=" + Utf8(text[2])});
+    link->GetArguments(text[3], MAX_PATH * 2);
+    link->GetIconLocation(text[4], MAX_PATH * 2, &icon);
+    // Arguments and icon only where a shortcut has them.
+    Print({"target=" + Utf8(text[0]) + "\nworkdir=" + Utf8(text[1]) + "\ndescription=" +
+           Utf8(text[2]) + (text[3][0] != 0 ? "\narguments=" + Utf8(text[3]) : std::string()) +
+           (text[4][0] != 0 ? "\nicon=" + Utf8(text[4]) + "," + std::to_string(icon)
+                            : std::string())});
     result = 0;
   }
   if (file != nullptr) file->Release();

@@ -58,6 +58,13 @@ TEST(RegistryLineTest, SplitsRootKeyNameAndValue) {
       {"HKEY_USERS\\\\n=x", "HKU||n|sz x (4)"},
   };
   for (const auto& [line, expected] : cases) EXPECT_EQ(RegistryParsed(line), expected) << line;
+  // The per-user scope's classes are the user's own; other roots stay.
+  RegistryLine classes, users;
+  ParseRegistryLine("HKEY_CLASSES_ROOT\\.ex\\=t", &classes);
+  ParseRegistryLine("HKEY_USERS\\.ex\\=t", &users);
+  EXPECT_TRUE(MoveToUserClasses(&classes) && classes.root == RegistryRoot::kCurrentUser);
+  EXPECT_EQ(Narrow(classes.keyPath), "Software\\Classes\\.ex");
+  EXPECT_FALSE(MoveToUserClasses(&users));
   EXPECT_EQ(ParseHex(std::string_view("1A2B").substr(0, 2)), 0x1Au);
   EXPECT_EQ(ParseHex({}), 0u);
   EXPECT_EQ(ParseHex("Gg"), 0u);
@@ -99,31 +106,49 @@ TEST(RegistryLineTest, LinesOfTheWrongShapeOrSizeAreSkippedWithTheirReason) {
 }
 
 // "FILE|PARAMETERS|WORKDIR", "-" for no parameters at all.
-std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+std::string RunParsed(std::string_view line, std::u16string_view targetDir = kTargetDir,
+                      bool withProduct = false) {
   RunLine parsed;
-  EXPECT_EQ(ParseRunLine(line, targetDir, &parsed), RunSkip::kNone) << line;
+  EXPECT_EQ(ParseRunLine(line, targetDir, &parsed, withProduct), RunSkip::kNone) << line;
   return Narrow(parsed.file) + "|" + (parsed.parameters ? Narrow(*parsed.parameters) : "-") + "|" +
          Narrow(parsed.workingDirectory);
 }
 
-// The record an entry keeps survives its REG_MULTI_SZ form; a key line reads back as written,
-// lines of other words or roots are no keys (and still kept), and a line stands once.
-TEST(InstallRecordTest, KeyLinesRoundTripAndOtherLinesAreKept) {
+// The record an entry keeps survives its REG_MULTI_SZ form; each kind of line reads back as
+// written, lines of other words or roots are none of it (and still kept), and a line stands once.
+TEST(InstallRecordTest, LinesRoundTripAndOtherLinesAreKept) {
   InstallRecord record;
   AddRecordLine(&record, RecordedKeyLine({true, RegistryRoot::kLocalMachine, u"Software\\A B"}));
   AddRecordLine(&record, RecordedKeyLine({false, RegistryRoot::kUsers, u"S\\x"}));
   AddRecordLine(&record, u"link C:\\x.lnk");
   AddRecordLine(&record, RecordedKeyLine({false, RegistryRoot::kUsers, u"S\\x"}));
+  AddRecordLine(&record, RecordedValueLine({true, RegistryRoot::kCurrentUser, u"S\\k"}, u"N"));
+  AddRecordLine(&record, RecordedValueLine({false, RegistryRoot::kUsers, u"S"}, u""));
+  AddRecordLine(&record, RecordedPathLine(RecordedPathKind::kLink, u"C:\\G\\a.lnk"));
+  AddRecordLine(&record, RecordedPathLine(RecordedPathKind::kFolder, u"C:\\G"));
   const InstallRecord read = SplitRecordText(JoinRecordText(record));
   ASSERT_EQ(read, record);
   EXPECT_EQ(Narrow(read[0]), "key64 HKEY_LOCAL_MACHINE\\Software\\A B");
   RecordedKey key;
   ASSERT_TRUE(ReadRecordedKey(read[1], &key));
   EXPECT_EQ(Narrow(RecordedKeyLine(key)), "key HKEY_USERS\\S\\x");
-  for (const std::u16string_view line : {u"link C:\\x.lnk", u"key HKLM\\S", u"key HKEY_USERS\\",
-                                         u"keys HKEY_USERS\\S", u"key HKEY_USERS"}) {
-    EXPECT_FALSE(ReadRecordedKey(line, &key)) << Narrow(line);
+  EXPECT_EQ(Narrow(read[3]) + "|" + Narrow(read[4]),
+            "value64 HKEY_CURRENT_USER\\S\\k\\N|value HKEY_USERS\\S\\");
+  RecordedValue value;
+  ASSERT_TRUE(ReadRecordedValue(read[3], &value));
+  EXPECT_EQ(RecordedValueLine(value.key, value.name), read[3]);
+  std::u16string path;
+  EXPECT_TRUE(ReadRecordedPath(read[5], RecordedPathKind::kLink, &path) && path == u"C:\\G\\a.lnk");
+  EXPECT_TRUE(ReadRecordedPath(read[6], RecordedPathKind::kFolder, &path) && path == u"C:\\G");
+  for (const std::u16string_view line :
+       {u"link C:\\x.lnk", u"key HKLM\\S", u"key HKEY_USERS\\", u"keys HKEY_USERS\\S",
+        u"key HKEY_USERS", u"value HKEY_USERS\\N", u"value64 HKLM\\S\\N", u"lnk ", u"folder"}) {
+    EXPECT_FALSE(ReadRecordedKey(line, &key) || ReadRecordedValue(line, &value) ||
+                 ReadRecordedPath(line, RecordedPathKind::kLink, &path) ||
+                 ReadRecordedPath(line, RecordedPathKind::kFolder, &path))
+        << Narrow(line);
   }
+  EXPECT_FALSE(ReadRecordedKey(read[3], &key) || ReadRecordedValue(read[0], &value));
   EXPECT_TRUE(SplitRecordText(std::u16string(1, u'\0')).empty());
 }
 
@@ -148,6 +173,14 @@ TEST(RunLineTest, ProgramParameterAndWorkingDirectory) {
   for (const auto& [line, expected] : cases) EXPECT_EQ(RunParsed(line), expected) << line;
   // "D:" alone would be the current directory on D.
   EXPECT_EQ(RunParsed("app.exe", u"D:"), "D:\\app.exe|-|D:\\");
+  // With [product], %InstallDir% is the folder: a program may start with it.
+  EXPECT_EQ(RunParsed("%InstallDir%\\app.exe \"%InstallDir%\\a.txt\"", kTargetDir, true),
+            "C:\\Tools\\Example\\app.exe|\"C:\\Tools\\Example\\a.txt\"|C:\\Tools\\Example");
+  EXPECT_EQ(RunParsed("%InstallDir%app.exe", kTargetDir, true),
+            "C:\\Tools\\Example\\%InstallDir%app.exe|-|C:\\Tools\\Example");
+  EXPECT_EQ(
+      RunParsed("%InstallDir%\\app.exe %InstallDir%"),
+      "C:\\Tools\\Example\\%InstallDir%\\app.exe|%InstallDir%|C:\\Tools\\Example\\%InstallDir%");
 }
 
 TEST(RunLineTest, LinesAndPathsLongerThanTheirBufferAreSkipped) {
@@ -165,15 +198,20 @@ TEST(RunLineTest, LinesAndPathsLongerThanTheirBufferAreSkipped) {
 }
 
 // "LINK|TARGET|WORKDIR|DESCRIPTION", or the reason the line is skipped.
-std::string ShortcutParsed(std::string_view line, std::u16string_view targetDir = kTargetDir) {
+// With [product], "|ARGUMENTS|ICON,INDEX" after them.
+std::string ShortcutParsed(std::string_view line, std::u16string_view targetDir = kTargetDir,
+                           bool withProduct = false) {
   ShortcutLine parsed;
   parsed.linkPath = u"kept";
-  const ShortcutSkip skip = ParseShortcutLine(line, targetDir, &parsed);
+  const ShortcutSkip skip = ParseShortcutLine(line, targetDir, &parsed, withProduct);
   if (skip != ShortcutSkip::kNone) {
     return "skipped " + std::to_string(static_cast<int>(skip)) + " " + Narrow(parsed.linkPath);
   }
   return Narrow(parsed.linkPath) + "|" + Narrow(parsed.targetPath) + "|" +
-         Narrow(parsed.workingDirectory) + "|" + Narrow(parsed.description);
+         Narrow(parsed.workingDirectory) + "|" + Narrow(parsed.description) +
+         (withProduct ? "|" + Narrow(parsed.arguments) + "|" + Narrow(parsed.iconPath) + "," +
+                            std::to_string(parsed.iconIndex)
+                      : "");
 }
 
 TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
@@ -196,6 +234,25 @@ TEST(ShortcutLineTest, SplitsLinkTargetAndDescription) {
   // A drive root keeps its backslash.
   EXPECT_EQ(ShortcutParsed("a.lnk=run.exe", u"D:"), "a.lnk|D:\\run.exe|D:\\|");
   EXPECT_EQ(ShortcutParsed("a.lnk=bin\\run.exe", u"D:"), "a.lnk|D:\\bin\\run.exe|D:\\bin|");
+  // With [product]: DESCRIPTION;ARGUMENTS;ICON[,INDEX] and %InstallDir%.
+  const std::pair<std::string_view, std::string> withProduct[] = {
+      {"a.lnk=r.exe;one;two", "a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|one|two|,0"},
+      {"%InstallDir%\\a.lnk=%InstallDir%\\r.exe;d;\"%InstallDir%\\r.txt\";%InstallDir%\\i.dll,12",
+       "C:\\Tools\\Example\\a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|d|"
+       "\"C:\\Tools\\Example\\r.txt\"|C:\\Tools\\Example\\i.dll,12"},
+      {"a.lnk=r.exe;;;my,i.ico;x",
+       "a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|||"
+       "C:\\Tools\\Example\\my,i.ico;x,0"},
+      {"a.lnk=r.exe;;;i.ico,",
+       "a.lnk|C:\\Tools\\Example\\r.exe|C:\\Tools\\Example|||"
+       "C:\\Tools\\Example\\i.ico,,0"},
+  };
+  for (const auto& [line, expected] : withProduct) {
+    EXPECT_EQ(ShortcutParsed(line, kTargetDir, true), expected) << line;
+  }
+  EXPECT_EQ(ShortcutParsed("%InstallDir%\\a.lnk=%InstallDir%\\run.exe"),
+            "%InstallDir%\\a.lnk|C:\\Tools\\Example\\%InstallDir%\\run.exe|C:\\Tools\\Example\\%"
+            "InstallDir%|");
   EXPECT_EQ(ShortcutWorkingDirectory(u"\\\\server\\share\\a.exe"), u"\\\\server\\share");
   EXPECT_EQ(ShortcutWorkingDirectory(u"\\a.exe"), u"");
 }
@@ -273,6 +330,17 @@ TEST(ProductSectionTest, KeysValuesVariantsAndIds) {
   EXPECT_EQ(Narrow(RemovePromptText(german, u"C:\\App")), "Beispiel aus C:\\App entfernen?");
   EXPECT_FALSE(ReadProductSection(HeapScript("[locale]\n").text(), {}).present);
 
+  // Dotted numbers as numbers, anything else as text.
+  const std::tuple<const char*, const char*, int> versions[] = {
+      {"1.10", "1.9", 1},  {"1.0", "1", 0},     {"2", "10", -1},
+      {"1.02", "1.2", 0},  {"1.0.1", "1", 1},   {"1.0-beta", "1.0", 1},
+      {"1.0b", "1.0b", 0}, {"1..0", "1.0", -1}, {"1.", "1", 1},
+      {"", "1", -1},       {"v2", "v10", 1},    {"99999999999999999999", "9", 1},
+  };
+  for (const auto& [a, b, order] : versions) {
+    EXPECT_EQ(CompareVersions(a, b), order) << a << " vs " << b;
+    EXPECT_EQ(CompareVersions(b, a), -order) << b << " vs " << a;
+  }
   for (const char* id : {"a", "Example.App-2_x", "0"}) EXPECT_TRUE(IsValidProductId(id)) << id;
   for (const std::string& id : {std::string(), std::string("a b"), std::string("a\\b"),
                                 std::string("caf\xC3\xA9"), std::string(129, 'a')}) {
@@ -300,6 +368,28 @@ TEST(FolderVariablesTest, ExpandsKnownNamesOnly) {
   EXPECT_EQ(UnknownFolderVariables("%Programs%\\%Temp%\\50% of 100%\\%programfiles%"),
             (std::vector<std::string>{"%Temp%", "%programfiles%"}));
   EXPECT_TRUE(UnknownFolderVariables("%AppData%\\x%").empty());
+  EXPECT_EQ(Narrow(ExpandInstallDir(u"%InstallDir%\\a;%INSTALLDIR%;%InstallDir%", u"C:\\x")),
+            "C:\\x\\a;%INSTALLDIR%;C:\\x");
+  EXPECT_EQ(Narrow(std::u16string(WithoutInstallDir(u"%InstallDir%\\bin\\a.exe"))), "bin\\a.exe");
+  EXPECT_EQ(Narrow(std::u16string(WithoutInstallDir(u"%InstallDir%a.exe"))), "%InstallDir%a.exe");
+  // A Start-menu group: the folders between the known folder and the link.
+  const std::pair<std::u16string_view, std::vector<std::string>> groups[] = {
+      {u"%Programs%\\Tools\\Text\\Notepad.lnk", {"<g>\\Tools", "<g>\\Tools\\Text"}},
+      {u"%Desktop%\\Notepad.lnk", {}},
+      {u"%Programs%Tools\\Notepad.lnk", {}},
+      {u"C:\\Tools\\Notepad.lnk", {}},
+      {u"%Programs%\\..\\Notepad.lnk", {}},
+      {u"%Programs%\\a\\\\Notepad.lnk", {}},
+      {u"%Temp%\\a\\Notepad.lnk", {}},
+  };
+  for (const auto& [link, folders] : groups) {
+    std::vector<std::string> made;
+    for (const std::u16string& folder : LinkGroupFolders(link, values))
+      made.push_back(Narrow(folder));
+    EXPECT_EQ(made, folders) << Narrow(link);
+  }
+  values[FOLDER_PROGRAMS].clear();
+  EXPECT_TRUE(LinkGroupFolders(u"%Programs%\\Tools\\a.lnk", values).empty());
 }
 
 }  // namespace

@@ -92,6 +92,13 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
       {u"/S /? /X", "H 1 "},
       {u"/WAIT=86401 /S", "R 1 /WAIT=86401"},
       {u"/WAIT=1s", "R 0 /WAIT=1s"},
+      // A quoted word is one, quotes dropped: "/D=" with blanks anywhere.
+      {u"/S \"/D=C:\\x y\"", "S 1 C:\\x y"},
+      {u" \"/D=C:\\x y\" /S", "S 1 C:\\x y"},
+      {u"/D=\"C:\\x y\" /S", "S 1 C:\\x y"},
+      {u"/S \"/X y\"", "R 1 /X y"},
+      {u"/allowdowngrade", "R 0 /allowdowngrade"},
+      {u"\"C:\\x y\"", "F 1 C:\\x y"},
   };
   for (const auto& [tail, expected] : cases) {
     const SetupCommand command = ParseSetupCommand(tail);
@@ -111,6 +118,7 @@ TEST(InstallTargetTest, SwitchesAndFolders) {
   EXPECT_EQ(quoted.lockWaitSeconds, kDefaultLockWaitSeconds);
   EXPECT_EQ(ParseSetupCommand(u"/S /WAIT=0").lockWaitSeconds, 0u);
   EXPECT_EQ(ParseSetupCommand(u"/WAIT=86400 /S").lockWaitSeconds, 86400u);
+  EXPECT_TRUE(ParseSetupCommand(u"/ALLOWDOWNGRADE /S").allowDowngrade);
 }
 
 TEST(InstallTargetTest, FoldersWithinFolders) {

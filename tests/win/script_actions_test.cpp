@@ -44,6 +44,7 @@ class ScriptActionTest : public ::testing::Test {
     ScriptActionContext context;
     context.script = ScriptText{script_.data(), script_.size()};
     context.targetDir = reinterpret_cast<const char16_t*>(target_.c_str());
+    context.record = &record_;
     return context;
   }
   std::string Read(const wchar_t* name) const {
@@ -60,6 +61,7 @@ class ScriptActionTest : public ::testing::Test {
     return text;
   }
 
+  InstallRecord record_;  // what the actions made
   // No trailing backslash.
   const std::wstring target_ =
       (fs::temp_directory_path() /
@@ -220,7 +222,24 @@ TEST_F(ScriptActionTest, RegistryValuesUnderEveryRootWithTheirExactData) {
                    nullptr, nullptr, nullptr);
   RegCloseKey(opened);
   EXPECT_EQ(values, 3u) << "only the well-formed lines inside the section write";
+  // Each value set and key made is recorded, and the record takes them all away again.
+  EXPECT_EQ(record_.size(), 7u + 6u);
+  EXPECT_TRUE(RemoveRecorded(record_).empty());
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(RegOpenKeyExW(roots[i], subkeys[i], 0, KEY_READ, &opened), ERROR_FILE_NOT_FOUND);
+  }
   clean();
+}
+
+// Whatever a record names, only a shortcut file and an empty folder go.
+TEST_F(ScriptActionTest, RecordedPathsGoOnlyAsShortcutsAndEmptyFolders) {
+  std::ofstream(fs::path(target_) / "a.txt") << "kept";
+  const std::u16string target = reinterpret_cast<const char16_t*>(target_.c_str());
+  const InstallRecord record = {RecordedPathLine(RecordedPathKind::kLink, target + u"\\a.txt"),
+                                RecordedPathLine(RecordedPathKind::kFolder, target),
+                                RecordedPathLine(RecordedPathKind::kLink, target + u"\\b.lnk")};
+  EXPECT_EQ(RemoveRecorded(record), InstallRecord(record.begin(), record.begin() + 2));
+  EXPECT_EQ(Read(L"a.txt"), "kept");
 }
 
 }  // namespace

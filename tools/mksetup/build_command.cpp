@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "builder/package_writer.h"
+#include "builder/script_encoding.h"
 #include "builder/script_lint.h"
 #include "builder/setup_identity.h"
 #include "builder/tree_rules.h"
@@ -73,8 +74,10 @@ std::string ReadStub(const std::string& path) {
 }
 
 std::string ReadScript(const std::string& path) {
-  std::string script = ReadInput(path, "script");
+  std::string script;
   try {
+    // Stored as UTF-8 without a byte-order mark, whatever the editor saved.
+    script = ScriptTextOfFile(ReadInput(path, "script"));
     ValidateScript(script);
   } catch (const PackageError& error) {
     throw InputError{path, error.what()};
@@ -344,7 +347,10 @@ void setup_build(CLI::App& app) {
   auto options = std::make_shared<BuildOptions>();
   CLI::App* command =
       app.add_subcommand("build", "Build a setup program from a script and a folder");
-  command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
+  command
+      ->add_option("--script", options->script,
+                   "The setup script (UTF-8, or UTF-16 with its byte-order mark)")
+      ->required();
   command->add_option("--tree", options->tree, "The folder to install")->required();
   command->add_option("-o,--output", options->output, "The setup program to write")->required();
   command->add_option("--stub", options->stub, "The stub (default: setup-stub.exe beside mksetup)");

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <utility>
 
+#include "builder/script_encoding.h"
 #include "builder/script_lint.h"
 #include "builder/tree_rules.h"
 #include "command_input.h"
@@ -19,7 +21,7 @@ constexpr char kDescription[] =
     "FILE:LINE: error|warning: MESSAGE (FILE: ... for the script as a whole;\n"
     "a tree the build would refuse is one error, and its files are not looked up),\n"
     "then a summary line; a clean script prints only \"OK\".\n"
-    "Exit code: 0 without errors (warnings alone included), 1 with errors,\n"
+    "Exit code: 0 without errors (warnings alone included, unless --strict), 1 with errors,\n"
     "2 when the script or the tree cannot be read.";
 
 void PrintSummary(const LintCounts& counts) {
@@ -32,10 +34,15 @@ void setup_check(CLI::App& app) {
   auto options = std::make_shared<CheckOptions>();
   CLI::App* command = app.add_subcommand("check", "Lint a setup script and its picture");
   command->footer(kDescription);
-  command->add_option("--script", options->script, "The setup script (UTF-8)")->required();
+  command
+      ->add_option("--script", options->script,
+                   "The setup script (UTF-8, or UTF-16 with its byte-order mark)")
+      ->required();
   command->add_option("--tree", options->tree,
                       "The folder to install; without it the picture and the product's icon "
                       "are not looked up");
+  command->add_flag("--strict", options->strict,
+                    "Count warnings as errors (exit code 1), as build --strict refuses them");
   command->add_flag("--follow-links", options->followLinks,
                     "Look into symbolic links of the tree, as build --follow-links does");
   command->callback([options] {
@@ -49,6 +56,13 @@ int run_check(const CheckOptions& options) {
   if (!ReadWholeFile(options.script, &script)) {
     PrintError(subject, std::string("cannot read the script: ") + std::strerror(errno));
     return CHECK_UNREADABLE;
+  }
+  try {
+    script = ScriptTextOfFile(std::move(script));  // what build stores
+  } catch (const PackageError& error) {
+    std::cout << subject << ": error: " << error.what() << '\n';
+    PrintSummary(LintCounts{1, 0});
+    return CHECK_ERRORS;
   }
   TreeFileNames files;
   const TreeFileNames* lookUp = nullptr;
@@ -75,5 +89,6 @@ int run_check(const CheckOptions& options) {
   LintCounts counts = PrintFindings(std::cout, subject, LintScript(script, lookUp));
   counts.errors += treeErrors;
   PrintSummary(counts);
-  return counts.errors == 0 ? CHECK_CLEAN : CHECK_ERRORS;
+  return counts.errors == 0 && !(options.strict && counts.warnings != 0) ? CHECK_CLEAN
+                                                                         : CHECK_ERRORS;
 }

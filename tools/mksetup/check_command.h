@@ -10,6 +10,7 @@ struct CheckOptions {
   std::string script;
   std::string tree;          // empty: the picture is not looked up
   bool followLinks = false;  // as build --follow-links
+  bool strict = false;       // warnings count as errors
 };
 
 inline constexpr int CHECK_CLEAN = 0;       // no errors (warnings may have been printed)

@@ -5,6 +5,7 @@
 // windows.h first: the control header builds on it.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -104,7 +105,9 @@ void SetupApp::DoInstall() {
     return;
   }
   InstallStarted = 1;
-  if (!TakeInstallLock(texts.title)) return;
+  // The registered version is read under the lock: another setup of the
+  // product cannot change it between the question and the install.
+  if (!TakeInstallLock(texts.title) || !AcceptVersion()) return;
   ShowProgressMode();
   PumpWindowMessages(hwnd);
   if (!EnterTarget()) {
@@ -174,8 +177,32 @@ void SetupApp::DoInstall() {
     DeleteFileW(AsWide(LongPathForm(Concat({context.targetDir, u"\\", uninstallerSide}))));
   }
   problems.ShowSummary();
-  Sleep(kFinalPauseMs);
+  if (!SkipsRun()) Sleep(kFinalPauseMs);
   PostQuitMessage(0);
+}
+
+// An older version replaces the registered one only when someone says so:
+// the user with the window, /ALLOWDOWNGRADE silently. Asked before anything
+// is made; a No or a silent refusal ends the setup.
+bool SetupApp::AcceptVersion() {
+  if (!product_.Usable() || product_.version.empty() || command_.allowDowngrade) return true;
+  const std::u16string installed = RegisteredVersion(product_);
+  if (installed.empty() || CompareVersions(product_.version, WideToUtf8(installed)) >= 0) {
+    return true;
+  }
+  const std::u16string older = Utf8ToWide(product_.version);
+  if (!silent_ &&
+      ShowInstallBox(hwnd,
+                     Concat({installed, u" is installed; replace it with the older ", older, u"?"}),
+                     texts.title, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    return true;
+  }
+  context.Note(
+      Concat({u"version ", older, u" is older than the installed ", installed,
+              silent_ ? u": refused (/ALLOWDOWNGRADE installs it)" : u": cancelled by the user"}));
+  exitCode_ = silent_ ? SETUP_EXIT_TARGET_UNUSABLE : SETUP_EXIT_CANCELLED;
+  PostQuitMessage(0);
+  return false;
 }
 
 void SetupApp::ShowProgressMode() {
@@ -308,15 +335,22 @@ bool SetupApp::PlaceUninstaller(const std::u16string& side) {
 }
 
 // The entry among the installed programs, when the tree brought its
-// uninstaller (a setup built with [product]). Its record keeps what the
-// entry it replaces recorded (the keys an earlier version made are still
-// the product's) with what this install made.
+// uninstaller (a setup built with [product]). What the entry it replaces
+// recorded and this install did not make goes, as the files this version
+// no longer has did: shortcuts and values, and keys and group folders once
+// empty. Its record keeps what is left of that (the keys an earlier version
+// made and this one uses are still the product's) with what this install
+// made.
 void SetupApp::RegisterInstall(const ExtractStats& stats, const InstallRecord& made) {
   const std::u16string uninstaller =
       LongPathForm(Concat({context.targetDir, u"\\", Utf8ToWide(UNINSTALLER_NAME)}));
   const DWORD attributes = GetFileAttributesW(AsWide(uninstaller));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
-  InstallRecord record = ReadInstallRecord(product_);
+  InstallRecord dropped;
+  for (const std::u16string& line : ReadInstallRecord(product_)) {
+    if (std::find(made.begin(), made.end(), line) == made.end()) dropped.push_back(line);
+  }
+  InstallRecord record = RemoveRecorded(dropped);
   for (const std::u16string& line : made) AddRecordLine(&record, line);
   RegisterProduct(product_, context.targetDir, context.localeName, stats.bytesWritten, record);
 }
@@ -371,5 +405,9 @@ void SetupApp::RunSections() {
   DoRegister64Section(context);
   DoShortcutsSection(context);
   DoInstallSection(context);
-  DoRunSection(context);
+  if (!SkipsRun()) {
+    DoRunSection(context);
+  } else if (FindSection(context.script, context.localeName, "run") != nullptr) {
+    context.Note(u"run: skipped (/S)");
+  }
 }

@@ -119,6 +119,10 @@ std::u16string RegisteredLocation(const Product& product) {
   return ReadText(product, L"InstallLocation", 1024);
 }
 
+std::u16string RegisteredVersion(const Product& product) {
+  return ReadText(product, L"DisplayVersion", 256);
+}
+
 bool RegisteredLocale(const Product& product, LocaleName* localeName) {
   // Empty is a choice too: the plain sections.
   bool found = false;

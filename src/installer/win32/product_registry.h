@@ -24,6 +24,8 @@ bool RegisterProduct(const Product& product, const std::u16string& folder,
 
 // The folder of the registered install of `id`; empty when there is none.
 std::u16string RegisteredLocation(const Product& product);
+// The registered install's DisplayVersion; empty when there is none.
+std::u16string RegisteredVersion(const Product& product);
 // The locale variant the registered install used; false when there is none.
 bool RegisteredLocale(const Product& product, LocaleName* localeName);
 

@@ -79,6 +79,7 @@ int SetupApp::InitInstance() {
   product_.id = plain.id;
   product_.scope = plain.scope;
   context.perUser = product_.Usable() && product_.PerUser();
+  context.withProduct = plain.present;
   context.folders = ReadFolderValues(context.perUser);
   context.Note(Concat({u"locale variant: ",
                        context.localeName.text.empty() ? std::u16string(u"(the plain sections)")
@@ -267,8 +268,10 @@ void SetupApp::StartSilently() {
   ShowWindow(BrowseButton.hwnd, SW_HIDE);
   ShowWindow(StartButton.hwnd, SW_HIDE);
   silent_ = true;
-  // Replaces the automatic start's timer: both have the same id.
-  SetTimer(hwnd, INSTALL_TIMER_ID, kSilentStartMs, nullptr);
+  // Replaces the automatic start's timer: both have the same id. /S waits
+  // for nothing; the plain folder form keeps its pause.
+  SetTimer(hwnd, INSTALL_TIMER_ID, command_.kind == CommandKind::kSwitches ? 0 : kSilentStartMs,
+           nullptr);
 }
 
 LRESULT SetupApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -294,6 +297,15 @@ LRESULT SetupApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       case WM_TIMER:
         DoInstall();
         return 1;
+      case WM_CLOSE:
+        // Closed before the install began: nothing is written. A setup of
+        // an application ([product]) says so with its exit code.
+        if (InstallStarted == 0 && context.withProduct &&
+            package.treeMethod != TREE_METHOD_RECORD) {
+          context.Note(u"cancelled by the user");
+          exitCode_ = SETUP_EXIT_CANCELLED;
+        }
+        break;
       case WM_SETUP_PROGRESS:
         return OnProgress(wParam, lParam);
       case WM_DPICHANGED:

@@ -25,7 +25,7 @@
 
 // The setup window's one timer: the silent and the automatic start.
 inline constexpr UINT_PTR INSTALL_TIMER_ID = 100;
-inline constexpr UINT kSilentStartMs = 2000;
+inline constexpr UINT kSilentStartMs = 2000;  // the plain folder form; /S starts at once
 inline constexpr UINT kAutomaticStartMs = 500;
 
 // The process exit codes of the installer.
@@ -38,6 +38,10 @@ enum SetupExitCode : int {
   // an unknown switch; the uninstaller's question answered No.
   SETUP_EXIT_TARGET_UNUSABLE = 2,
   SETUP_EXIT_INCOMPLETE = 3,  // some entry of the tree was skipped or not written
+  // A setup with [product] whose window was closed before the install
+  // began, or whose downgrade was answered No: nothing was written. Windows
+  // Installer's "cancelled by the user", which deployment tools know.
+  SETUP_EXIT_CANCELLED = 1602,
   // Installed, but a file in use is replaced when Windows restarts (the
   // code deployment tools read as "done, restart needed").
   SETUP_EXIT_RESTART_NEEDED = 3010,
@@ -105,6 +109,10 @@ class SetupApp : public FrameWindow, public AppBase {
   static int CaptionHeight(unsigned dpi);
 
   // Install steps.
+  bool AcceptVersion();
+  // /S: what [run] starts would wait for nobody; the plain folder form runs
+  // it as it always did.
+  bool SkipsRun() const { return silent_ && command_.kind == CommandKind::kSwitches; }
   void ShowProgressMode();
   void ShowChoiceMode();
   bool EnterTarget();

@@ -1,12 +1,13 @@
 // The uninstaller: the stub whose package holds a record of what its setup
 // installs. It asks (unless silent), runs [uninstall], removes the recorded
 // files and then their empty folders, the batch file the install left, the
-// shortcuts and registry values the script made and the entry among the
-// installed programs; then itself and the install folder, when empty. The
+// shortcuts and registry values the script and the entry's record name, the
+// keys and group folders the record names once empty, and the entry among
+// the installed programs; then itself and the install folder, when empty. The
 // entry, shortcuts and values stay when the entry names another folder.
-// Whatever the record says, it touches nothing outside its own folder but
-// what the script's shortcut and registry lines name, and never a file the
-// record does not list.
+// Whatever the package's record says, it touches nothing outside its own
+// folder but what the script's shortcut and registry lines and the entry's
+// record name, and no file of the tree the package's record does not list.
 #include <windows.h>
 
 #include <string>
@@ -48,6 +49,7 @@ int SetupApp::RunUninstall() {
   product_.scope = plain.scope;
   context.targetDir = folder;
   context.perUser = plain.PerUser();
+  context.withProduct = plain.present;
   context.folders = ReadFolderValues(context.perUser);
   const std::u16string caption =
       Utf8ToWide(product_.name.empty() ? (id.empty() ? std::string("Setup") : id) : product_.name);
@@ -75,8 +77,7 @@ int SetupApp::RunUninstall() {
   // its own install made again. Only then does its record count.
   const std::u16string registered = RegisteredLocation(plain);
   const bool othersEntry = !registered.empty() && !SameFolder(registered, folder);
-  InstallRecord made = othersEntry ? InstallRecord() : ReadInstallRecord(plain);
-  context.record = &made;
+  const InstallRecord made = othersEntry ? InstallRecord() : ReadInstallRecord(plain);
   if (othersEntry) context.Note(Concat({u"the entry is the install in ", registered}));
   SetCurrentDirectoryW(AsWide(DirectoryForm(folder)));
   WriteBatchSection(context, UninstallRunSection());
@@ -95,8 +96,9 @@ int SetupApp::RunUninstall() {
   if (!othersEntry) {
     UndoShortcutsSection(context);
     UndoRegisterSection(context);
+    // What any version recorded, its script's lines or not.
+    RemoveRecorded(made);
   }
-  context.record = nullptr;
   ShowWindow(hwnd, SW_HIDE);
   for (const std::u16string& path : stuck.shown) context.Note(Concat({u"could not remove ", path}));
   if (stuck.count == 0) {

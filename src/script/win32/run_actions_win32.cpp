@@ -6,9 +6,9 @@
 #include "script/run_line.h"
 #include "script/win32/script_actions.h"
 
-void RunProgramLine(std::string_view line, std::u16string_view targetDir) {
+void RunProgramLine(std::string_view line, std::u16string_view targetDir, bool withProduct) {
   RunLine run;
-  if (ParseRunLine(line, targetDir, &run) != RunSkip::kNone) return;
+  if (ParseRunLine(line, targetDir, &run, withProduct) != RunSkip::kNone) return;
   // "open", so that a document starts the program it is associated with;
   // nothing waits for what was started.
   ShellExecuteW(nullptr, L"open", AsWide(run.file),
@@ -19,6 +19,6 @@ void RunProgramLine(std::string_view line, std::u16string_view targetDir) {
 void DoRunSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindSection(context.script, context.localeName, "run"),
            [&](char* line, size_t length) {
-             RunProgramLine(std::string_view(line, length), context.targetDir);
+             RunProgramLine(std::string_view(line, length), context.targetDir, context.withProduct);
            });
 }

@@ -13,6 +13,7 @@
 #include "script/install_record.h"
 #include "script/locale_name.h"
 #include "script/setup_script.h"
+#include "script/shortcut_line.h"
 
 // Told what the actions did, for the install log.
 class ActionLog {
@@ -29,11 +30,14 @@ struct ScriptActionContext {
   ScriptText script;
   LocaleName localeName;
   std::u16string targetDir;
-  bool perUser = false;      // the per-user scope: the user's folders, not the machine's
+  bool perUser = false;  // the per-user scope: the user's folders, not the machine's
+  // The script has a plain [product]: %InstallDir%, the shortcut line's
+  // arguments and icon, and the folders of Start-menu groups.
+  bool withProduct = false;
   FolderValues folders;      // what %NAME% stands for in link paths
   ActionLog* log = nullptr;  // with /LOG=: told of each batch, value and shortcut
-  // The install's record: what the actions made goes in while installing;
-  // what the install made is read from it while uninstalling. Null: none.
+  // The install's record: the keys, values, shortcuts and group folders the
+  // actions make go in while installing. Null: none.
   InstallRecord* record = nullptr;
   void Note(std::u16string_view line) const {
     if (log != nullptr) log->Note(line);
@@ -46,32 +50,46 @@ struct ScriptActionContext {
 void DoRegisterSection(const ScriptActionContext& context);
 // [register64]: the same lines in the 64-bit view (KEY_WOW64_64KEY).
 void DoRegister64Section(const ScriptActionContext& context);
-// True when the value was set; `view` is a KEY_WOW64_* flag or 0.
-bool SetRegistryLine(std::string_view line, uint32_t view = 0, InstallRecord* record = nullptr);
+// True when the value was set; `view` is a KEY_WOW64_* flag or 0. The
+// context's scope and folder complete the line: a per-user HKEY_CLASSES_ROOT
+// is the user's classes, and %InstallDir% in a string value of a script
+// with [product] the install folder. The keys it makes and the value go to
+// the context's record, when it has one.
+bool SetRegistryLine(std::string_view line, uint32_t view, const ScriptActionContext& context);
 
-// The uninstall's side: each [register] and [register64] line's value goes,
-// then each key the record says the install made, once it is empty (a key
-// that was there before the install stays, empty or not); each [shortcuts]
-// line's link file goes (only a file whose name ends in ".lnk"). Relative
-// to the current directory, as when they were made.
+// The uninstall's side: each [register] and [register64] line's value goes;
+// each [shortcuts] line's link file goes (only a file whose name ends in
+// ".lnk"). Relative to the current directory, as when they were made.
 void UndoRegisterSection(const ScriptActionContext& context);
-bool RemoveRegistryLine(std::string_view line, uint32_t view = 0);
+bool RemoveRegistryLine(std::string_view line, uint32_t view, bool perUser);
+// Each key the record says the install made, once it is empty (a key that
+// was there before the install stays, empty or not).
 void RemoveRecordedKeys(const InstallRecord& record);
+// What the record names goes: shortcuts and values, then the keys and the
+// group folders, each once it is empty. Returns the lines of what is still
+// there (not empty, in use), in their order.
+InstallRecord RemoveRecorded(const InstallRecord& record);
+// Also the folders of a Start-menu group the setup made, once empty.
 void UndoShortcutsSection(const ScriptActionContext& context);
 bool RemoveShortcutFile(const std::u16string& linkPath);
+// True when `path` was a folder (not a link), empty, and now is gone.
+bool RemoveEmptyFolder(const std::u16string& path);
 
 // [shortcuts]: each line saves one .lnk file, relative to the current
-// directory.
+// directory; with [product], the missing folders of a link under a known
+// folder (a Start-menu group) are made first. What is made goes to the
+// context's record, when it has one.
 void DoShortcutsSection(const ScriptActionContext& context);
 // The link path's %NAME% folders are expanded (folder_variables.h).
 void MakeShortcutLine(std::string_view line, const ScriptActionContext& context);
-// Saves a shell link with exactly these three properties. True when saved.
-bool CreateShortcut(const std::u16string& linkPath, const std::u16string& targetPath,
-                    const std::u16string& workingDirectory, const std::u16string& description);
+// Saves a shell link with the line's target, working directory and
+// description, and its arguments and icon when it gives them. True when
+// saved.
+bool CreateShortcut(const ShortcutLine& shortcut);
 
 // [run]: each line's file is opened by the shell, not waited for.
 void DoRunSection(const ScriptActionContext& context);
-void RunProgramLine(std::string_view line, std::u16string_view targetDir);
+void RunProgramLine(std::string_view line, std::u16string_view targetDir, bool withProduct);
 
 // The batch sections. Each writes its file into targetDir; the first three
 // run it hidden and return once it is done. Nobody else may change a file

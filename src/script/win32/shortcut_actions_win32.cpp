@@ -3,6 +3,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include <vector>
+
 #include "base/utf8.h"
 #include "base/win32/com_handles.h"
 #include "platform/win32/wide_text.h"
@@ -22,8 +24,7 @@ constexpr IID kPersistFile = {
 
 }  // namespace
 
-bool CreateShortcut(const std::u16string& linkPath, const std::u16string& targetPath,
-                    const std::u16string& workingDirectory, const std::u16string& description) {
+bool CreateShortcut(const ShortcutLine& shortcut) {
   const ComScope com;
   void* object = nullptr;
   if (FAILED(CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kShellLinkW, &object))) {
@@ -34,34 +35,72 @@ bool CreateShortcut(const std::u16string& linkPath, const std::u16string& target
   if (FAILED(link.Get()->QueryInterface(kPersistFile, &object))) return false;
   const ComPtr<IPersistFile> file(static_cast<IPersistFile*>(object));
 
-  // Exactly these three properties; the shell's defaults hold for the rest.
-  link.Get()->SetPath(AsWide(targetPath));
-  link.Get()->SetDescription(AsWide(description));
-  link.Get()->SetWorkingDirectory(AsWide(workingDirectory));
-  return SUCCEEDED(file.Get()->Save(AsWide(linkPath), TRUE));
+  // Exactly these properties; the shell's defaults hold for the rest, and an
+  // old line sets the first three only.
+  link.Get()->SetPath(AsWide(shortcut.targetPath));
+  link.Get()->SetDescription(AsWide(shortcut.description));
+  link.Get()->SetWorkingDirectory(AsWide(shortcut.workingDirectory));
+  if (!shortcut.arguments.empty()) link.Get()->SetArguments(AsWide(shortcut.arguments));
+  if (!shortcut.iconPath.empty()) {
+    link.Get()->SetIconLocation(AsWide(shortcut.iconPath), shortcut.iconIndex);
+  }
+  return SUCCEEDED(file.Get()->Save(AsWide(shortcut.linkPath), TRUE));
 }
 
 namespace {
 
-// The line's shortcut with its link path's folder names expanded. False for
-// a line that makes none, or whose expanded path the shell cannot take.
-bool ReadShortcut(std::string_view line, const ScriptActionContext& context, ShortcutLine* out) {
-  if (ParseShortcutLine(line, context.targetDir, out) != ShortcutSkip::kNone) return false;
+// The line's shortcut with its link path's folder names expanded, and with
+// [product] the group folders between a known folder and the link. False
+// for a line that makes none, or whose expanded path the shell cannot take.
+bool ReadShortcut(std::string_view line, const ScriptActionContext& context, ShortcutLine* out,
+                  std::vector<std::u16string>* group) {
+  if (ParseShortcutLine(line, context.targetDir, out, context.withProduct) != ShortcutSkip::kNone) {
+    return false;
+  }
   if (out->linkPath.find(u'%') == std::u16string::npos) return true;
+  if (context.withProduct) *group = LinkGroupFolders(out->linkPath, context.folders);
   out->linkPath = ExpandFolderVariables(out->linkPath, context.folders);
   return out->linkPath.size() < kShellLinkPathUnits;
 }
 
+// The link's path as the record keeps it: full, whatever the line wrote.
+void RecordLink(const ScriptActionContext& context, const std::u16string& linkPath) {
+  const DWORD units = GetFullPathNameW(AsWide(linkPath), 0, nullptr, nullptr);
+  std::u16string full(units, u'\0');
+  const DWORD length =
+      GetFullPathNameW(AsWide(linkPath), units, reinterpret_cast<wchar_t*>(full.data()), nullptr);
+  if (length == 0 || length >= units) return;
+  full.resize(length);
+  AddRecordLine(context.record, RecordedPathLine(RecordedPathKind::kLink, full));
+}
+
 }  // namespace
+
+bool RemoveEmptyFolder(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(AsWide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+             FILE_ATTRIBUTE_DIRECTORY &&
+         RemoveDirectoryW(AsWide(path));
+}
 
 void MakeShortcutLine(std::string_view line, const ScriptActionContext& context) {
   ShortcutLine shortcut;
-  if (!ReadShortcut(line, context, &shortcut)) {
+  std::vector<std::u16string> group;
+  if (!ReadShortcut(line, context, &shortcut, &group)) {
     if (!line.empty()) context.Note(Concat({u"shortcut ", Utf8ToWide(line), u": skipped"}));
     return;
   }
-  const bool made = CreateShortcut(shortcut.linkPath, shortcut.targetPath,
-                                   shortcut.workingDirectory, shortcut.description);
+  for (const std::u16string& folder : group) {
+    if (CreateDirectoryW(AsWide(folder), nullptr)) {
+      context.Note(Concat({u"shortcut folder ", folder, u": made"}));
+      if (context.record != nullptr) {
+        AddRecordLine(context.record, RecordedPathLine(RecordedPathKind::kFolder, folder));
+      }
+    }
+  }
+  const bool made = CreateShortcut(shortcut);
+  if (made && context.record != nullptr) RecordLink(context, shortcut.linkPath);
   context.Note(Concat({u"shortcut ", shortcut.linkPath, made ? u": made" : u": not made"}));
 }
 
@@ -90,8 +129,13 @@ void UndoShortcutsSection(const ScriptActionContext& context) {
   WalkBody(context.script, FindShortcutsSection(context.script, context.localeName),
            [&](char* line, size_t length) {
              ShortcutLine shortcut;
-             if (ReadShortcut(std::string_view(line, length), context, &shortcut)) {
-               RemoveShortcutFile(shortcut.linkPath);
+             std::vector<std::u16string> group;
+             if (!ReadShortcut(std::string_view(line, length), context, &shortcut, &group)) return;
+             RemoveShortcutFile(shortcut.linkPath);
+             // Innermost first, each only while empty: another
+             // application's shortcuts keep a group they share.
+             for (auto folder = group.rbegin(); folder != group.rend(); ++folder) {
+               if (!RemoveEmptyFolder(*folder)) break;
              }
            });
 }
