@@ -4,7 +4,8 @@
 # install makes get Program Files' protection (an existing one keeps its own); a /LOG= file
 # that is a link, another name of a file or in a linked folder is refused and its target keeps
 # its bytes; a second setup of the same product waits for the first (/WAIT= bounds a silent
-# wait, then exit 1618).
+# wait, then exit 1618), interactively in a box that says so, whose Cancel ends it (1618) and
+# which goes away by itself when the first ends; so does the product's uninstaller.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin elevated
@@ -22,6 +23,15 @@ owned="$scratch_win\\owned.txt"
 } >"$scratch/setup.txt"
 e2e_build
 e2e_product "E2E.Elevated.$$"
+built=$setup_exe
+# first_setup: the setup, silently into shared, held in [prepare] until hold.txt goes.
+first_setup() {
+  rm -f "$scratch/order.log"
+  touch "$scratch/hold.txt"
+  setup_exe=$built && e2e_start /S "/D=$scratch_win\\shared"
+  first_pid=$setup_pid
+  e2e_poll 300 grep -qs start "$scratch/order.log" || fail "the first setup did not start"
+}
 
 note "batch files rewritten, replaced and deleted while they run"
 mkdir -p "$scratch/shared"
@@ -63,11 +73,7 @@ expect_eq "the links' targets" "victim victim victim" "$(cat "$scratch/victims/"
 
 note "a second setup of the product waits for the first; /WAIT= bounds a silent wait"
 cp "$setup_exe" "$scratch/second.exe"
-rm -f "$scratch/order.log"
-touch "$scratch/hold.txt"
-e2e_start /S "/D=$scratch_win\\shared"
-first_pid=$setup_pid
-e2e_poll 300 grep -qs start "$scratch/order.log" || fail "the first setup did not start"
+first_setup
 second() { "$wine_run" "$scratch/second.exe" /S "$@" "/D=$scratch_win\\shared" </dev/null >/dev/null 2>&1; }
 rc=0 && second /WAIT=1 || rc=$?
 expect_eq "a second one's exit code after 1 s" $((1618 & 255)) "$rc"
@@ -80,3 +86,42 @@ e2e_wait_exit 0
 setup_pid=$first_pid
 e2e_wait_exit 0
 expect_eq "batches" "start end start end" "$(text_of "$scratch/order.log" | xargs)"
+
+note "an interactive second setup waits in a box: Cancel gives up, or the first ends"
+first_setup
+for answer in Cancel wait; do
+  setup_exe="$scratch/second.exe" setup_name=second.exe
+  e2e_start "/D=$scratch_win\\shared"
+  e2e_show "Elevated E2E"
+  e2e_click_child "$(e2e_child button Start)"
+  e2e_dialog
+  expect_eq "the box" "Another installation or removal of Elevated E2E is in progress. This one \
+goes on by itself once it has ended; Cancel ends it." "$dialog_text"
+  [ $answer = Cancel ] || break
+  e2e_click_child "$(e2e_child button Cancel)"
+  e2e_wait_exit 1618 20
+done
+rm "$scratch/hold.txt"
+e2e_wait_exit 0
+setup_pid=$first_pid
+e2e_wait_exit 0
+expect_eq "batches" "start end start end" "$(text_of "$scratch/order.log" | xargs)"
+
+note "the product's uninstaller waits for a setup"
+first_setup
+setup_exe="$scratch/shared/uninstall.exe" setup_name=uninstall.exe
+e2e_run_silent 1618 /S /WAIT=1
+e2e_start /S
+sleep 3
+kill -0 "$setup_pid" && [ -f "$scratch/shared/readme.txt" ] || fail "the uninstaller did not wait"
+rm "$scratch/hold.txt"
+uninstaller_pid=$setup_pid setup_pid=$first_pid
+# The waiting uninstaller is a running program: Windows lets no one replace its file, and the
+# setup says that it could not (its own uninstaller, of the same record, is not in place).
+e2e_wait_exit 3
+setup_pid=$uninstaller_pid
+e2e_wait_exit 0
+# (Wine's ReplaceFileW leaves its backup files rf*.tmp where the tampering tried it.)
+left=$(find "$scratch/shared" -mindepth 1 ! -name 'rf*.tmp')
+expect_eq "left by the uninstall" "" "$left"
+expect_eq "entry" "" "$(e2e_entry)"

@@ -6,7 +6,8 @@
 # a silent uninstall that cannot remove a file held open leaves it, itself and the entry (exit
 # 3), and a second one, the file free, finishes. Installed again into another folder, the
 # product moves there: the first folder's files go but for one held open, whose uninstaller
-# stays, and that uninstaller, run later, leaves the entry of the second folder alone.
+# stays, and that uninstaller, run later, leaves the entry of the second folder alone; the
+# first folder keeps no shortcut the install made in it, only the user's own file.
 # shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin refusals
@@ -20,6 +21,7 @@ e2e_build
 cp "$setup_exe" "$scratch/plain.exe"
 printf '[product]\nId=%s\nName=Refused App\nRemovePrompt=Take {name} out of {folder}?\n' "$id" \
   >>"$scratch/setup.txt"
+printf '[shortcuts]\napp.lnk=readme.txt\n' >>"$scratch/setup.txt"
 e2e_build
 uninstall_list() { "$wine_run" --64 reg query "${entry_key%\\*}" "$entry_view" 2>&1 | tr -d '\r'; }
 entries=$(uninstall_list)
@@ -85,15 +87,21 @@ e2e_run_silent 0 /S "/D=$app"
 "$wine_run" "$scratch/probe.exe" lock "$app\\docs\\held.txt" 60000 >"$artifacts/lock.txt" 2>&1 &
 lock_pid=$!
 e2e_poll 100 grep -qs '^locked' "$artifacts/lock.txt" || fail "cannot hold the file: $(cat "$artifacts/lock.txt")"
+printf 'mine\r\n' >"$scratch/app/user.txt"
 e2e_run_silent 0 /S "/D=$app-2"
 { kill "$lock_pid" && wait "$lock_pid"; } 2>/dev/null || true
-expect_eq "left in the first folder" "docs docs/held.txt uninstall.exe" "$(left)"
+expect_eq "left in the first folder" "docs docs/held.txt uninstall.exe user.txt" "$(left)"
+second_link() { # the second install's shortcut, left alone
+  expect_eq "shortcut" "target=$app-2\\readme.txt" "$(probe lnk "$app-2\\app.lnk" | head -1)"
+}
+second_link
 cmp -s "$scratch/tree/readme.txt" "$scratch/app-2/readme.txt" || fail "the second folder holds no install"
 expect_eq "entry's folder" "$app-2" "$(e2e_entry_value InstallLocation)"
 note "the first folder's uninstaller"
 setup_exe="$scratch/app/uninstall.exe" setup_name=uninstall.exe
 e2e_run_silent 0 /S
-expect_eq "left in the first folder" "" "$(left)"
+expect_eq "left in the first folder" user.txt "$(left)"
+second_link
 expect_eq "entry's folder" "$app-2" "$(e2e_entry_value InstallLocation)"
 e2e_quiet_uninstall 0
 expect_eq "entry" "" "$(e2e_entry_value DisplayName)"
