@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,12 +23,19 @@ namespace {
 __extension__ typedef unsigned __int128 Wide;
 constexpr size_t npos = std::u16string::npos;
 
-// Every value is a piece of the line; a refusal stands unless /? came.
+// Every value is a piece of the line once the quotes around words are gone;
+// a refusal stands unless /? came.
+std::u16string WithoutQuotes(std::u16string text) {
+  text.erase(std::remove(text.begin(), text.end(), u'"'), text.end());
+  return text;
+}
+
 void CommandLine(std::string_view text) {
   const std::u16string tail = Utf8ToWide(text);
   const SetupCommand command = ParseSetupCommand(tail);
+  const std::u16string bare = WithoutQuotes(tail);
   for (const std::u16string* value : {&command.folder, &command.logFile, &command.refused}) {
-    if (tail.find(*value) == npos) abort();
+    if (bare.find(WithoutQuotes(*value)) == npos) abort();
   }
   const bool refused = !command.refused.empty() && command.kind != CommandKind::kHelp;
   if (refused != (command.kind == CommandKind::kRefused) ||
