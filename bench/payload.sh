@@ -109,17 +109,18 @@ choose_wine_pair() {
   [ -f "$stub" ] || bench_missing "$stub not built"
 }
 
-# make_peer_setup: makensis on $out/peer.nsi, which writes $out/peer.exe;
-# makensis takes minutes on P1, so its output is kept while script and
-# payload stay the same.
+# make_peer_setup [NSI EXE]: makensis on NSI (default $out/peer.nsi), which
+# writes EXE (default $out/peer.exe); makensis takes minutes on P1, so its
+# output is kept while script and payload stay the same.
 make_peer_setup() {
   # shellcheck disable=SC2154 # $out and $work are the caller's
-  if [ -f "$out/peer.exe" ] && [ -f "$out/peer.nsi.built" ] && cmp -s "$out/peer.nsi" "$out/peer.nsi.built" &&
-    [ "$out/peer.exe" -nt "$work/.staged" ]; then
-    echo "NSIS setup: reusing $out/peer.exe"
+  local nsi=${1:-$out/peer.nsi} exe=${2:-$out/peer.exe}
+  if [ -f "$exe" ] && [ -f "$nsi.built" ] && cmp -s "$nsi" "$nsi.built" &&
+    [ "$exe" -nt "$work/.staged" ]; then
+    echo "NSIS setup: reusing $exe"
   else
-    makensis -V2 "$out/peer.nsi" >"$out/makensis.log"
-    cp "$out/peer.nsi" "$out/peer.nsi.built"
+    makensis -V2 "$nsi" >"$out/makensis.log"
+    cp "$nsi" "$nsi.built"
   fi
 }
 

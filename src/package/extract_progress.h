@@ -10,4 +10,7 @@ class ExtractProgress {
   virtual void OnFileName(const char16_t* name) = 0;
   // The share of stored bytes reached, this file included: 0 to 99.
   virtual void OnPercent(int percent) = 0;
+  // Called now and then while the extraction waits for data decoded on
+  // other threads: a window handles its messages here.
+  virtual void OnWaiting() {}
 };

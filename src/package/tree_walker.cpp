@@ -1,9 +1,11 @@
 #include "package/tree_walker.h"
 
+#include <memory>
 #include <vector>
 
 #include "base/entry_time.h"
 #include "base/utf8.h"
+#include "package/decode_ahead.h"
 #include "platform/windows_name.h"
 
 namespace {
@@ -142,9 +144,17 @@ class CountingOutput final : public OutputFile {
   OutputFile& inner_;
 };
 
-// First walk: creates the directories and adds up the stored sizes.
+// A file entry's key among the jobs decoded ahead: its place in the index.
+uint64_t AheadKey(const PackageTree& tree, const IndexEntry& entry) {
+  return static_cast<uint64_t>(entry.name - reinterpret_cast<const char*>(tree.index));
+}
+
+// First walk: creates the directories, adds up the stored sizes and, when
+// deflated files are decoded ahead, plans them.
 struct CountingVisitor {
   TreeOutput& output;
+  const PackageTree& tree;
+  DecodeAhead* ahead;
   uint64_t total = 0;
 
   // A link in the way is passed over here and reported by the second walk.
@@ -153,6 +163,13 @@ struct CountingVisitor {
   }
   bool OnFile(std::u16string_view, const char16_t*, const IndexEntry& entry) {
     total += entry.storedSize;
+    if (ahead != nullptr && tree.method == TREE_METHOD_PER_FILE && IsDecodedAhead(entry)) {
+      AheadJob job;
+      job.key = AheadKey(tree, entry);
+      job.entry = entry;
+      job.decodedSize = kAheadFileBytes;
+      ahead->Plan(job);
+    }
     return true;
   }
   void OnSkipped(ExtractIssue, std::u16string_view, const IndexEntry&, bool) {}
@@ -167,6 +184,7 @@ struct ExtractingVisitor {
   CopyBuffers& buffers;
   ExtractStats& stats;
   uint64_t divisor;
+  DecodeAhead* ahead;  // started, or null
   uint64_t running = 0;
 
   bool OnDirectory(std::u16string_view path, const IndexEntry& entry) {
@@ -198,8 +216,7 @@ struct ExtractingVisitor {
     CopyResult result = COPY_OK;
     CountingOutput counted(*out);
     if (entry.storedSize != 0) {
-      result = buffers.input == nullptr ? COPY_CUT_SHORT
-                                        : CopyEntryData(file, tree, entry, counted, buffers);
+      result = buffers.input == nullptr ? COPY_CUT_SHORT : Copy(entry, counted);
     }
     // A file that did not come out whole is not put in place: an old file of
     // that name keeps its bytes.
@@ -215,6 +232,20 @@ struct ExtractingVisitor {
     if (options.observer != nullptr) options.observer->OnWritten(path);
     if (!timeSet && IsValidEntryTime(entry.time)) output.SetEntryTime(path, entry.time);
     return true;
+  }
+
+  // The bytes decoded ahead and how their decoding ended, as the copy
+  // would have written and ended; else the copy itself.
+  CopyResult Copy(const IndexEntry& entry, OutputFile& out) {
+    if (ahead == nullptr) return CopyEntryData(file, tree, entry, out, buffers);
+    if (tree.method == TREE_METHOD_PER_FILE && IsDecodedAhead(entry)) {
+      const AheadJob* job = ahead->Take(AheadKey(tree, entry));
+      if (job != nullptr && job->result >= 0) {
+        if (job->length != 0 && !out.Write(job->bytes, job->length)) return COPY_WRITE_FAILED;
+        return static_cast<CopyResult>(job->result);
+      }
+    }
+    return CopyEntryData(ahead->OwnerInput(), tree, entry, out, buffers);
   }
 
   bool Failed(ExtractIssue issue, std::u16string_view path, const IndexEntry& entry) {
@@ -284,6 +315,45 @@ struct FindingVisitor {
   void OnSkipped(ExtractIssue, std::u16string_view, const IndexEntry&, bool) {}
 };
 
+unsigned WorkersFor(unsigned wanted, uint64_t perWorker) {
+  if (wanted != kDecodeWorkersAuto) return wanted;
+  return DecodeWorkerCount(ProcessorCount(), AvailablePhysicalMemory(), perWorker);
+}
+
+// Plans a solid tree's blocks (deflated files were planned by the counting
+// walk) and starts the workers. False when there is nothing to decode ahead
+// or no worker started.
+bool StartAhead(InputFile& file, const PackageTree& tree, unsigned wanted, DecodeAhead& ahead,
+                CopyBuffers& buffers) {
+  if (tree.method != TREE_METHOD_SOLID_LZMA2) {
+    return ahead.Start(WorkersFor(wanted, 2 * uint64_t{kAheadFileBytes}), kAheadFilesBudget);
+  }
+  buffers.solid = std::make_unique<SolidStream>();
+  SolidStream& solid = *buffers.solid;
+  if (!solid.Open(file, tree.dataBase)) return false;
+  const SolidHeader& header = solid.header();
+  for (uint32_t i = 0; i < header.blockCount; ++i) {
+    AheadJob job;
+    job.key = i;
+    job.from = solid.starts()[i];
+    job.block = solid.blocks()[i];
+    const uint64_t start = uint64_t{i} * header.blockSize;
+    job.decodedSize = static_cast<uint32_t>(header.streamLength - start < header.blockSize
+                                                ? header.streamLength - start
+                                                : header.blockSize);
+    ahead.Plan(job);
+  }
+  // Each worker holds a block's stored and decoded bytes; the writer holds
+  // one more decoded block.
+  const unsigned workers = WorkersFor(wanted, 2 * uint64_t{header.blockSize});
+  if (!ahead.Start(workers, (workers + 1) * uint64_t{header.blockSize},
+                   solid.DictionaryProperty())) {
+    return false;
+  }
+  solid.UseAhead(&ahead, ahead.OwnerInput());
+  return true;
+}
+
 }  // namespace
 
 const char* DescribeExtractIssue(ExtractIssue issue) {
@@ -329,13 +399,19 @@ ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& outpu
     return stats;
   }
   TreeWalk walk(tree, options.rootPathUnits + 1);
+  std::unique_ptr<DecodeAhead> ahead;
+  if (options.decodeWorkers != 0) {
+    ahead = std::make_unique<DecodeAhead>(file, tree, options.progress);
+  }
 
-  CountingVisitor counter{output};
+  CountingVisitor counter{output, tree, ahead.get()};
   const bool whole = walk.Run(counter);
 
   CopyBuffers buffers;
+  if (ahead && !StartAhead(file, tree, options.decodeWorkers, *ahead, buffers)) ahead.reset();
   output.MakeDirectory(u"");
-  ExtractingVisitor extractor{file, tree, output, options, buffers, stats, counter.total + 1};
+  ExtractingVisitor extractor{file,       tree, output, options, buffers, stats, counter.total + 1,
+                              ahead.get()};
   walk.Run(extractor);
   stats.storedTotal = counter.total;
   if (tree.damaged) {

@@ -100,13 +100,19 @@ struct ExtractOptions {
   size_t rootPathUnits = SHORTEST_TARGET_UNITS;
   ExtractProgress* progress = nullptr;
   ExtractObserver* observer = nullptr;
+  // Threads that decode ahead of the writing (decode_ahead.h): 0 none,
+  // kDecodeWorkersAuto as many as the processors and the memory allow.
+  unsigned decodeWorkers = 0;
 };
+inline constexpr unsigned kDecodeWorkersAuto = ~0u;
 
 // Writes the whole tree below `output`'s root: a counting walk that creates
 // every directory and adds up the stored sizes, then a walk that writes each
 // file, tells `progress` its name and percentage first, and gives it its
-// entry time. Files that cannot be created are skipped and still count
-// towards the progress; a damaged file is not put in place (an old file of
+// entry time. With decodeWorkers, a file's data may have been decoded on
+// another thread meanwhile: everything is written on the calling thread, in
+// the same order, with the same outcomes. Files that cannot be created are
+// skipped and still count towards the progress; a damaged file is not put in place (an old file of
 // its name stays). When the volume fills up the walk ends there.
 ExtractStats ExtractTree(InputFile& file, uint64_t treeOffset, TreeOutput& output,
                          const ExtractOptions& options);

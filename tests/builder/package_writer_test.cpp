@@ -267,7 +267,22 @@ TEST(SolidPackageTest, RoundTripsThroughTheStubsWalkForAnyThreadsAndDamageStaysI
       EXPECT_EQ(node->bytes, bytes) << path;
     }
   }
-  for (const uint32_t block : {0u, 1u, 4u}) {
+  // Installed with blocks decoded ahead on other threads: the same files,
+  // the same failures.
+  auto installed = [](const Bytes& setup, unsigned workers) {
+    MemoryInputFile file(setup.data(), setup.size());
+    PackageInfo read;
+    EXPECT_EQ(ReadPackageFrom(file, &read), PACKAGE_VERIFIED);
+    MemoryTreeOutput tree;
+    ExtractOptions options;
+    options.decodeWorkers = workers;
+    const ExtractStats stats = ExtractTree(file, read.treeOffset, tree, options);
+    std::map<std::u16string, Bytes> files;
+    for (const auto& [path, node] : tree.nodes) files[path] = node.bytes;
+    return std::pair{files, stats.failed};
+  };
+  EXPECT_EQ(installed(package, 2), installed(package, 0));
+  for (const uint32_t block : {0u, 1u, 2u, 4u}) {
     Bytes damaged = package;
     damaged[SolidBlockStart(package, block) + 40] ^= 0x10;
     ResealPackage(damaged);
@@ -275,6 +290,7 @@ TEST(SolidPackageTest, RoundTripsThroughTheStubsWalkForAnyThreadsAndDamageStaysI
     EXPECT_EQ(broken.files.at(block == 4 ? "many/f1001" : "big.bin").result, COPY_INFLATE_FAILED)
         << block;
     EXPECT_EQ(broken.files.at("z.txt").result, COPY_OK) << block;
+    EXPECT_EQ(installed(damaged, 3), installed(damaged, 0)) << block;
   }
 }
 

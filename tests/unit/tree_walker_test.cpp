@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/byte_order.h"
+#include "package/decode_ahead.h"
 #include "package/inflate.h"
 #include "platform/memory_tree_output.h"
 #include "test_support.h"
@@ -75,10 +76,12 @@ struct Extraction {
   ExtractStats stats;
   std::vector<uint64_t> seeks;
 
-  explicit Extraction(const Bytes& file, size_t rootUnits = 2, MemoryTreeOutput prepared = {})
+  explicit Extraction(const Bytes& file, size_t rootUnits = 2, MemoryTreeOutput prepared = {},
+                      unsigned decodeWorkers = 0)
       : output(std::move(prepared)) {
     SpyInputFile input(file);
     ExtractOptions options;
+    options.decodeWorkers = decodeWorkers;
     options.rootPathUnits = rootUnits;
     options.progress = &progress;
     options.observer = &observer;
@@ -295,12 +298,39 @@ TEST(TreeWalkerTest, OnlyValidTimesAreSetAndThePercentagesComeAfterTheirNames) {
   EXPECT_EQ(run.progress.events, events);
 }
 
+void ExpectLargeAndDamagedFiles(unsigned workers);
+
 // Large streams span many windows and input chunks; a damaged one ends its
-// own file only, and is not put in place.
+// own file only, and is not put in place. The same when files are decoded
+// ahead on other threads (one too large for that, decoded by the writer).
 TEST(TreeWalkerCopyTest, LargeAndDamagedCompressedFiles) {
-  const Bytes zeros(3 << 20, 0);  // about 3 KB deflated: ~1000 windows per chunk
-  const Bytes text = TextLikeBytes(900000, 4);
-  const Bytes noise = RandomBytes(600000, 5);  // stored size spans several input chunks
+  for (const unsigned workers : {0u, 1u, 3u}) {
+    SCOPED_TRACE(workers);
+    ExpectLargeAndDamagedFiles(workers);
+  }
+}
+
+TEST(DecodeAheadTest, WorkersFollowTheCoresAndTheMemory) {
+  constexpr uint64_t kBlock = 64 << 20;
+  const std::array<std::array<uint64_t, 4>, 6> cases = {{
+      // cores, available memory, per worker, workers
+      {1, 16ull << 30, kBlock, 1},
+      {2, 16ull << 30, kBlock, 2},
+      {64, 1ull << 40, kBlock, kMaxDecodeWorkers},
+      {4, 5 * kBlock, kBlock, 2},  // half the memory holds two and a half
+      {4, kBlock, kBlock, 1},      // not even one: still one
+      {4, 0, kBlock, 1},           // unknown
+  }};
+  for (const auto& [cores, available, perWorker, workers] : cases) {
+    EXPECT_EQ(DecodeWorkerCount(static_cast<unsigned>(cores), available, perWorker), workers)
+        << cores << " " << available;
+  }
+}
+
+void ExpectLargeAndDamagedFiles(unsigned workers) {
+  const Bytes zeros(3 << 20, 0);                 // about 3 KB deflated: ~1000 windows per chunk
+  const Bytes text = TextLikeBytes(2200000, 4);  // more than a thread decodes ahead
+  const Bytes noise = RandomBytes(600000, 5);    // stored size spans several input chunks
   // A stored block holding "hello", then a block of the reserved type 3.
   const Bytes broken = {0x00, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o', 0x07, 0, 0};
   const Bytes good = RawDeflate(text, 1);
@@ -312,7 +342,7 @@ TEST(TreeWalkerCopyTest, LargeAndDamagedCompressedFiles) {
       .File("cut", Bytes(good.begin(), good.begin() + good.size() / 2), kTime, ENTRY_COMPRESSED)
       .File("trailing", trailing, kTime, ENTRY_COMPRESSED)
       .File("next", ToBytes("fine"));
-  Extraction run(tree.Build());
+  Extraction run(tree.Build(), 2, {}, workers);
   EXPECT_EQ(run.FileBytes(u"zeros"), zeros);
   EXPECT_EQ(run.FileBytes(u"noise"), noise);
   EXPECT_EQ(run.FileBytes(u"plain"), noise);

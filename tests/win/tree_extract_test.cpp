@@ -111,7 +111,8 @@ TEST(TreeExtractTest, WritesAllTimesAndReportsProgressAsMessages) {
 
 // What the Windows output adds to the walk: the package file cannot be
 // renamed or written while it is open; an old file is replaced whole (a
-// read-only one too), its other hard-linked name keeps the old bytes, and a
+// read-only one too), its other hard-linked name keeps the old bytes, a new
+// name is written in place, and a
 // killed extraction's leftovers go. (A file in use: the end-to-end tests.)
 TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tree_replace_test";
@@ -132,7 +133,8 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
       CreateHardLinkW((target / "hard.txt").c_str(), (dir / "outside.txt").c_str(), nullptr));
   write(target / "~setup0badf00d.tmp", "left by a killed setup");
   TreeSection tree;
-  for (const char* name : {"readonly.txt", "hard.txt"}) tree.File(name, ToBytes("new"));
+  for (const char* name : {"readonly.txt", "hard.txt", "fresh.txt"})
+    tree.File(name, ToBytes("new"));
   const Bytes script = ToBytes("[locale]\n");
   const Bytes package = AssemblePackage(FakeStub(), 0, script, tree.Build());
   const std::filesystem::path setup = dir / "setup.exe";
@@ -150,7 +152,7 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
   const ExtractStats stats =
       ExtractTree(*file, SCRIPT_OFFSET + script.size(), *output, ExtractOptions());
   EXPECT_TRUE(stats.Clean());
-  for (const char* name : {"readonly.txt", "hard.txt"}) {
+  for (const char* name : {"readonly.txt", "hard.txt", "fresh.txt"}) {
     EXPECT_EQ(read(target / name), "new") << name;
   }
   EXPECT_EQ(read(dir / "outside.txt"), "outside");
@@ -160,7 +162,7 @@ TEST(TreeExtractTest, ReplacesWholeFilesAndLeavesNothingBehind) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"hard.txt", "readonly.txt"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"fresh.txt", "hard.txt", "readonly.txt"}));
   file.reset();
   std::filesystem::remove_all(dir);
 }

@@ -69,6 +69,7 @@ int run_extract(const ExtractCommandOptions& options) {
   IssuePrinter printer(DisplayPath(options.file));
   ExtractOptions extractOptions;
   extractOptions.observer = &printer;
+  extractOptions.decodeWorkers = kDecodeWorkersAuto;
   const ExtractStats stats = ExtractTree(*file, info.treeOffset, *output, extractOptions);
 
   if (!options.quiet || !stats.Clean()) {

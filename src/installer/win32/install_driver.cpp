@@ -147,6 +147,7 @@ void SetupApp::DoInstall() {
     options.rootPathUnits = context.targetDir.size();
     options.progress = &progress;
     options.observer = &problems;
+    options.decodeWorkers = kDecodeWorkersAuto;
     DeferringTreeOutput deferring(*output, product_.present ? Utf8ToWide(UNINSTALLER_NAME) : u"",
                                   uninstallerSide);
     stats = ExtractTree(*packageFile, package.treeOffset, deferring, options);

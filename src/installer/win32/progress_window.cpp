@@ -18,3 +18,5 @@ void ProgressWindow::OnPercent(int percent) {
   SendMessageW(window_, message_, PROGRESS_PERCENT, static_cast<LPARAM>(percent));
   PumpWindowMessages(window_);
 }
+
+void ProgressWindow::OnWaiting() { PumpWindowMessages(window_); }

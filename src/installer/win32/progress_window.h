@@ -20,6 +20,7 @@ class ProgressWindow final : public ExtractProgress {
 
   void OnFileName(const char16_t* name) override;
   void OnPercent(int percent) override;
+  void OnWaiting() override;
 
  private:
   HWND window_;

@@ -3,18 +3,20 @@
 // the plain calls' limit. The names were checked before they got here, so no
 // component is "..", a device or a stream name.
 //
-// Each file is written to a new file under a temporary name (CREATE_NEW: an
-// existing name is never opened) and renamed over the old one when it is
-// whole. The temporary files go to one folder of their own at the root, made
-// for this extraction and removed after it: Wine looks for a missing name by
-// reading the whole folder, so a temporary name beside each file would cost
-// a second read of a large folder per file. Where that folder cannot be made,
-// they go beside their files. The stub runs elevated in folders that others
-// may write to: a link planted at a file's name is refused, a hard link
-// keeps its other name's data, a setup killed or a disk filled midway
-// leaves every old file as it was, and every folder of the tree is held from
-// its check to the end (held_folders.h), so that none is swapped for a link
-// between the check and the renames into it.
+// A file whose name is free is created at that name (CREATE_NEW, which
+// refuses any name that exists, a link included): a fresh install pays no
+// rename, and one killed midway leaves a cut new file, never a damaged old
+// one. A name that exists, or appears meanwhile, is not opened: the file is
+// written to a new file under a temporary name and renamed over the old one
+// when it is whole. The renames are not written through: a killed setup
+// needs no flush, and one per file costs NTFS a log flush. The temporary files go to one folder of
+// their own at the root, made for this extraction and removed after it: Wine looks for a missing
+// name by reading the whole folder, so a temporary name beside each file would cost a second read
+// of a large folder per file. Where that folder cannot be made, they go beside their files. The
+// stub runs elevated in folders that others may write to: a link planted at a file's name is
+// refused, a hard link keeps its other name's data, a setup killed or a disk filled midway leaves
+// every old file as it was, and every folder of the tree is held from its check to the end
+// (held_folders.h), so that none is swapped for a link between the check and the renames into it.
 #include <windows.h>
 
 #include <new>
@@ -80,6 +82,7 @@ class Win32OutputFile final : public BufferedOutputFile {
   // Fewer, larger WriteFile calls: the inflater hands over 4 KB at a time.
   static constexpr DWORD kBufferSize = 64 * 1024;
 
+  // An empty `temporary`: the file was created at `target` itself.
   Win32OutputFile(Win32TreeOutput& owner, HANDLE handle, std::u16string temporary,
                   std::u16string target, std::u16string_view relativePath, DWORD targetAttributes)
       : BufferedOutputFile(kBufferSize),
@@ -105,7 +108,7 @@ class Win32OutputFile final : public BufferedOutputFile {
   }
 
   bool CommitRaw() override;
-  void DiscardRaw() override { DeleteFileW(AsWide(temporary_)); }
+  void DiscardRaw() override { DeleteFileW(AsWide(temporary_.empty() ? target_ : temporary_)); }
 
   Win32TreeOutput& owner_;
   HANDLE handle_;
@@ -171,6 +174,13 @@ class Win32TreeOutput final : public TreeOutput {
       return nullptr;
     }
     const KnownFolder* folderSeen = Find(parent);
+    if (std::unique_ptr<OutputFile> file = CreateAtName(target, relativePath, &refusal)) {
+      return file;
+    }
+    if (refusal == CreateRefusal::kDiskFull) {
+      if (why != nullptr) *why = refusal;
+      return nullptr;
+    }
     const DWORD attributes = folderSeen != nullptr && folderSeen->made
                                  ? INVALID_FILE_ATTRIBUTES
                                  : GetFileAttributesW(AsWide(target));
@@ -186,19 +196,12 @@ class Win32TreeOutput final : public TreeOutput {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       std::u16string temporary(folder);
       temporary += TemporaryFileName(serial_++);
-      HANDLE handle = CreateFileW(AsWide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+      HANDLE handle = CreateNewFile(temporary);
       if (handle != INVALID_HANDLE_VALUE) {
-        auto* file = new (std::nothrow)
-            Win32OutputFile(*this, handle, temporary, target, relativePath, attributes);
-        if (file == nullptr) {
-          CloseHandle(handle);
-          DeleteFileW(AsWide(temporary));
-        }
-        return std::unique_ptr<OutputFile>(file);
+        return Wrap(handle, std::move(temporary), target, relativePath, attributes);
       }
       const DWORD error = GetLastError();
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      if (IsExistsError(error)) continue;
       if (IsDiskFullError(error)) {
         NoteDiskFull();
         refusal = CreateRefusal::kDiskFull;
@@ -230,8 +233,7 @@ class Win32TreeOutput final : public TreeOutput {
                             (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
                             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
       if (readOnly) SetFileAttributesW(AsWide(target), attributes & ~FILE_ATTRIBUTE_READONLY);
-      if (MoveFileExW(AsWide(temporary), AsWide(target),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      if (MoveFileExW(AsWide(temporary), AsWide(target), MOVEFILE_REPLACE_EXISTING)) {
         return true;
       }
       const DWORD error = GetLastError();
@@ -263,6 +265,44 @@ class Win32TreeOutput final : public TreeOutput {
       path.append(relativePath);
     }
     return LongPathForm(path);
+  }
+
+  static bool IsExistsError(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  }
+
+  // A link planted at the name is neither followed nor opened.
+  static HANDLE CreateNewFile(const std::u16string& path) {
+    return CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  }
+
+  std::unique_ptr<OutputFile> Wrap(HANDLE handle, std::u16string temporary,
+                                   const std::u16string& target, std::u16string_view relativePath,
+                                   DWORD attributes) {
+    auto* file = new (std::nothrow)
+        Win32OutputFile(*this, handle, temporary, target, relativePath, attributes);
+    if (file == nullptr) {
+      CloseHandle(handle);
+      DeleteFileW(AsWide(temporary.empty() ? target : temporary));
+    }
+    return std::unique_ptr<OutputFile>(file);
+  }
+
+  // The file at its own name when nothing is there. Null, with `why` set
+  // only for a full disk, when the name exists or cannot be created there:
+  // the temporary name's way then decides.
+  std::unique_ptr<OutputFile> CreateAtName(const std::u16string& target,
+                                           std::u16string_view relativePath, CreateRefusal* why) {
+    HANDLE handle = CreateNewFile(target);
+    if (handle != INVALID_HANDLE_VALUE) {
+      return Wrap(handle, std::u16string(), target, relativePath, INVALID_FILE_ATTRIBUTES);
+    }
+    if (IsDiskFullError(GetLastError())) {
+      NoteDiskFull();
+      *why = CreateRefusal::kDiskFull;
+    }
+    return nullptr;
   }
 
   // The new file moves to a name that no later extraction removes, and the
@@ -376,6 +416,7 @@ int64_t Win32OutputFile::WriteSome(const void* data, size_t size) {
 }
 
 bool Win32OutputFile::CommitRaw() {
+  if (temporary_.empty()) return true;
   return owner_.PutInPlace(temporary_, target_, relativePath_, targetAttributes_);
 }
 
