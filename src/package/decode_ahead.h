@@ -26,7 +26,7 @@ inline constexpr unsigned kMaxDecodeWorkers = 8;
 inline constexpr uint32_t kAheadFileBytes = 2u << 20;
 // What deflated files decoded ahead may hold at once: a deflate install's
 // peak memory stays within half as much again as on one thread.
-inline constexpr uint64_t kAheadFilesBudget = 8u << 20;
+inline constexpr uint64_t kAheadFilesBudget = 4u << 20;
 // A smaller deflated file costs the writer less to decode than to hand over.
 inline constexpr uint32_t kAheadFileMinStored = 16u << 10;
 
