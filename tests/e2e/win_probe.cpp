@@ -409,12 +409,18 @@ int Tamper(const std::wstring& batch, const std::wstring& line, const wchar_t* d
   for (int i = 0; i < 100; ++i) lines += Utf8(line) + "\r\n";  // cmd goes on at any offset
   const std::wstring planted = batch + L".planted";
   long worked = 0;
+  // What works once the batch has written its last line, done, came after its run: the setup
+  // lets go of the file once cmd.exe has ended, and deletes it itself.
+  const auto before_done = [done](BOOL ok) {
+    return ok && GetFileAttributesW(done) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
+  };
   while (GetFileAttributesW(batch.c_str()) != INVALID_FILE_ATTRIBUTES &&
          GetFileAttributesW(done) == INVALID_FILE_ATTRIBUTES) {
     HANDLE file = CreateFileW(batch.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
-      worked += WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+      worked += before_done(
+          WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr));
       CloseHandle(file);
     }
     HANDLE copy =
@@ -422,8 +428,9 @@ int Tamper(const std::wstring& batch, const std::wstring& line, const wchar_t* d
     DWORD written = 0;
     WriteFile(copy, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
     CloseHandle(copy);
-    worked += ReplaceFileW(batch.c_str(), planted.c_str(), nullptr, 0, nullptr, nullptr);
-    worked += DeleteFileW(batch.c_str());
+    worked +=
+        before_done(ReplaceFileW(batch.c_str(), planted.c_str(), nullptr, 0, nullptr, nullptr));
+    worked += before_done(DeleteFileW(batch.c_str()));
     Sleep(1);
   }
   DeleteFileW(planted.c_str());
